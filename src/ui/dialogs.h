@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+namespace orv {
+
+enum class MsgKind { Information, Warning, Error, Question };
+enum class MsgButtons { Ok, YesNo };
+enum class MsgAnswer { Ok, Yes, No };
+
+struct FileDialogSpec {
+    QString title;
+    QString filter; // Qt form: "Name (*.ext)"
+    QString defaultSuffix;
+    QString directory;
+};
+
+// Every modal window of the program goes through this interface, so that tests can answer
+// them from a script instead of blocking on a real one.
+class IDialogs {
+public:
+    virtual ~IDialogs() = default;
+
+    // details: extra text (e.g. the operating system's reason) shown on request; may be empty.
+    virtual MsgAnswer Message(QWidget* parent, MsgKind kind, const QString& caption, const QString& text,
+                              MsgButtons buttons, const QString& details = {}) = 0;
+    // Empty when cancelled.
+    virtual QString GetOpenFileName(QWidget* parent, const FileDialogSpec& spec) = 0;
+    virtual QString GetSaveFileName(QWidget* parent, const FileDialogSpec& spec) = 0;
+    // Runs a dialog of the program's own (about box, expander mask) modally; returns its result.
+    virtual int Exec(QDialog& dialog) = 0;
+};
+
+// The real thing: QMessageBox, QFileDialog, QDialog::exec.
+class TQtDialogs final : public IDialogs {
+public:
+    MsgAnswer Message(QWidget* parent, MsgKind kind, const QString& caption, const QString& text,
+                      MsgButtons buttons, const QString& details = {}) override;
+    QString GetOpenFileName(QWidget* parent, const FileDialogSpec& spec) override;
+    QString GetSaveFileName(QWidget* parent, const FileDialogSpec& spec) override;
+    int Exec(QDialog& dialog) override;
+};
+
+} // namespace orv

@@ -1,0 +1,764 @@
+#include "form_main.h"
+
+#include "about_box.h"
+#include "device/catalogue.h"
+#include "dialogs.h"
+#include "images.h"
+#include "link_bridge.h"
+#include "model_bridge.h"
+#include "page_cnc.h"
+#include "page_op5_kp2.h"
+#include "page_outputs.h"
+#include "page_periph.h"
+#include "page_tx.h"
+#include "page_zones.h"
+#include "settings.h"
+#include "widgets.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace orv {
+
+namespace {
+
+const QColor kFlashGreen(0, 128, 0);
+const QColor kFlashRed(255, 0, 0);
+
+const QString kStartText = QStringLiteral(
+    "Начните работу одним из способов: \r\n\r\n- Подключите питание прибора,   войдите в сервисный "
+    "режим\r\n  (может потребоваться ввод мастер кода или ключа),\r\n  подсоедините шнур USB,  нажмите "
+    "кнопку \"Прочитать\";\r\n\r\n- Выберите тип прибора из меню \"Прибор\";\r\n\r\n- Загрузите "
+    "конфигурацию прибора из меню \"Файл\"\r\n");
+
+const QString kConfigFilter = QStringLiteral("Файлы конфигурации прибора (*.cf8)");
+
+QString ShortPathName(const QString& path) {
+#ifdef Q_OS_WIN
+    const std::wstring wide = QDir::toNativeSeparators(path).toStdWString();
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = GetShortPathNameW(wide.c_str(), buffer, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        return QString::fromWCharArray(buffer, static_cast<int>(n));
+    }
+#endif
+    // Elsewhere there are no short names: the name itself stands for it.
+    return QDir::toNativeSeparators(path);
+}
+
+QString FolderOf(const QString& path) {
+    return QDir::toNativeSeparators(QFileInfo(path).absolutePath() + QLatin1Char('/'));
+}
+
+QString PortErrorDetails(const QString& reason) {
+    if (reason.isEmpty()) {
+        return {};
+    }
+    QString details = reason;
+#ifndef Q_OS_WIN
+    if (reason.contains(QLatin1String("ermission"))) {
+        details += QStringLiteral("\r\nНет прав на доступ к порту: добавьте пользователя в группу dialout "
+                                  "(sudo usermod -aG dialout $USER) и войдите в систему заново.");
+    }
+#endif
+    return details;
+}
+
+} // namespace
+
+int PageMask(Byte type) {
+    switch (type) {
+    case 1:
+    case 2:
+    case 4:
+    case 10:
+    case 12:
+    case 13:
+        return 19;
+    case 16:
+        return 531;
+    case 5:
+    case 8:
+    case 9:
+        return 20;
+    case 6:
+        return 24;
+    case 3:
+    case 11:
+        return 48;
+    case 17:
+        return 560;
+    case 7:
+        return 80;
+    case 18:
+        return 592;
+    case 15:
+        return 400;
+    default:
+        return 0;
+    }
+}
+
+void TPortCombo::showPopup() {
+    emit aboutToShowPopup();
+    QComboBox::showPopup();
+}
+
+TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                              Qt::CustomizeWindowHint),
+      state_(state), dialogs_(dialogs), link_(new TLinkBridge(state, this)) {
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QString::fromUtf8(kAppTitle));
+    setWindowIcon(AppIcon());
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* pnl1 = new QFrame(central);
+    pnl1->setObjectName(QStringLiteral("pnl1"));
+    pnl1->setFixedHeight(41);
+    pnl1->setFrameShape(QFrame::StyledPanel);
+    auto* pnl1Layout = new QHBoxLayout(pnl1);
+    pnl1Layout->setContentsMargins(10, 0, 10, 0);
+    lblDeviceName_ = new QLabel(QStringLiteral("Тип прибора"), pnl1);
+    lblDeviceName_->setObjectName(QStringLiteral("lblDeviceName"));
+    QFont nameFont = lblDeviceName_->font();
+    nameFont.setBold(true);
+    nameFont.setPixelSize(16);
+    lblDeviceName_->setFont(nameFont);
+    lblDeviceName_->setVisible(false);
+    pnl1Layout->addWidget(lblDeviceName_);
+    pnl1Layout->addStretch(1);
+    column->addWidget(pnl1);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(body, 1);
+
+    auto* left = new QVBoxLayout;
+    left->setContentsMargins(4, 4, 4, 4);
+    body->addLayout(left, 1);
+    lblStart_ = new QLabel(kStartText, central);
+    lblStart_->setObjectName(QStringLiteral("lblStart"));
+    QFont startFont = lblStart_->font();
+    startFont.setPixelSize(19);
+    lblStart_->setFont(startFont);
+    lblStart_->setStyleSheet(QStringLiteral("color: rgb(0, 0, 128);"));
+    lblStart_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    left->addWidget(lblStart_);
+    logo_ = new QLabel(central);
+    logo_->setObjectName(QStringLiteral("imgLogo"));
+    logo_->setPixmap(LogoPixmap());
+    logo_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    left->addWidget(logo_, 1);
+    PageMain_ = new QTabWidget(central);
+    PageMain_->setObjectName(QStringLiteral("PageMain"));
+    PageMain_->setVisible(false);
+    left->addWidget(PageMain_, 1);
+
+    auto* Panel1 = new QFrame(central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedWidth(129);
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    auto* side = new QVBoxLayout(Panel1);
+    BtnClose_ = new QPushButton(QStringLiteral("Выход"), Panel1);
+    BtnClose_->setObjectName(QStringLiteral("BtnClose"));
+    auto* Label1 = new QLabel(QStringLiteral("Порт:"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    cbbPorts_ = new TPortCombo(Panel1);
+    cbbPorts_->setObjectName(QStringLiteral("cbbPorts"));
+    cbbPorts_->setEditable(true);
+    cbbPorts_->setInsertPolicy(QComboBox::NoInsert);
+    cbbPorts_->setMaxVisibleItems(5);
+    ButtonRead_ = new QPushButton(QStringLiteral("Прочитать"), Panel1);
+    ButtonRead_->setObjectName(QStringLiteral("ButtonRead"));
+    ButtonWrite_ = new QPushButton(QStringLiteral("Записать"), Panel1);
+    ButtonWrite_->setObjectName(QStringLiteral("ButtonWrite"));
+    side->addWidget(BtnClose_);
+    side->addSpacing(16);
+    side->addWidget(Label1);
+    side->addWidget(cbbPorts_);
+    side->addSpacing(16);
+    side->addWidget(ButtonRead_);
+    side->addWidget(ButtonWrite_);
+    side->addStretch(1);
+    body->addWidget(Panel1);
+    setCentralWidget(central);
+
+    StatusBar_ = new QStatusBar(this);
+    StatusBar_->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar_->setFixedHeight(20);
+    StatusBar_->setSizeGripEnabled(false);
+    StatusBar_->setAutoFillBackground(true);
+    setStatusBar(StatusBar_);
+
+    IndTimer_ = new QTimer(this);
+    IndTimer_->setObjectName(QStringLiteral("IndTimer"));
+    IndTimer_->setInterval(400);
+    connect(IndTimer_, &QTimer::timeout, this, &TFormMain::IndTimerTimer);
+
+    BuildPages();
+    BuildMenu();
+
+    connect(BtnClose_, &QPushButton::clicked, this, &QWidget::close);
+    connect(ButtonRead_, &QPushButton::clicked, this, &TFormMain::ButtonReadClick);
+    connect(ButtonWrite_, &QPushButton::clicked, this, &TFormMain::ButtonWriteClick);
+    connect(cbbPorts_, &TPortCombo::aboutToShowPopup, this, &TFormMain::cbbPortsDropDown);
+    connect(cbbPorts_, &QComboBox::activated, this,
+            [this](int index) { cbbPortsChange(cbbPorts_->itemText(index)); });
+    connect(cbbPorts_->lineEdit(), &QLineEdit::editingFinished, this,
+            [this] { cbbPortsChange(cbbPorts_->currentText()); });
+
+    const QString port = ReadSetting(QStringLiteral("comportname"), DefaultPortName());
+    cbbPorts_->setEditText(port);
+    if (NamesPort(port)) {
+        link_->SetPortName(port);
+    }
+
+    // Client area of fixed size; the menu bar comes on top of it.
+    setFixedSize(752, 520 + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::BuildPages() {
+    const TPageContext context{state_, dialogs_};
+    zones_ = new TPageZones(context, PageMain_);
+    periph_ = new TPagePeriph(context, PageMain_);
+    op5_ = new TPageOP5(context, PageMain_);
+    kp2_ = new TPageKP2(context, PageMain_);
+    tx_ = new TPageTx(context, PageMain_);
+    cnc8_ = new TPageCnc8(context, PageMain_);
+    cnc5_ = new TPageCnc5(context, PageMain_);
+    retTk_ = new TDevicePage(context, QStringLiteral("tsRetTk"), QStringLiteral("RET_32"), 128, PageMain_);
+    retShlf_ =
+        new TDevicePage(context, QStringLiteral("tsRetShlf"), QStringLiteral("Шлейфы"), 256, PageMain_);
+    outputs_ = new TPageOutputs(context, PageMain_);
+    update_ = new TDevicePage(context, QStringLiteral("PGUpdate"), QStringLiteral("Прошивка"), 0, PageMain_);
+    // Tab order puts every type's first page first among the pages it shows.
+    pages_ = {zones_, periph_, op5_, kp2_, cnc8_, cnc5_, retTk_, retShlf_, tx_, outputs_, update_};
+    for (auto* page : pages_) {
+        PageMain_->addTab(page, page->Caption());
+    }
+    currentPageIndex_ = PageMain_->currentIndex();
+    connect(PageMain_, &QTabWidget::currentChanged, this, &TFormMain::PageChanged);
+}
+
+void TFormMain::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* open = file->addAction(QStringLiteral("&Открыть..."), this, &TFormMain::FileOpenClick);
+    open->setObjectName(QStringLiteral("FileOpen"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* save = file->addAction(QStringLiteral("&Сохранить"), this, &TFormMain::FileSaveClick);
+    save->setObjectName(QStringLiteral("FileSave"));
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QAction* saveAs = file->addAction(QStringLiteral("Сохранить &как..."), this, &TFormMain::FileSaveAsClick);
+    saveAs->setObjectName(QStringLiteral("FileSaveAs"));
+    file->addSeparator();
+    QAction* exit = file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
+    exit->setObjectName(QStringLiteral("FileExit"));
+
+    deviceMenu_ = bar->addMenu(QStringLiteral("П&рибор"));
+    deviceMenu_->setObjectName(QStringLiteral("mnuDevice"));
+    BuildDeviceMenu();
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    QAction* about = help->addAction(QStringLiteral("О программе..."), this, &TFormMain::AboutClick);
+    about->setObjectName(QStringLiteral("HelpAbout"));
+}
+
+void TFormMain::BuildDeviceMenu() {
+    QAction* last = deviceMenu_->addAction(ToQ(kLastUsedCaption), this, [this] { ChooseDevice(0); });
+    last->setData(0);
+    deviceMenu_->addSeparator();
+    for (const auto& group : orv::BuildDeviceMenu()) {
+        QMenu* sub = deviceMenu_->addMenu(QString::fromStdString(group.caption));
+        for (const auto& item : group.items) {
+            const Byte code = item.code;
+            QAction* action = sub->addAction(QString::fromStdString(item.caption), this,
+                                             [this, code] { ChooseDevice(code); });
+            action->setData(code);
+        }
+    }
+}
+
+TDevicePage* TFormMain::Page(const QString& name) const {
+    for (auto* page : pages_) {
+        if (page->objectName() == name) {
+            return page;
+        }
+    }
+    return nullptr;
+}
+
+void TFormMain::PageChanged(int index) {
+    if (currentPageIndex_ >= 0 && currentPageIndex_ < PageMain_->count() &&
+        PageMain_->widget(currentPageIndex_) == zones_ && index != currentPageIndex_) {
+        zones_->PageShlfExit();
+    }
+    currentPageIndex_ = index;
+    if (layingOut_ || index < 0) {
+        return;
+    }
+    lastPageTag_ = Tag(PageMain_->widget(index));
+}
+
+void TFormMain::SendData(int mode) {
+    ControlsEnable(false);
+    if (mode == 1 && !UpdateAllTXBuffers()) {
+        ControlsEnable(true);
+        return;
+    }
+    if (!link_->Start(mode, [this](int code, int argument) { HandleResult(code, argument); })) {
+        HandleResult(8, 0);
+    }
+}
+
+void TFormMain::ControlsEnable(bool on) {
+    ButtonRead_->setEnabled(on);
+    ButtonWrite_->setEnabled(on);
+    cbbPorts_->setEnabled(on);
+    PageMain_->setEnabled(on);
+    update_->setEnabled(on);
+    for (const char* name : {"btnGSMFileLoad", "btnGSMFileSave", "btnUpdFile", "btnUpdate"}) {
+        if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) {
+            w->setEnabled(on);
+        }
+    }
+    // The menus can replace or save the device object as well: not while a worker uses it.
+    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs"}) {
+        if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
+            a->setEnabled(on);
+        }
+    }
+    deviceMenu_->setEnabled(on);
+}
+
+void TFormMain::SetDeviceControls() {
+    TDevice* d = state_.device.get();
+    if (!d || d->DevType == 0 || d->DevType == setUpType_) {
+        return;
+    }
+    const Byte type = d->DevType;
+    setUpType_ = type;
+    lblDeviceName_->setText(QStringLiteral("Прибор: ") + QString::fromStdString(DeviceName(type)));
+    lblDeviceName_->setVisible(true);
+    lblStart_->setVisible(false);
+    logo_->setVisible(false);
+    PageMain_->setVisible(true);
+
+    const int mask = PageMask(type);
+    layingOut_ = true;
+    TDevicePage* first = nullptr;
+    TDevicePage* chosen = nullptr;
+    for (int i = 0; i < PageMain_->count(); ++i) {
+        auto* page = static_cast<TDevicePage*>(PageMain_->widget(i));
+        const int tag = page->PageTag();
+        PageMain_->setTabVisible(i, tag == 0 || (tag & mask) != 0);
+        if (!first && (tag & mask) != 0) {
+            first = page;
+        }
+        if (tag != 0 && tag == lastPageTag_) {
+            chosen = page;
+        }
+    }
+    if ((lastPageTag_ & mask) == 0 || !chosen) {
+        chosen = first;
+    }
+    if (chosen) {
+        PageMain_->setCurrentWidget(chosen);
+    }
+    layingOut_ = false;
+    currentPageIndex_ = PageMain_->currentIndex();
+
+    for (auto* page : pages_) {
+        page->SetupForType(type);
+    }
+}
+
+void TFormMain::RefreshControls() {
+    TDevice* d = state_.device.get();
+    if (!d) {
+        return;
+    }
+    if (IsOP8(*d)) {
+        RefreshOP8();
+    } else if (IsOP5(*d)) {
+        RefreshOP5();
+    } else if (IsCnc8(*d)) {
+        RefreshCNC8();
+    } else if (IsCnc5(*d)) {
+        RefreshCOP5();
+    } else if (d->DevType == 15) {
+        retTk_->Refresh();
+        retShlf_->Refresh();
+        tx_->Refresh();
+    } else if (d->DevType == 6) {
+        RefreshKP2();
+    }
+    filledFrom_ = state_.device;
+    emit controlsRefreshed();
+}
+
+void TFormMain::RefreshOP8() {
+    zones_->Refresh();
+    periph_->Refresh();
+    tx_->Refresh();
+    outputs_->Refresh();
+}
+
+void TFormMain::RefreshCNC8() {
+    cnc8_->Refresh();
+    tx_->Refresh();
+    outputs_->Refresh();
+}
+
+void TFormMain::RefreshCOP5() {
+    cnc5_->Refresh();
+    tx_->Refresh();
+    outputs_->Refresh();
+}
+
+void TFormMain::RefreshOP5() {
+    op5_->Refresh();
+    tx_->Refresh();
+}
+
+void TFormMain::RefreshKP2() {
+    kp2_->Refresh();
+    tx_->Refresh();
+}
+
+bool TFormMain::UpdateAllTXBuffers() {
+    // The zone page's boxes describe the device only when the page was filled from it.
+    const bool zonesShown = state_.device && filledFrom_.lock() == state_.device && IsOP8(*state_.device);
+    ZonePageView view;
+    if (zonesShown) {
+        zones_->PartsLogic();
+        view = zones_->View();
+    }
+    const TCommitOutcome outcome = CommitPages(state_, zonesShown ? &view : nullptr);
+    if (!outcome.refusal.isEmpty()) {
+        dialogs_.Message(this, MsgKind::Error, outcome.caption, outcome.refusal, MsgButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+void TFormMain::ChooseDevice(Byte code) {
+    int type = code;
+    if (type == 0) {
+        type = ReadSetting(QStringLiteral("devicetype"), QStringLiteral("0")).toInt();
+    }
+    if (type <= 0 || type > 255) {
+        return;
+    }
+    auto device = CreateDevice(static_cast<Byte>(type));
+    if (!device) {
+        return;
+    }
+    const Byte created = device->DevType;
+    state_.device = std::move(device);
+    SetDeviceControls();
+    RefreshControls();
+    WriteSetting(QStringLiteral("devicetype"), QString::number(created));
+}
+
+void TFormMain::ButtonReadClick() {
+    SendData(0);
+}
+
+void TFormMain::ButtonWriteClick() {
+    TDevice* d = state_.device.get();
+    if (!d) {
+        return;
+    }
+    if (!UpdateAllTXBuffers()) {
+        return;
+    }
+    if (d->GetGsmConnected() && !AnyDirectionEnabled(state_)) {
+        const MsgAnswer answer = dialogs_.Message(
+            this, MsgKind::Warning, QStringLiteral("Программатор"),
+            QStringLiteral("Ни одно направление не включено,\r\nсохранять настройки?"), MsgButtons::YesNo);
+        if (answer != MsgAnswer::Yes) {
+            return;
+        }
+    }
+    SendData(1);
+}
+
+void TFormMain::SetStatus(const QString& text) {
+    StatusBar_->showMessage(text);
+}
+
+QString TFormMain::StatusText() const {
+    return StatusBar_->currentMessage();
+}
+
+QColor TFormMain::StatusColor() const {
+    return StatusBar_->palette().color(QPalette::Window);
+}
+
+void TFormMain::Flash(const QColor& color) {
+    // A flash that starts while another runs must not take the flash colour for the normal one.
+    if (!IndTimer_->isActive()) {
+        savedColor_ = StatusColor();
+    }
+    flashColor_ = color;
+    QPalette palette = StatusBar_->palette();
+    palette.setColor(QPalette::Window, color);
+    StatusBar_->setPalette(palette);
+    flashStep_ = 3;
+    IndTimer_->start();
+}
+
+void TFormMain::IndTimerTimer() {
+    QPalette palette = StatusBar_->palette();
+    palette.setColor(QPalette::Window, flashStep_ % 2 == 1 ? savedColor_ : flashColor_);
+    StatusBar_->setPalette(palette);
+    if (flashStep_ <= 1) {
+        IndTimer_->stop();
+        flashStep_ = 0;
+    } else {
+        --flashStep_;
+    }
+}
+
+void TFormMain::PortError() {
+    dialogs_.Message(
+        this, MsgKind::Error, QStringLiteral("Ошибка открытия порта"),
+        QStringLiteral(
+            "Невозможно открыть последовательный порт.\r\nВыберите другой порт и попробуйте снова"),
+        MsgButtons::Ok, PortErrorDetails(link_->LastPortError()));
+}
+
+void TFormMain::HandleResult(int code, int argument) {
+    code %= 128;
+    if (code < 0) {
+        code += 128;
+    }
+    switch (code) {
+    case 0: {
+        const TDevice* d = state_.device.get();
+        SetStatus(QStringLiteral("Конфигурация прочитана, версия прибора - ") +
+                  QString::number(d ? d->GetVersion() : 0));
+        SetDeviceControls();
+        RefreshControls();
+        Flash(kFlashGreen);
+        ControlsEnable(true);
+        break;
+    }
+    case 1:
+        SetStatus(QStringLiteral("Конфигурация записана"));
+        Flash(kFlashGreen);
+        ControlsEnable(true);
+        break;
+    case 2:
+        SetStatus(QStringLiteral("Порт открыт"));
+        break;
+    case 3:
+        SetStatus(QStringLiteral("Ответ прибора получен"));
+        break;
+    case 4:
+        SetStatus(QStringLiteral("Читаем настройки GSM"));
+        break;
+    case 5:
+        SetStatus(QStringLiteral("Пишем настройки GSM"));
+        break;
+    case 6:
+        SetStatus(QStringLiteral("Читаем объекты"));
+        break;
+    case 7:
+        SetStatus(QStringLiteral("Пишем объекты"));
+        break;
+    case 8:
+        PortError();
+        SetStatus(QStringLiteral("Ошибка порта"));
+        Flash(kFlashRed);
+        ControlsEnable(true);
+        break;
+    case 9:
+        SetStatus(QStringLiteral("Нет связи, проверьте соединения или тип прибора"));
+        Flash(kFlashRed);
+        ControlsEnable(true);
+        break;
+    case 10:
+        SetStatus(QStringLiteral("Обнаружены ошибки записи, попробуйте ещё раз"));
+        Flash(kFlashRed);
+        ControlsEnable(true);
+        break;
+    case 11:
+        SetStatus(QStringLiteral("Ошибка. Неизвестное устройство\r\nПопробуйте обновить програматор"));
+        Flash(kFlashRed);
+        ControlsEnable(true);
+        break;
+    case 12:
+        SetStatus(QStringLiteral("Ошибка. Прибор не поддерживается програматором"));
+        Flash(kFlashRed);
+        dialogs_.Message(this, MsgKind::Information, QString::fromUtf8(kAppTitle),
+                         QStringLiteral("Подключенный прибор:\r\n") +
+                             QString::fromStdString(DeviceName(static_cast<Byte>(argument & 0xFF))) +
+                             QStringLiteral(",\r\nданным программатором не поддерживается"),
+                         MsgButtons::Ok);
+        ControlsEnable(true);
+        break;
+    case 13:
+    case 14:
+        SetStatus(code == 13 ? QStringLiteral("Ошибка при чтении или записи параметров GSM")
+                             : QStringLiteral("Ошибка чтения-записи объектов"));
+        // A read that failed this late has already put a new device object in place: the pages
+        // must show it, or the next write would mix the old pages into it.
+        if (state_.device && filledFrom_.lock() != state_.device) {
+            SetDeviceControls();
+            RefreshControls();
+        }
+        Flash(kFlashRed);
+        ControlsEnable(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFormMain::cbbPortsChange(const QString& text) {
+    if (NamesPort(text)) {
+        link_->SetPortName(text);
+    }
+    WriteSetting(QStringLiteral("comportname"), text);
+}
+
+void TFormMain::cbbPortsDropDown() {
+    const QString text = cbbPorts_->currentText();
+    {
+        const QSignalBlocker blocker(cbbPorts_);
+        cbbPorts_->clear();
+        for (const auto& entry : link_->DiscoverPorts()) {
+            if (entry.adapter) {
+                cbbPorts_->addItem(AdapterIcon(), entry.name);
+            } else {
+                cbbPorts_->addItem(entry.name);
+            }
+        }
+        const int index = cbbPorts_->findText(text);
+        cbbPorts_->setCurrentIndex(index);
+        cbbPorts_->setEditText(text);
+    }
+}
+
+void TFormMain::FileOpenClick() {
+    const FileDialogSpec spec{QStringLiteral("Открыть файл конфигурации"), kConfigFilter,
+                              QStringLiteral("cf8"),
+                              ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
+    const QString name = dialogs_.GetOpenFileName(this, spec);
+    if (name.isEmpty()) {
+        return;
+    }
+    if (!OpenConfigFile(state_, name)) {
+        dialogs_.Message(this, MsgKind::Error, QStringLiteral("Ошибка чтения файла"),
+                         QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
+        return;
+    }
+    SetDeviceControls();
+    RefreshControls();
+    fileName_ = name;
+    setWindowTitle(ShortPathName(name) + QStringLiteral(" : ") + QString::fromUtf8(kAppTitle));
+    WriteSetting(QStringLiteral("filepath"), FolderOf(name));
+    SetStatus(QStringLiteral("Файл открыт: ") + QDir::toNativeSeparators(name));
+}
+
+void TFormMain::FileSaveClick() {
+    if (!state_.device) {
+        return;
+    }
+    // An edit being typed in commits its value through its own exit handler.
+    BtnClose_->setFocus();
+    if (fileName_.isEmpty()) {
+        FileSaveAsClick();
+        return;
+    }
+    if (!UpdateAllTXBuffers()) {
+        return;
+    }
+    const QString error = SaveConfigFile(state_, fileName_);
+    if (!error.isEmpty()) {
+        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
+        return;
+    }
+    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
+}
+
+void TFormMain::FileSaveAsClick() {
+    if (!state_.device) {
+        return;
+    }
+    BtnClose_->setFocus();
+    const FileDialogSpec spec{QStringLiteral("Сохранить настройки прибора в файл"), kConfigFilter,
+                              QStringLiteral("cf8"),
+                              ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
+    const QString name = dialogs_.GetSaveFileName(this, spec);
+    if (name.isEmpty()) {
+        return;
+    }
+    fileName_ = name;
+    if (!fileName_.contains(QLatin1String(".cf8"))) {
+        fileName_ += QStringLiteral(".cf8");
+    }
+    if (!UpdateAllTXBuffers()) {
+        return;
+    }
+    const QString error = SaveConfigFile(state_, fileName_);
+    if (!error.isEmpty()) {
+        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
+        return;
+    }
+    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
+    WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));
+}
+
+void TFormMain::AboutClick() {
+    auto box = BuildAboutBox(this, QString::fromUtf8(kAppTitle));
+    dialogs_.Exec(*box);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    // A worker waits on this window while it runs: the window stays until it has finished.
+    if (link_->Busy()) {
+        event->ignore();
+        return;
+    }
+    link_->ClosePort();
+    event->accept();
+}
+
+} // namespace orv

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "gsm/program_state.h"
+
+#include <QColor>
+#include <QComboBox>
+#include <QMainWindow>
+
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class QMenu;
+class QAction;
+class QStatusBar;
+
+namespace orv {
+
+class IDialogs;
+class TLinkBridge;
+class TDevicePage;
+class TPageZones;
+class TPagePeriph;
+class TPageOP5;
+class TPageKP2;
+class TPageTx;
+class TPageCnc8;
+class TPageCnc5;
+class TPageOutputs;
+
+inline constexpr const char* kAppTitle = "Программатор ППКОП";
+
+// The port list: refilled by port discovery every time it is opened.
+class TPortCombo : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override;
+
+signals:
+    void aboutToShowPopup();
+};
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    TFormMain(TProgramState& state, IDialogs& dialogs, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // Starts a transaction: 0 read, 1 write.
+    void SendData(int mode);
+    void ControlsEnable(bool on);
+    void SetDeviceControls();
+    void RefreshControls();
+    void RefreshOP8();
+    void RefreshCNC8();
+    void RefreshCOP5();
+    void RefreshOP5();
+    void RefreshKP2();
+    // The commit step: page edits held back and the GSM frames, before every write and save.
+    // False (after telling the user) when the GSM settings cannot be encoded.
+    bool UpdateAllTXBuffers();
+
+    // A result code of the worker with its argument (the window message 1025).
+    void HandleResult(int code, int argument);
+
+    // A device-menu choice; 0 stands for "Последний использованный".
+    void ChooseDevice(Byte code);
+
+    void ButtonReadClick();
+    void ButtonWriteClick();
+    void FileOpenClick();
+    void FileSaveClick();
+    void FileSaveAsClick();
+    void AboutClick();
+    void cbbPortsChange(const QString& text);
+    void cbbPortsDropDown();
+    void IndTimerTimer();
+
+    // State exposed for the program's own tests.
+    Byte SetUpType() const { return setUpType_; }
+    int LastPageTag() const { return lastPageTag_; }
+    QString FileName() const { return fileName_; }
+    QColor StatusColor() const;
+    QString StatusText() const;
+    TLinkBridge& Link() { return *link_; }
+    TDevicePage* Page(const QString& name) const;
+
+signals:
+    // Emitted after the device pages were filled (tests count refreshes with it).
+    void controlsRefreshed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenu();
+    void BuildDeviceMenu();
+    void BuildPages();
+    void SetStatus(const QString& text);
+    void Flash(const QColor& color);
+    void PageChanged(int index);
+    void PortError();
+
+    TProgramState& state_;
+    IDialogs& dialogs_;
+    TLinkBridge* link_;
+
+    QLabel* lblDeviceName_ = nullptr;
+    TPortCombo* cbbPorts_ = nullptr;
+    QPushButton* BtnClose_ = nullptr;
+    QPushButton* ButtonRead_ = nullptr;
+    QPushButton* ButtonWrite_ = nullptr;
+    QLabel* lblStart_ = nullptr;
+    QLabel* logo_ = nullptr;
+    QTabWidget* PageMain_ = nullptr;
+    QStatusBar* StatusBar_ = nullptr;
+    QTimer* IndTimer_ = nullptr;
+    QMenu* deviceMenu_ = nullptr;
+
+    std::vector<TDevicePage*> pages_;
+    TPageZones* zones_ = nullptr;
+    TPagePeriph* periph_ = nullptr;
+    TPageOP5* op5_ = nullptr;
+    TPageKP2* kp2_ = nullptr;
+    TPageTx* tx_ = nullptr;
+    TPageCnc8* cnc8_ = nullptr;
+    TPageCnc5* cnc5_ = nullptr;
+    TPageOutputs* outputs_ = nullptr;
+    TDevicePage* retTk_ = nullptr;
+    TDevicePage* retShlf_ = nullptr;
+    TDevicePage* update_ = nullptr;
+
+    std::weak_ptr<TDevice> filledFrom_; // the device object the pages were last filled from
+    Byte setUpType_ = 0;
+    int lastPageTag_ = 0;
+    int currentPageIndex_ = -1;
+    bool layingOut_ = false;
+    QString fileName_;
+    QColor flashColor_;
+    QColor savedColor_;
+    int flashStep_ = 0;
+};
+
+// The page mask of a type code: which pages it shows (0 for codes without pages).
+int PageMask(Byte type);
+
+} // namespace orv

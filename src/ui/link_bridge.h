@@ -1,0 +1,48 @@
+#pragma once
+
+#include "gsm/program_state.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace orv {
+
+struct TPortEntry {
+    QString name; // as the platform names the port: COM3, ttyUSB0
+    bool adapter; // a USB-to-serial adapter
+};
+
+// The window's only way to the serial link: the protocol port (cmprtdrvr1), port discovery
+// and the protocol worker.
+class TLinkBridge : public QObject {
+    Q_OBJECT
+public:
+    explicit TLinkBridge(TProgramState& state, QObject* parent = nullptr);
+    ~TLinkBridge() override;
+
+    QList<TPortEntry> DiscoverPorts() const;
+
+    // The port the next transaction opens, as an entry of the port list.
+    void SetPortName(const QString& entry);
+    QString PortName() const { return portName_; }
+    void ClosePort();
+
+    // Result codes of a transaction with their argument, delivered on this object's thread
+    // while the worker waits.
+    using ResultSink = std::function<void(int code, int argument)>;
+    // Starts a read (mode 0) or a write (mode 1); false when no transaction could be started.
+    bool Start(int mode, ResultSink sink);
+    bool Busy() const;
+
+    // The operating system's reason for the last failed open of the port, for the error box.
+    QString LastPortError() const;
+
+private:
+    TProgramState& state_;
+    QString portName_;
+};
+
+} // namespace orv

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "gsm/program_state.h"
+#include "gsm/tx_buffers.h"
+
+#include <QString>
+
+namespace orv {
+
+// Calls from the window into the models and the files: kept in one place.
+
+// The commit step before every write and save (zones: what the zone page shows, or null when
+// the device has no eight-zone page). Returns a refusal text and caption, empty when done.
+struct TCommitOutcome {
+    QString refusal;
+    QString caption;
+};
+TCommitOutcome CommitPages(TProgramState& state, const ZonePageView* zones);
+
+// Whether any GSM report direction is switched on.
+bool AnyDirectionEnabled(const TProgramState& state);
+
+// A GSM communicator was switched on by the user: its settings start afresh.
+void ResetGsmSettings(TProgramState& state);
+
+// Reads a configuration file into the state; false when it cannot be read.
+bool OpenConfigFile(TProgramState& state, const QString& path);
+// Writes the configuration file; the failure's own message, empty on success.
+QString SaveConfigFile(const TProgramState& state, const QString& path);
+
+} // namespace orv

@@ -1,0 +1,192 @@
+#include "page_op5_kp2.h"
+
+#include "device/catalogue.h"
+#include "page_periph.h"
+#include "widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace orv {
+
+TPageOP5::TPageOP5(const TPageContext& context, QWidget* parent)
+    : TDevicePage(context, QStringLiteral("PGOP5"), QStringLiteral("Основные настройки"), 4, parent) {
+    auto* layout = new QVBoxLayout(this);
+    chkOP5UseBuzer_ = new QCheckBox(QStringLiteral("Использовать внутренний зуммер"), this);
+    chkOP5UseBuzer_->setObjectName(QStringLiteral("chkOP5UseBuzer"));
+    chkOP5GrdFdbckON_ = new QCheckBox(QStringLiteral("Отображать взятие с учетом обратной связи"), this);
+    chkOP5GrdFdbckON_->setObjectName(QStringLiteral("chkOP5GrdFdbckON"));
+    layout->addWidget(chkOP5UseBuzer_);
+    layout->addWidget(chkOP5GrdFdbckON_);
+    // The panel's own zone controls are never offered: they stay hidden and disabled.
+    for (int zone = 1; zone <= 5; ++zone) {
+        auto* event = new TComboboxEvent(this);
+        event->setObjectName(QStringLiteral("cbbEvOP5Ev%1").arg(zone));
+        SetTag(event, zone);
+        event->setVisible(false);
+        event->setEnabled(false);
+        layout->addWidget(event);
+    }
+    layout->addStretch(1);
+    connect(chkOP5UseBuzer_, &QCheckBox::clicked, this, &TPageOP5::chkOP5UseBuzerClick);
+    connect(chkOP5GrdFdbckON_, &QCheckBox::clicked, this, &TPageOP5::chkOP5GrdFdbckONClick);
+}
+
+void TPageOP5::Refresh() {
+    auto* d = dynamic_cast<TDevOP5*>(Device());
+    if (!d) {
+        return;
+    }
+    SetCheckedQuietly(chkOP5UseBuzer_, d->GetBuzzer() != 0);
+    SetCheckedQuietly(chkOP5GrdFdbckON_, d->GetArmFeedback() != 0);
+}
+
+void TPageOP5::chkOP5UseBuzerClick() {
+    if (auto* d = Device()) {
+        d->SetBuzzer(chkOP5UseBuzer_->isChecked() ? 1 : 0);
+    }
+}
+
+void TPageOP5::chkOP5GrdFdbckONClick() {
+    if (auto* d = Device()) {
+        d->SetArmFeedback(chkOP5GrdFdbckON_->isChecked() ? 1 : 0);
+    }
+}
+
+TPageKP2::TPageKP2(const TPageContext& context, QWidget* parent)
+    : TDevicePage(context, QStringLiteral("PG_KP2"), QStringLiteral("КП2"), 8, parent) {
+    auto* outer = new QVBoxLayout(this);
+    auto* zones = new QGridLayout;
+    zones->addWidget(new QLabel(QStringLiteral("Тип шлейфа"), this), 0, 1);
+    zones->addWidget(new QLabel(QStringLiteral("Код события"), this), 0, 2);
+    for (int i = 0; i < 2; ++i) {
+        const int zone = i + 1;
+        zones->addWidget(new QLabel(QStringLiteral("ШС%1:").arg(zone), this), zone, 0);
+        tactic_[i] = new QComboBox(this);
+        tactic_[i]->setObjectName(QStringLiteral("cbbKP2Tactic%1").arg(zone));
+        tactic_[i]->setMinimumWidth(150);
+        SetTag(tactic_[i], zone);
+        event_[i] = new TComboboxEvent(this);
+        event_[i]->setObjectName(QStringLiteral("cbbEvKP2_%1").arg(zone));
+        event_[i]->setMinimumWidth(150);
+        SetTag(event_[i], zone);
+        zones->addWidget(tactic_[i], zone, 1);
+        zones->addWidget(event_[i], zone, 2);
+        connect(tactic_[i], &QComboBox::activated, this, [this, zone] { KP2TypeChange(zone); });
+        connect(event_[i], &QComboBox::activated, this, [this, e = event_[i]] { cbbEventChange(e); });
+    }
+    zones->setColumnStretch(3, 1);
+    outer->addLayout(zones);
+
+    const QStringList relayModes = ToQList(RelayModeNames);
+    auto* grpRele = new QGroupBox(QStringLiteral("Режим работы реле"), this);
+    auto* grid = new QGridLayout(grpRele);
+    bxKP2ReleAlarm_ = new QComboBox(grpRele);
+    bxKP2ReleAlarm_->setObjectName(QStringLiteral("bxKP2ReleAlarm"));
+    bxKP2ReleAlarm_->addItems(relayModes);
+    bxKP2ReleFire_ = new QComboBox(grpRele);
+    bxKP2ReleFire_->setObjectName(QStringLiteral("bxKP2ReleFire"));
+    bxKP2ReleFire_->addItems(relayModes);
+    grid->addWidget(new QLabel(QStringLiteral("\"Тревога\""), grpRele), 0, 0);
+    grid->addWidget(bxKP2ReleAlarm_, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("\"Пожар\""), grpRele), 1, 0);
+    grid->addWidget(bxKP2ReleFire_, 1, 1);
+    chkKP2ReleContr_ = new QCheckBox(QStringLiteral("Контроль цепи реле \"пожар\""), grpRele);
+    chkKP2ReleContr_->setObjectName(QStringLiteral("chkKP2ReleContr"));
+    grid->addWidget(chkKP2ReleContr_, 2, 0, 1, 2);
+    outer->addWidget(grpRele);
+    chkKP2BuzzerOn_ = new QCheckBox(QStringLiteral("Использовать внутренний зуммер"), this);
+    chkKP2BuzzerOn_->setObjectName(QStringLiteral("chkKP2BuzzerOn"));
+    outer->addWidget(chkKP2BuzzerOn_);
+    outer->addStretch(1);
+    connect(bxKP2ReleAlarm_, &QComboBox::activated, this, &TPageKP2::bxCNCReleAlarmCloseUp);
+    connect(bxKP2ReleFire_, &QComboBox::activated, this, &TPageKP2::bxCNCReleFireCloseUp);
+    connect(chkKP2ReleContr_, &QCheckBox::clicked, this, &TPageKP2::chkKP2ReleContrClick);
+    connect(chkKP2BuzzerOn_, &QCheckBox::clicked, this, &TPageKP2::chkUseBuzzerClick);
+}
+
+void TPageKP2::SetupForType(Byte type) {
+    if (type != 6) {
+        return;
+    }
+    for (int i = 0; i < 2; ++i) {
+        FillZoneTypeCombo(tactic_[i], 5);
+        event_[i]->FillItems(true);
+    }
+}
+
+void TPageKP2::Refresh() {
+    auto* d = dynamic_cast<TDV6_KP2*>(Device());
+    if (!d) {
+        return;
+    }
+    for (int i = 0; i < 2; ++i) {
+        const int t = d->GetZoneType(i + 1);
+        SetIndexQuietly(tactic_[i], t);
+        event_[i]->setEnabled(t != 0);
+        event_[i]->SetCIDByte(d->GetZoneCID(i + 1));
+    }
+    const Byte af = d->GetParam(prmReleAlarmFire);
+    SetIndexQuietly(bxKP2ReleAlarm_, af >> 4);
+    SetIndexQuietly(bxKP2ReleFire_, af & 0x0F);
+    SetCheckedQuietly(chkKP2ReleContr_, (d->GetParam(prmOPsCheck) >> 1) & 1);
+    SetCheckedQuietly(chkKP2BuzzerOn_, d->GetBuzzer() != 0);
+}
+
+void TPageKP2::KP2TypeChange(int zone) {
+    TDevice* d = Device();
+    if (!d || zone < 1 || zone > 2) {
+        return;
+    }
+    const int i = zone - 1;
+    const int t = ZoneTypeIndex(tactic_[i]->currentText().toStdString());
+    if (t < 0) {
+        return;
+    }
+    if (t != 0) {
+        event_[i]->setEnabled(true);
+        event_[i]->SetCIDByte(ZoneTypeDefaultCID(static_cast<Byte>(t)));
+        cbbEventChange(event_[i]);
+    } else {
+        event_[i]->setEnabled(false);
+    }
+    d->SetZoneType(zone, static_cast<Byte>(t));
+}
+
+void TPageKP2::cbbEventChange(TComboboxEvent* combo) {
+    if (auto* d = Device()) {
+        d->SetZoneCID(Tag(combo), combo->GetCIDByte(combo->currentText()));
+    }
+}
+
+void TPageKP2::bxCNCReleAlarmCloseUp() {
+    if (auto* d = Device(); d && bxKP2ReleAlarm_->currentIndex() >= 0) {
+        d->SetParam(prmReleAlarmFire,
+                    WithHighNibble(d->GetParam(prmReleAlarmFire), bxKP2ReleAlarm_->currentIndex()));
+    }
+}
+
+void TPageKP2::bxCNCReleFireCloseUp() {
+    if (auto* d = Device(); d && bxKP2ReleFire_->currentIndex() >= 0) {
+        d->SetParam(prmReleAlarmFire,
+                    WithLowNibble(d->GetParam(prmReleAlarmFire), bxKP2ReleFire_->currentIndex()));
+    }
+}
+
+void TPageKP2::chkKP2ReleContrClick() {
+    if (auto* d = Device()) {
+        d->SetParam(prmOPsCheck, WithBit(d->GetParam(prmOPsCheck), 1, chkKP2ReleContr_->isChecked()));
+    }
+}
+
+void TPageKP2::chkUseBuzzerClick() {
+    if (auto* d = Device()) {
+        d->SetBuzzer(chkKP2BuzzerOn_->isChecked() ? 1 : 0);
+    }
+}
+
+} // namespace orv

@@ -1,0 +1,53 @@
+#include "settings.h"
+
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace orv {
+
+namespace {
+
+QSettings Store() {
+    return QSettings(QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+                     QString::fromLatin1(kSettingsApplication));
+}
+
+} // namespace
+
+QString ReadSetting(const QString& name, const QString& defaultValue) {
+    QSettings store = Store();
+    const QString value = store.value(name).toString();
+    if (!value.isEmpty()) {
+        return value;
+    }
+    store.setValue(name, defaultValue);
+    return defaultValue;
+}
+
+void WriteSetting(const QString& name, const QString& text) {
+    QSettings store = Store();
+    store.setValue(name, text);
+}
+
+QString DefaultPortName() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM1");
+#else
+    return QStringLiteral("ttyUSB0");
+#endif
+}
+
+bool NamesPort(const QString& text) {
+#ifdef Q_OS_WIN
+    return text.startsWith(QLatin1String("COM"));
+#else
+    if (text.startsWith(QLatin1Char('/'))) {
+        return text.size() > 1;
+    }
+    static const QRegularExpression kDeviceName(
+        QStringLiteral("^(tty[A-Za-z]*|rfcomm|cua?[A-Za-z]*)[0-9]+$"));
+    return kDeviceName.match(text).hasMatch();
+#endif
+}
+
+} // namespace orv
