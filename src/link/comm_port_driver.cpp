@@ -1,0 +1,359 @@
+#include "comm_port_driver.h"
+
+#include "link/port_discovery.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <algorithm>
+#include <array>
+
+namespace orv {
+
+namespace {
+
+constexpr std::array<int, 16> kBaudRates{0,     110,   300,   600,   1200,  2400,   4800,   9600,
+                                         14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+
+QSerialPort::DataBits ToQt(TDataBits bits) {
+    switch (bits) {
+    case db5BITS:
+        return QSerialPort::Data5;
+    case db6BITS:
+        return QSerialPort::Data6;
+    case db7BITS:
+        return QSerialPort::Data7;
+    case db8BITS:
+        break;
+    }
+    return QSerialPort::Data8;
+}
+
+QSerialPort::StopBits ToQt(TStopBits bits) {
+    switch (bits) {
+    case sb1HALFBITS:
+        return QSerialPort::OneAndHalfStop;
+    case sb2BITS:
+        return QSerialPort::TwoStop;
+    case sb1BITS:
+        break;
+    }
+    return QSerialPort::OneStop;
+}
+
+QSerialPort::Parity ToQt(TParity parity) {
+    switch (parity) {
+    case ptODD:
+        return QSerialPort::OddParity;
+    case ptEVEN:
+        return QSerialPort::EvenParity;
+    case ptMARK:
+        return QSerialPort::MarkParity;
+    case ptSPACE:
+        return QSerialPort::SpaceParity;
+    case ptNONE:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+// The port knows one kind of flow control; the RTS/CTS handshake wins over XON/XOFF.
+QSerialPort::FlowControl ToQt(THwFlowControl hw, TSwFlowControl sw) {
+    if (hw == hfRTSCTS) {
+        return QSerialPort::HardwareControl;
+    }
+    return sw == sfXONXOFF ? QSerialPort::SoftwareControl : QSerialPort::NoFlowControl;
+}
+
+} // namespace
+
+int BaudRateBits(TBaudRate rate) {
+    const auto index = static_cast<std::size_t>(rate);
+    return index < kBaudRates.size() ? kBaudRates[index] : 0;
+}
+
+TCommPortDriver::TCommPortDriver(QObject* parent)
+    : QObject(parent), handOff_(this), serial_(this), timer_(this), port_(pnCOM2),
+      portName_(PortPathForEntry(PortEntryForNumber(2))) {
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &TCommPortDriver::Poll);
+}
+
+TCommPortDriver::~TCommPortDriver() {
+    ClosePort();
+}
+
+void TCommPortDriver::SetPort(TPortNumber port) {
+    if (IsOpen()) {
+        return;
+    }
+    port_ = port;
+    if (port != pnCustom) {
+        portName_ = PortPathForEntry(PortEntryForNumber(static_cast<int>(port)));
+    }
+}
+
+void TCommPortDriver::SetPortName(const QString& name) {
+    if (IsOpen()) {
+        return;
+    }
+    portName_ = name;
+}
+
+void TCommPortDriver::SetBaudRate(TBaudRate rate) {
+    baudRate_ = rate;
+    if (rate != brCustom) {
+        baudRateValue_ = BaudRateBits(rate);
+    }
+    ApplyIfOpen();
+}
+
+void TCommPortDriver::SetBaudRateValue(int bitsPerSecond) {
+    baudRate_ = brCustom;
+    baudRateValue_ = bitsPerSecond;
+    ApplyIfOpen();
+}
+
+void TCommPortDriver::SetDataBits(TDataBits bits) {
+    dataBits_ = bits;
+    ApplyIfOpen();
+}
+
+void TCommPortDriver::SetStopBits(TStopBits bits) {
+    stopBits_ = bits;
+    ApplyIfOpen();
+}
+
+void TCommPortDriver::SetParity(TParity parity) {
+    parity_ = parity;
+    ApplyIfOpen();
+}
+
+void TCommPortDriver::SetHwFlow(THwFlowControl flow) {
+    hwFlow_ = flow;
+    ApplyIfOpen();
+}
+
+void TCommPortDriver::SetSwFlow(TSwFlowControl flow) {
+    swFlow_ = flow;
+    ApplyIfOpen();
+}
+
+void TCommPortDriver::SetInBufSize(int bytes) {
+    if (!IsOpen()) {
+        inBufSize_ = std::clamp(bytes, kMinBufSize, kMaxBufSize);
+    }
+}
+
+void TCommPortDriver::SetOutBufSize(int bytes) {
+    if (!IsOpen()) {
+        outBufSize_ = std::clamp(bytes, kMinBufSize, kMaxBufSize);
+    }
+}
+
+void TCommPortDriver::SetPollingDelay(int ms) {
+    pollingDelay_ = std::max(ms, kMinPollingDelay);
+    handOff_.Call([this] {
+        if (timer_.isActive()) {
+            timer_.start(pollingDelay_);
+        }
+    });
+}
+
+bool TCommPortDriver::OpenPort() {
+    return handOff_.Call([this] {
+        if (serial_.isOpen()) {
+            return true;
+        }
+        lastError_.clear();
+        serial_.setPortName(portName_);
+        if (!serial_.open(QIODevice::ReadWrite)) {
+            lastError_ = serial_.errorString();
+            return false;
+        }
+        if (!ApplySettingsHere()) {
+            lastError_ = serial_.errorString();
+            serial_.close();
+            return false;
+        }
+        readBuf_.assign(static_cast<std::size_t>(inBufSize_), 0);
+        timer_.start(pollingDelay_);
+        return true;
+    });
+}
+
+void TCommPortDriver::ClosePort() {
+    handOff_.Call([this] {
+        if (serial_.isOpen()) {
+            timer_.stop();
+            serial_.close();
+        }
+    });
+}
+
+bool TCommPortDriver::IsOpen() const {
+    return handOff_.Call([this] { return serial_.isOpen(); });
+}
+
+bool TCommPortDriver::ApplySettings() {
+    return handOff_.Call([this] { return ApplySettingsHere(); });
+}
+
+void TCommPortDriver::ApplyIfOpen() {
+    handOff_.Call([this] {
+        if (serial_.isOpen()) {
+            ApplySettingsHere();
+        }
+    });
+}
+
+// Ports without modem lines (pseudo-terminals, some adapters, network bridges) refuse DTR and
+// RTS requests. The protocol does not need those lines, so such a refusal is not a failure.
+bool TCommPortDriver::SetModemLine(bool ok) {
+    if (ok) {
+        return true;
+    }
+    if (serial_.error() == QSerialPort::UnsupportedOperationError) {
+        serial_.clearError();
+        return true;
+    }
+    return false;
+}
+
+bool TCommPortDriver::ApplySettingsHere() {
+    if (!serial_.isOpen()) {
+        return false;
+    }
+    serial_.clearError();
+    if (!serial_.setBaudRate(baudRateValue_) || !serial_.setDataBits(ToQt(dataBits_)) ||
+        !serial_.setParity(ToQt(parity_)) || !serial_.setStopBits(ToQt(stopBits_)) ||
+        !serial_.setFlowControl(ToQt(hwFlow_, swFlow_))) {
+        return false;
+    }
+    if (!SetModemLine(serial_.setDataTerminalReady(enableDtrOnOpen_))) {
+        return false;
+    }
+    // Under the RTS/CTS handshake the driver owns RTS.
+    if (hwFlow_ != hfRTSCTS && !SetModemLine(serial_.setRequestToSend(hwFlow_ == hfNONERTSON))) {
+        return false;
+    }
+    return serial_.clear(QSerialPort::AllDirections);
+}
+
+bool TCommPortDriver::PurgeQueues(bool input, bool output) {
+    return handOff_.Call([&] {
+        if (!serial_.isOpen()) {
+            return false;
+        }
+        QSerialPort::Directions directions;
+        if (input) {
+            directions |= QSerialPort::Input;
+        }
+        if (output) {
+            directions |= QSerialPort::Output;
+        }
+        return directions == QSerialPort::Directions() || serial_.clear(directions);
+    });
+}
+
+int TCommPortDriver::FreeOutputRoom() const {
+    return handOff_.Call([this] {
+        if (!serial_.isOpen()) {
+            return -1;
+        }
+        return outBufSize_ - static_cast<int>(serial_.bytesToWrite());
+    });
+}
+
+int TCommPortDriver::WriteBytes(const Byte* data, int count) {
+    return handOff_.Call([&] {
+        if (!serial_.isOpen() || count <= 0) {
+            return 0;
+        }
+        int written = 0;
+        QElapsedTimer sinceProgress;
+        sinceProgress.start();
+        while (written < count) {
+            const int room = outBufSize_ - static_cast<int>(serial_.bytesToWrite());
+            if (room > 0) {
+                const qint64 n = serial_.write(reinterpret_cast<const char*>(data + written),
+                                               std::min(room, count - written));
+                serial_.flush();
+                if (n > 0) {
+                    written += static_cast<int>(n);
+                    sinceProgress.restart();
+                    continue;
+                }
+                if (n < 0) {
+                    break;
+                }
+            }
+            if (sinceProgress.elapsed() > outputTimeout_) {
+                break;
+            }
+            serial_.waitForBytesWritten(10);
+        }
+        return written;
+    });
+}
+
+QString TCommPortDriver::LastError() const {
+    return handOff_.Call([this] { return lastError_; });
+}
+
+void TCommPortDriver::Poll() {
+    if (!serial_.isOpen()) {
+        return;
+    }
+    const qint64 waiting = serial_.bytesAvailable();
+    if (waiting <= 0) {
+        serial_.clearError();
+        return;
+    }
+    const qint64 n = serial_.read(reinterpret_cast<char*>(readBuf_.data()),
+                                  std::min<qint64>(waiting, static_cast<qint64>(readBuf_.size())));
+    if (n > 0 && onReceiveData_) {
+        onReceiveData_(*this, readBuf_.data(), static_cast<int>(n));
+    }
+}
+
+void Configure_cmprtdrvr1(TCommPortDriver& port) {
+    port.SetPort(pnCustom);
+    port.SetPortName(PortPathForEntry(DefaultPortEntry()));
+    port.SetBaudRate(br9600);
+    port.SetHwFlow(hfNONE);
+    port.SetInBufSize(1024);
+    port.SetOutBufSize(1024);
+    port.SetPollingDelay(500);
+    port.SetEnableDTROnOpen(false);
+    port.SetOutputTimeout(200);
+}
+
+void Configure_cmprtdrvrUpdate(TCommPortDriver& port) {
+    port.SetPort(pnCustom);
+    port.SetPortName(PortPathForEntry(DefaultPortEntry()));
+    port.SetBaudRateValue(115200);
+    port.SetHwFlow(hfNONE);
+    port.SetInBufSize(256);
+    port.SetOutBufSize(256);
+    port.SetPollingDelay(10);
+    port.SetEnableDTROnOpen(false);
+    port.SetOutputTimeout(200);
+    port.SetInputTimeout(10);
+}
+
+std::unique_ptr<TCommPortDriver> Make_cmprtdrvr1(QObject* parent) {
+    auto port = std::make_unique<TCommPortDriver>(parent);
+    port->setObjectName(QStringLiteral("cmprtdrvr1"));
+    Configure_cmprtdrvr1(*port);
+    return port;
+}
+
+std::unique_ptr<TCommPortDriver> Make_cmprtdrvrUpdate(QObject* parent) {
+    auto port = std::make_unique<TCommPortDriver>(parent);
+    port->setObjectName(QStringLiteral("cmprtdrvrUpdate"));
+    Configure_cmprtdrvrUpdate(*port);
+    return port;
+}
+
+} // namespace orv

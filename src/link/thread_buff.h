@@ -1,0 +1,81 @@
+#pragma once
+
+#include "gsm/program_state.h"
+#include "link/comm_port_driver.h"
+#include "link/hand_off.h"
+#include "link/receive_buffer.h"
+#include "link/result_codes.h"
+
+#include <QThread>
+
+#include <memory>
+#include <mutex>
+
+namespace orv {
+
+class TDV15_Ret;
+class TmodData;
+
+// One transaction with the panel on a thread of its own: a read (identify, make the device
+// object, load it, then the retranslator's objects and the GSM settings where present) or a
+// write of the current device object and the GSM frames.
+//
+// Create it on the thread that owns the port; that thread must keep its event loop running
+// until the worker has finished. Every result code is emitted as ResultCode on the creating
+// thread while the worker waits for the handlers to return, so a handler may read the device
+// object and the GSM frames. Exactly one of the codes 0, 1 and 8..14 ends a read or a write.
+class TThreadBuff : public QThread {
+    Q_OBJECT
+public:
+    enum Mode : Byte { modeRead = 0, modeWrite = 1 };
+
+    static constexpr int kPollMs = 50;
+    static constexpr int kFirstBytePolls = 50; // 2.5 s for a reply to begin
+    static constexpr int kCompletePolls = 30;  // 1.5 s more for it to complete
+
+    TThreadBuff(TCommPortDriver& port, TReceiveBuffer& receive, TProgramState& state,
+                QObject* parent = nullptr);
+    TThreadBuff(TmodData& data, TProgramState& state, QObject* parent = nullptr);
+    ~TThreadBuff() override;
+
+    // Any other value only opens and closes the port.
+    void SetMode(Byte mode) { mode_ = mode; }
+    Byte GetMode() const { return mode_; }
+
+    // Starts the thread one priority step below normal.
+    void Start();
+
+signals:
+    void ResultCode(int code, int argument);
+
+protected:
+    void run() override;
+
+private:
+    void SendResult(int code, int argument = 0);
+    void SendFrame(const Byte* frame, std::size_t length);
+    bool AwaitReply();
+    ReplyView Reply() const { return reply_.View(); }
+
+    Byte RunRead();
+    bool RunWrite();
+    bool ReadGsm(TDV15_Ret* ret);
+    bool WriteGsm(TDV15_Ret* ret);
+    bool ReadObjectTable(TDV15_Ret& ret);
+    bool WriteObjectTable(TDV15_Ret& ret);
+    bool ReadSmsPages(TDV15_Ret& ret);
+    bool WriteSmsPages(TDV15_Ret& ret);
+    bool ReadOptionalBlock(Byte subCommand, FrameBuffer& target);
+    bool SendFromBuffer(const FrameBuffer& frame, bool (*confirm)(ReplyView, std::span<const Byte>));
+
+    TCommPortDriver& port_;
+    TReceiveBuffer& receive_;
+    TProgramState& state_;
+    Byte mode_ = modeRead;
+    TReceiveBuffer::Snapshot reply_; // the reply last waited for
+    std::shared_ptr<TDevice> device_;
+    THandOff handOff_;
+    std::mutex endMutex_; // orders the worker's last writes before the owner's clean-up
+};
+
+} // namespace orv

@@ -1,0 +1,34 @@
+#include "transaction.h"
+
+#include "link/data_module.h"
+#include "link/thread_buff.h"
+
+#include <QEventLoop>
+
+namespace orv {
+
+std::vector<TResult> RunTransaction(TCommPortDriver& port, TReceiveBuffer& receive, TProgramState& state,
+                                    Byte mode, const TResultHandler& onResult) {
+    std::vector<TResult> results;
+    TThreadBuff worker(port, receive, state);
+    worker.SetMode(mode);
+    QObject::connect(&worker, &TThreadBuff::ResultCode, [&](int code, int argument) {
+        results.push_back({code, argument});
+        if (onResult) {
+            onResult(results.back());
+        }
+    });
+    QEventLoop loop;
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    worker.Start();
+    loop.exec();
+    worker.wait();
+    return results;
+}
+
+std::vector<TResult> RunTransaction(TmodData& data, TProgramState& state, Byte mode,
+                                    const TResultHandler& onResult) {
+    return RunTransaction(data.cmprtdrvr1, data.RxBuf, state, mode, onResult);
+}
+
+} // namespace orv

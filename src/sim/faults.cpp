@@ -1,0 +1,187 @@
+#include "faults.h"
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <optional>
+
+namespace orv::sim {
+
+void Reseal(std::vector<Byte>& frame) {
+    if (frame.size() >= 2) {
+        frame::SealFrame(frame.data(), frame.size());
+    }
+}
+
+namespace {
+
+bool IsConfigRequest(const TExchange& e, Byte command) {
+    return e.Command() == command && e.SubCommand() == frame::subConfig;
+}
+
+class Silent final : public TFault {
+public:
+    void Shape(TExchange& e) override { e.reply.clear(); }
+};
+
+class Partial final : public TFault {
+public:
+    explicit Partial(std::size_t keep) : keep_(keep) {}
+    void Shape(TExchange& e) override {
+        if (e.reply.size() > keep_) {
+            e.reply.resize(keep_);
+        }
+    }
+
+private:
+    std::size_t keep_;
+};
+
+class BadChecksum final : public TFault {
+public:
+    void Shape(TExchange& e) override {
+        if (!e.reply.empty()) {
+            e.reply.back() ^= 0x01;
+        }
+    }
+};
+
+// A sound reply to the configuration write that does not repeat the first configuration byte.
+class WrongEcho final : public TFault {
+public:
+    void Shape(TExchange& e) override {
+        if (IsConfigRequest(e, frame::kCmdWrite) && e.reply.size() > 6) {
+            e.reply[5] ^= 0xFF;
+            Reseal(e.reply);
+        }
+    }
+};
+
+// The identification names another type code than the panel's.
+class TypeByte final : public TFault {
+public:
+    explicit TypeByte(Byte type) : type_(type) {}
+    void Shape(TExchange& e) override {
+        if (IsConfigRequest(e, frame::kCmdRead) && e.reply.size() > 4) {
+            e.reply[3] = type_;
+            Reseal(e.reply);
+        }
+    }
+
+private:
+    Byte type_;
+};
+
+class NoAnswer final : public TFault {
+public:
+    explicit NoAnswer(Byte subCommand) : sub_(subCommand) {}
+    void Shape(TExchange& e) override {
+        if (e.SubCommand() == sub_) {
+            e.reply.clear();
+        }
+    }
+
+private:
+    Byte sub_;
+};
+
+struct FaultKind {
+    std::string_view name;
+    std::string_view argument; // empty: takes none
+    std::string_view help;
+    std::optional<long> defaultArgument;
+    long minArgument, maxArgument;
+    std::function<bool(long)> accepts;
+    std::function<std::unique_ptr<TFault>(long)> make;
+};
+
+bool Any(long) {
+    return true;
+}
+
+const std::vector<FaultKind>& Kinds() {
+    static const std::vector<FaultKind> kinds{
+        {"silent", "", "never answers", std::nullopt, 0, 0, Any,
+         [](long) { return std::make_unique<Silent>(); }},
+        {"partial", "K", "sends only the first K bytes of every reply", std::nullopt, 0, 255, Any,
+         [](long k) { return std::make_unique<Partial>(static_cast<std::size_t>(k)); }},
+        {"bad-crc", "", "flips one bit of every reply's checksum", std::nullopt, 0, 0, Any,
+         [](long) { return std::make_unique<BadChecksum>(); }},
+        {"wrong-echo", "", "answers the configuration write with a changed first byte", std::nullopt, 0, 0,
+         Any, [](long) { return std::make_unique<WrongEcho>(); }},
+        {"unknown-type", "N", "identifies as type N, 0 or 19..127 (default 0)", 0, 0, 127,
+         [](long n) { return n == 0 || n >= 19; },
+         [](long n) { return std::make_unique<TypeByte>(static_cast<Byte>(n)); }},
+        {"unsupported-type", "N", "identifies as type N, 14 or 128..255 (default 14)", 14, 14, 255,
+         [](long n) { return n == 14 || n >= 128; },
+         [](long n) { return std::make_unique<TypeByte>(static_cast<Byte>(n)); }},
+        {"no-answer", "SUB", "never answers frames of sub-command SUB (1..6)", std::nullopt, 1, 6, Any,
+         [](long sub) { return std::make_unique<NoAnswer>(static_cast<Byte>(sub)); }},
+        {"no-objects", "", "never answers the object table (as no-answer:5)", std::nullopt, 0, 0, Any,
+         [](long) { return std::make_unique<NoAnswer>(frame::subObjects); }},
+    };
+    return kinds;
+}
+
+std::optional<long> ParseNumber(std::string_view text) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+std::unique_ptr<TFault> MakeFault(std::string_view text, std::string& error) {
+    const auto colon = text.find(':');
+    const std::string_view name = text.substr(0, colon);
+    const bool hasArgument = colon != std::string_view::npos;
+    const std::string_view argText = hasArgument ? text.substr(colon + 1) : std::string_view();
+    for (const FaultKind& kind : Kinds()) {
+        if (kind.name != name) {
+            continue;
+        }
+        if (kind.argument.empty()) {
+            if (hasArgument) {
+                error = "fault " + std::string(name) + " takes no argument";
+                return nullptr;
+            }
+            return kind.make(0);
+        }
+        std::optional<long> argument = kind.defaultArgument;
+        if (hasArgument) {
+            argument = ParseNumber(argText);
+        }
+        if (!argument || *argument < kind.minArgument || *argument > kind.maxArgument ||
+            !kind.accepts(*argument)) {
+            error = "fault " + std::string(name) + " needs " + std::string(kind.argument) + ": " +
+                    std::string(kind.help);
+            return nullptr;
+        }
+        return kind.make(*argument);
+    }
+    error = "unknown fault " + std::string(name);
+    return nullptr;
+}
+
+std::string FaultHelp() {
+    std::string help;
+    for (const FaultKind& kind : Kinds()) {
+        std::string head = "  " + std::string(kind.name);
+        if (!kind.argument.empty()) {
+            head += ":" + std::string(kind.argument);
+        }
+        head.resize(std::max<std::size_t>(head.size() + 1, 24), ' ');
+        help += head + std::string(kind.help) + "\n";
+    }
+    return help;
+}
+
+} // namespace orv::sim

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "sim/faults.h"
+#include "sim/panel.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orv::sim {
+
+struct TSimOptions {
+    std::string personality = "panel";
+    TPanelState panel;
+    std::vector<std::unique_ptr<TFault>> faults;
+    int baud = 9600;
+    bool pace = true;
+    std::string logPath;
+    std::string dumpPath;
+    bool help = false;
+};
+
+// Reads the command line (without the program name). Nothing, with the reason in error, when
+// it is not understood.
+std::optional<TSimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error);
+
+std::string SimUsage();
+
+// Fills the panel from a configuration file; the reason in the result when it cannot.
+std::optional<std::string> LoadConfigFile(const std::string& path, TPanelState& panel);
+
+} // namespace orv::sim

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "sim/personality.h"
+#include "sim/pty_link.h"
+
+namespace orv::sim {
+
+// Runs the line until something is readable on stopFd (the signal handler's pipe): what
+// arrives goes to the personality, what it sends leaves paced. Returns the exit status.
+int RunSimulator(TPtyLink& link, TPersonality& personality, int stopFd);
+
+} // namespace orv::sim

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+namespace orv::test {
+
+// A pseudo-terminal for port tests: the test holds the master end; the port under test opens
+// SlavePath. Raw from the start, so nothing is echoed.
+class PtyPair {
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    bool Valid() const { return master_ >= 0; }
+    int Master() const { return master_; }
+    const std::string& SlavePath() const { return slavePath_; }
+
+    // Writes everything to the master end.
+    bool Write(const void* data, std::size_t count);
+    // Reads what arrives at the master end until count bytes came or timeoutMs passed.
+    std::string Read(std::size_t count, int timeoutMs);
+
+private:
+    int master_ = -1;
+    std::string slavePath_;
+};
+
+} // namespace orv::test
