@@ -1,0 +1,488 @@
+#include "window_fixture.h"
+
+#include "device/catalogue.h"
+#include "ui/device_page.h"
+#include "ui/link_bridge.h"
+#include "ui/page_outputs.h"
+#include "ui/settings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+
+using namespace orv;
+using namespace orv::test;
+
+namespace {
+
+QStringList VisiblePages(QTabWidget* tabs) {
+    QStringList names;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->isTabVisible(i)) {
+            names << tabs->widget(i)->objectName();
+        }
+    }
+    return names;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and stored settings.
+
+TEST(StartUp, FirstStartShowsAndStoresTheDefaultPort) {
+    SettingsSandbox settings;
+    TProgramState state;
+    TScriptedDialogs dialogs;
+    TFormMain window(state, dialogs);
+    auto* ports = window.findChild<QComboBox*>(QStringLiteral("cbbPorts"));
+    ASSERT_NE(ports, nullptr);
+    EXPECT_EQ(ports->currentText(), DefaultPortName());
+    EXPECT_EQ(settings.Stored(QStringLiteral("comportname")), DefaultPortName());
+    EXPECT_EQ(window.Link().PortName(), DefaultPortName());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Программатор ППКОП"));
+}
+
+TEST(StartUp, StoredTextThatNamesNoPortIsShownButNotUsed) {
+    SettingsSandbox settings;
+    settings.Store(QStringLiteral("comportname"), QStringLiteral("мой адаптер"));
+    TProgramState state;
+    TScriptedDialogs dialogs;
+    TFormMain window(state, dialogs);
+    EXPECT_EQ(window.findChild<QComboBox*>(QStringLiteral("cbbPorts"))->currentText(),
+              QStringLiteral("мой адаптер"));
+    EXPECT_TRUE(window.Link().PortName().isEmpty());
+    EXPECT_EQ(settings.Stored(QStringLiteral("comportname")), QStringLiteral("мой адаптер"));
+}
+
+TEST(StartUp, EmptyStoredValueIsReplacedByTheDefault) {
+    SettingsSandbox settings;
+    settings.Store(QStringLiteral("devicetype"), QString());
+    EXPECT_EQ(ReadSetting(QStringLiteral("devicetype"), QStringLiteral("0")), QStringLiteral("0"));
+    EXPECT_EQ(settings.Stored(QStringLiteral("devicetype")), QStringLiteral("0"));
+    settings.Store(QStringLiteral("devicetype"), QStringLiteral("13"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("devicetype"), QStringLiteral("0")), QStringLiteral("13"));
+}
+
+TEST(StartUp, PortNamingRuleOfThisPlatform) {
+#ifdef Q_OS_WIN
+    EXPECT_TRUE(NamesPort(QStringLiteral("COM3")));
+    EXPECT_FALSE(NamesPort(QStringLiteral("ttyUSB0")));
+#else
+    for (const char* good :
+         {"ttyS0", "ttyUSB0", "ttyACM12", "ttyAMA0", "rfcomm0", "/dev/pts/3", "/dev/ttyUSB1"}) {
+        EXPECT_TRUE(NamesPort(QString::fromLatin1(good))) << good;
+    }
+    for (const char* bad :
+         {"", "COM1", "tty", "USB0", "ttyUSB", "ttyUSB0 ", "/", "мой адаптер", "../ttyS0"}) {
+        EXPECT_FALSE(NamesPort(QString::fromUtf8(bad))) << bad;
+    }
+#endif
+}
+
+TEST_F(WindowTest, LayoutBeforeAnyDevice) {
+    EXPECT_EQ(window->width(), 752);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(window->height() - window->menuBar()->height(), 520);
+    EXPECT_TRUE(Find<QLabel>(QStringLiteral("lblStart"))->isVisible());
+    EXPECT_TRUE(Find<QLabel>(QStringLiteral("imgLogo"))->isVisible());
+    EXPECT_FALSE(Find<QTabWidget>(QStringLiteral("PageMain"))->isVisible());
+    EXPECT_FALSE(Find<QLabel>(QStringLiteral("lblDeviceName"))->isVisible());
+    EXPECT_EQ(Find<QLabel>(QStringLiteral("lblStart"))->text().count(QStringLiteral("\r\n")), 9);
+    EXPECT_EQ(Find<QPushButton>(QStringLiteral("BtnClose"))->text(), QStringLiteral("Выход"));
+    EXPECT_EQ(Find<QPushButton>(QStringLiteral("ButtonRead"))->text(), QStringLiteral("Прочитать"));
+    EXPECT_EQ(Find<QPushButton>(QStringLiteral("ButtonWrite"))->text(), QStringLiteral("Записать"));
+    EXPECT_EQ(Find<QLabel>(QStringLiteral("Label1"))->text(), QStringLiteral("Порт:"));
+    EXPECT_EQ(Find<QTimer>(QStringLiteral("IndTimer"))->interval(), 400);
+
+    auto* tabs = Find<QTabWidget>(QStringLiteral("PageMain"));
+    const struct {
+        const char* name;
+        const char* caption;
+        int tag;
+    } expected[] = {{"PageShlf", "Шлейфы", 1},          {"PGPeriph", "Периферия", 2},
+                    {"PGOP5", "Основные настройки", 4}, {"PG_KP2", "КП2", 8},
+                    {"PG_TX", "Передача", 16},          {"PGCNC", "Концентратор", 32},
+                    {"PG_CNCOP5", "Концентратор", 64},  {"tsRetTk", "RET_32", 128},
+                    {"tsRetShlf", "Шлейфы", 256},       {"tsOP8xCh", "Выходы", 512},
+                    {"PGUpdate", "Прошивка", 0}};
+    EXPECT_EQ(tabs->count(), 11);
+    for (const auto& e : expected) {
+        auto* page = tabs->findChild<QWidget*>(QString::fromLatin1(e.name));
+        ASSERT_NE(page, nullptr) << e.name;
+        const int index = tabs->indexOf(page);
+        ASSERT_GE(index, 0) << e.name;
+        EXPECT_EQ(tabs->tabText(index), QString::fromUtf8(e.caption));
+        EXPECT_EQ(page->property("tag").toInt(), e.tag) << e.name;
+    }
+}
+
+TEST_F(WindowTest, FileAndHelpMenus) {
+    QMenuBar* bar = window->menuBar();
+    EXPECT_EQ(bar->objectName(), QStringLiteral("MainMenu1"));
+    QStringList titles;
+    for (QAction* a : bar->actions()) {
+        titles << a->text();
+    }
+    EXPECT_EQ(titles,
+              (QStringList{QStringLiteral("&Файл"), QStringLiteral("П&рибор"), QStringLiteral("&Помощь")}));
+    QStringList file;
+    for (QAction* a : bar->actions()[0]->menu()->actions()) {
+        file << (a->isSeparator() ? QStringLiteral("-")
+                                  : a->text() + QLatin1Char('|') + a->shortcut().toString());
+    }
+    EXPECT_EQ(file, (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
+                                 QStringLiteral("Сохранить &как...|"), QStringLiteral("-"),
+                                 QStringLiteral("Выход|")}));
+    EXPECT_EQ(bar->actions()[2]->menu()->actions()[0]->text(), QStringLiteral("О программе..."));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Port list.
+
+TEST_F(WindowTest, TypedPortIsAcceptedAndStored) {
+    auto* ports = Find<QComboBox>(QStringLiteral("cbbPorts"));
+    TypeAndLeave(ports->lineEdit(), QStringLiteral("ttyACM3"));
+    EXPECT_EQ(settings->Stored(QStringLiteral("comportname")), QStringLiteral("ttyACM3"));
+    EXPECT_EQ(window->Link().PortName(), QStringLiteral("ttyACM3"));
+    // Not a port by the rule: stored as shown, the port stays.
+    TypeAndLeave(ports->lineEdit(), QStringLiteral("kein Port"));
+    EXPECT_EQ(settings->Stored(QStringLiteral("comportname")), QStringLiteral("kein Port"));
+    EXPECT_EQ(window->Link().PortName(), QStringLiteral("ttyACM3"));
+}
+
+TEST_F(WindowTest, OpeningThePortListRefillsItAndKeepsTheText) {
+    auto* ports = Find<QComboBox>(QStringLiteral("cbbPorts"));
+    ports->addItem(QStringLiteral("stale-entry"));
+    ports->setEditText(QStringLiteral("ttyS7"));
+    ports->showPopup();
+    EXPECT_EQ(ports->findText(QStringLiteral("stale-entry")), -1);
+    EXPECT_EQ(ports->currentText(), QStringLiteral("ttyS7"));
+    ports->hidePopup();
+    EXPECT_EQ(ports->count(), window->Link().DiscoverPorts().size());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Device menu.
+
+TEST_F(WindowTest, DeviceMenuStructureAndCaptions) {
+    auto* menu = Find<QMenu>(QStringLiteral("mnuDevice"));
+    const auto actions = menu->actions();
+    ASSERT_GE(actions.size(), 7);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("Последний использованный"));
+    EXPECT_TRUE(actions[1]->isSeparator());
+    const struct {
+        const char* caption;
+        std::vector<int> codes;
+    } groups[] = {{"ТерсАн", {8, 5, 10, 13, 11, 7, 16, 17, 18}},
+                  {"Mirel", {15}},
+                  {"Ирвел-ОП8", {1}},
+                  {"Ирвел-ОП8C", {2, 4, 12}},
+                  {"Прочее", {9, 6, 3}}};
+    ASSERT_EQ(actions.size(), 2 + 5);
+    for (int g = 0; g < 5; ++g) {
+        QMenu* sub = actions[2 + g]->menu();
+        ASSERT_NE(sub, nullptr);
+        EXPECT_EQ(sub->title(), QString::fromUtf8(groups[g].caption));
+        std::vector<int> codes;
+        for (QAction* a : sub->actions()) {
+            codes.push_back(a->data().toInt());
+        }
+        EXPECT_EQ(codes, groups[g].codes) << groups[g].caption;
+    }
+    EXPECT_EQ(MenuAction(16)->text(), QStringLiteral("Терсан 34x, Ирвел-ОП8 c 6-й версии"));
+    EXPECT_EQ(MenuAction(13)->text(), QStringLiteral("Терсан 34x, Ирвел-ОП8"));
+    EXPECT_EQ(MenuAction(1)->text(), QStringLiteral("Ирвел-ОП8 c 2-й версии"));
+    EXPECT_EQ(MenuAction(14), nullptr);
+}
+
+TEST_F(WindowTest, ChoosingADeviceSetsItUpAndStoresTheType) {
+    ChooseFromMenu(10);
+    ASSERT_TRUE(state.device);
+    EXPECT_EQ(state.device->DevType, 10);
+    EXPECT_EQ(settings->Stored(QStringLiteral("devicetype")), QStringLiteral("10"));
+    EXPECT_EQ(Find<QLabel>(QStringLiteral("lblDeviceName"))->text(), QStringLiteral("Прибор: Терсан 34x"));
+    EXPECT_TRUE(Find<QLabel>(QStringLiteral("lblDeviceName"))->isVisible());
+    EXPECT_FALSE(Find<QLabel>(QStringLiteral("lblStart"))->isVisible());
+    EXPECT_FALSE(Find<QLabel>(QStringLiteral("imgLogo"))->isVisible());
+    EXPECT_TRUE(Find<QTabWidget>(QStringLiteral("PageMain"))->isVisible());
+}
+
+TEST_F(WindowTest, SameTypeTwiceLaysOutOnceAndRefreshesTwice) {
+    int refreshes = 0;
+    QObject::connect(window.get(), &TFormMain::controlsRefreshed, [&refreshes] { ++refreshes; });
+    ChooseFromMenu(16);
+    auto* outputs = static_cast<TPageOutputs*>(window->Page(QStringLiteral("tsOP8xCh")));
+    TBoxField* grid = outputs->BoxField();
+    ASSERT_NE(grid, nullptr);
+    const auto first = state.device;
+    // The user changes a page while on type 16; the second choice brings a fresh object.
+    state.device->SetOutput(1, 0);
+    ChooseFromMenu(16);
+    EXPECT_NE(state.device, first);
+    EXPECT_EQ(refreshes, 2);
+    EXPECT_EQ(outputs->BoxField(), grid);      // not laid out again
+    EXPECT_TRUE(grid->Box(0, 1)->isChecked()); // refreshed from the new object's defaults
+}
+
+TEST_F(WindowTest, LastUsedWithZeroDoesNothing) {
+    settings->Store(QStringLiteral("devicetype"), QStringLiteral("0"));
+    ChooseFromMenu(0);
+    EXPECT_FALSE(state.device);
+    EXPECT_EQ(window->SetUpType(), 0);
+    settings->Store(QStringLiteral("devicetype"), QStringLiteral("abc"));
+    ChooseFromMenu(0);
+    EXPECT_FALSE(state.device);
+    settings->Store(QStringLiteral("devicetype"), QStringLiteral("14"));
+    ChooseFromMenu(0);
+    EXPECT_FALSE(state.device);
+}
+
+TEST_F(WindowTest, LastUsedCreatesTheStoredType) {
+    settings->Store(QStringLiteral("devicetype"), QStringLiteral("7"));
+    ChooseFromMenu(0);
+    ASSERT_TRUE(state.device);
+    EXPECT_EQ(state.device->DevType, 7);
+    EXPECT_EQ(window->SetUpType(), 7);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Page masks and the active page.
+
+struct MaskCase {
+    int type;
+    QStringList pages; // the shown pages in tab order, "Прошивка" last
+    QString first;
+};
+
+class PageMasks : public WindowTest, public ::testing::WithParamInterface<MaskCase> {};
+
+TEST_P(PageMasks, PagesShownAndFirstPage) {
+    const auto& c = GetParam();
+    ChooseFromMenu(static_cast<Byte>(c.type));
+    auto* tabs = Find<QTabWidget>(QStringLiteral("PageMain"));
+    EXPECT_EQ(VisiblePages(tabs), c.pages);
+    EXPECT_EQ(tabs->currentWidget()->objectName(), c.first);
+    int mask = 0;
+    for (const auto& name : c.pages) {
+        mask |= tabs->findChild<QWidget*>(name)->property("tag").toInt();
+    }
+    EXPECT_EQ(mask, PageMask(static_cast<Byte>(c.type)));
+}
+
+const QString U = QStringLiteral("PGUpdate");
+INSTANTIATE_TEST_SUITE_P(
+    EveryType, PageMasks,
+    ::testing::Values(
+        MaskCase{1, {"PageShlf", "PGPeriph", "PG_TX", U}, "PageShlf"},
+        MaskCase{2, {"PageShlf", "PGPeriph", "PG_TX", U}, "PageShlf"},
+        MaskCase{4, {"PageShlf", "PGPeriph", "PG_TX", U}, "PageShlf"},
+        MaskCase{10, {"PageShlf", "PGPeriph", "PG_TX", U}, "PageShlf"},
+        MaskCase{12, {"PageShlf", "PGPeriph", "PG_TX", U}, "PageShlf"},
+        MaskCase{13, {"PageShlf", "PGPeriph", "PG_TX", U}, "PageShlf"},
+        MaskCase{16, {"PageShlf", "PGPeriph", "PG_TX", "tsOP8xCh", U}, "PageShlf"},
+        MaskCase{5, {"PGOP5", "PG_TX", U}, "PGOP5"}, MaskCase{8, {"PGOP5", "PG_TX", U}, "PGOP5"},
+        MaskCase{9, {"PGOP5", "PG_TX", U}, "PGOP5"}, MaskCase{6, {"PG_KP2", "PG_TX", U}, "PG_KP2"},
+        MaskCase{3, {"PGCNC", "PG_TX", U}, "PGCNC"}, MaskCase{11, {"PGCNC", "PG_TX", U}, "PGCNC"},
+        MaskCase{17, {"PGCNC", "PG_TX", "tsOP8xCh", U}, "PGCNC"},
+        MaskCase{7, {"PG_CNCOP5", "PG_TX", U}, "PG_CNCOP5"},
+        MaskCase{18, {"PG_CNCOP5", "PG_TX", "tsOP8xCh", U}, "PG_CNCOP5"},
+        MaskCase{15, {"tsRetTk", "tsRetShlf", "PG_TX", U}, "tsRetTk"}));
+
+TEST_F(WindowTest, ActivePageRuleWhileOnZones) {
+    ChooseFromMenu(1);
+    auto* tabs = Find<QTabWidget>(QStringLiteral("PageMain"));
+    tabs->setCurrentWidget(window->Page(QStringLiteral("PGPeriph")));
+    tabs->setCurrentWidget(window->Page(QStringLiteral("PageShlf"))); // the user is on "Шлейфы"
+    EXPECT_EQ(window->LastPageTag(), 1);
+    ChooseFromMenu(5);
+    EXPECT_EQ(VisiblePages(tabs), (QStringList{"PGOP5", "PG_TX", U}));
+    EXPECT_EQ(tabs->currentWidget()->objectName(), QStringLiteral("PGOP5"));
+    // Another panel of type 5 changes no page.
+    tabs->setCurrentWidget(window->Page(QStringLiteral("PG_TX")));
+    ChooseFromMenu(9);
+    ChooseFromMenu(5);
+    EXPECT_EQ(tabs->currentWidget()->objectName(), QStringLiteral("PG_TX"));
+}
+
+TEST_F(WindowTest, ActivePageRuleWhileOnTransmission) {
+    ChooseFromMenu(1);
+    auto* tabs = Find<QTabWidget>(QStringLiteral("PageMain"));
+    tabs->setCurrentWidget(window->Page(QStringLiteral("PG_TX")));
+    ChooseFromMenu(5);
+    EXPECT_EQ(tabs->currentWidget()->objectName(), QStringLiteral("PG_TX"));
+    // After choosing "Прошивка" the type's first page is taken.
+    tabs->setCurrentWidget(window->Page(QStringLiteral("PGUpdate")));
+    ChooseFromMenu(3);
+    EXPECT_EQ(tabs->currentWidget()->objectName(), QStringLiteral("PGCNC"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Result codes.
+
+struct ResultCase {
+    int code;
+    const char* text;
+    int flash; // 0 none, 1 green, 2 red
+    bool enables;
+};
+
+class ResultCodes : public WindowTest, public ::testing::WithParamInterface<ResultCase> {};
+
+TEST_P(ResultCodes, StatusTextFlashAndControls) {
+    const auto& c = GetParam();
+    ChooseFromMenu(10);
+    state.device->Version = 37;
+    window->ControlsEnable(false);
+    const QColor normal = window->StatusColor();
+    window->HandleResult(c.code, 0);
+    EXPECT_EQ(window->StatusText(), QString::fromUtf8(c.text));
+    const QColor expected = c.flash == 1 ? QColor(0, 128, 0) : c.flash == 2 ? QColor(255, 0, 0) : normal;
+    EXPECT_EQ(window->StatusColor(), expected);
+    EXPECT_EQ(Find<QTimer>(QStringLiteral("IndTimer"))->isActive(), c.flash != 0);
+    EXPECT_EQ(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled(), c.enables);
+    EXPECT_EQ(Find<QPushButton>(QStringLiteral("ButtonWrite"))->isEnabled(), c.enables);
+    EXPECT_EQ(Find<QComboBox>(QStringLiteral("cbbPorts"))->isEnabled(), c.enables);
+    EXPECT_EQ(Find<QTabWidget>(QStringLiteral("PageMain"))->isEnabled(), c.enables);
+    EXPECT_EQ(Find<QMenu>(QStringLiteral("mnuDevice"))->isEnabled(), c.enables);
+    // The code travels modulo 128.
+    window->HandleResult(c.code + 128, 0);
+    EXPECT_EQ(window->StatusText(), QString::fromUtf8(c.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCode, ResultCodes,
+    ::testing::Values(
+        ResultCase{0, "Конфигурация прочитана, версия прибора - 37", 1, true},
+        ResultCase{1, "Конфигурация записана", 1, true}, ResultCase{2, "Порт открыт", 0, false},
+        ResultCase{3, "Ответ прибора получен", 0, false}, ResultCase{4, "Читаем настройки GSM", 0, false},
+        ResultCase{5, "Пишем настройки GSM", 0, false}, ResultCase{6, "Читаем объекты", 0, false},
+        ResultCase{7, "Пишем объекты", 0, false}, ResultCase{8, "Ошибка порта", 2, true},
+        ResultCase{9, "Нет связи, проверьте соединения или тип прибора", 2, true},
+        ResultCase{10, "Обнаружены ошибки записи, попробуйте ещё раз", 2, true},
+        ResultCase{11, "Ошибка. Неизвестное устройство\r\nПопробуйте обновить програматор", 2, true},
+        ResultCase{12, "Ошибка. Прибор не поддерживается програматором", 2, true},
+        ResultCase{13, "Ошибка при чтении или записи параметров GSM", 2, true},
+        ResultCase{14, "Ошибка чтения-записи объектов", 2, true}));
+
+TEST_F(WindowTest, UnknownCodesAreIgnored) {
+    window->HandleResult(3, 0);
+    window->ControlsEnable(false);
+    window->HandleResult(15, 0);
+    window->HandleResult(127, 0);
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Ответ прибора получен"));
+    EXPECT_FALSE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
+}
+
+TEST_F(WindowTest, UnsupportedDeviceNamesItInTheBox) {
+    window->HandleResult(12, 14);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MsgKind::Information);
+    EXPECT_EQ(dialogs.shown[0].text,
+              QStringLiteral(
+                  "Подключенный прибор:\r\nKV-310RET-32TK V1,\r\nданным программатором не поддерживается"));
+    window->HandleResult(12, 77);
+    EXPECT_EQ(dialogs.shown[1].text,
+              QStringLiteral("Подключенный прибор:\r\n,\r\nданным программатором не поддерживается"));
+}
+
+TEST_F(WindowTest, PortErrorBoxKeepsItsText) {
+    window->HandleResult(8, 0);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MsgKind::Error);
+    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Ошибка открытия порта"));
+    EXPECT_EQ(dialogs.shown[0].text,
+              QStringLiteral(
+                  "Невозможно открыть последовательный порт.\r\nВыберите другой порт и попробуйте снова"));
+}
+
+TEST_F(WindowTest, ReadResultLaysOutTheNewDevice) {
+    state.device = CreateDevice(13);
+    state.device->Version = 5;
+    window->HandleResult(0, 0);
+    EXPECT_EQ(window->SetUpType(), 13);
+    EXPECT_EQ(VisiblePages(Find<QTabWidget>(QStringLiteral("PageMain"))),
+              (QStringList{"PageShlf", "PGPeriph", "PG_TX", U}));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Конфигурация прочитана, версия прибора - 5"));
+}
+
+TEST_F(WindowTest, FlashSequence) {
+    const QColor normal = window->StatusColor();
+    const QColor green(0, 128, 0);
+    auto* timer = Find<QTimer>(QStringLiteral("IndTimer"));
+    window->HandleResult(1, 0);
+    std::vector<QColor> seen{window->StatusColor()};
+    while (timer->isActive() && seen.size() < 10) {
+        window->IndTimerTimer();
+        seen.push_back(window->StatusColor());
+    }
+    EXPECT_EQ(seen, (std::vector<QColor>{green, normal, green, normal}));
+    EXPECT_FALSE(timer->isActive());
+    // A second flash started while one runs still ends on the normal colour.
+    window->HandleResult(1, 0);
+    window->IndTimerTimer();
+    window->HandleResult(9, 0);
+    while (timer->isActive()) {
+        window->IndTimerTimer();
+    }
+    EXPECT_EQ(window->StatusColor(), normal);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Write command.
+
+TEST_F(WindowTest, WriteWithoutDeviceDoesNothing) {
+    Find<QPushButton>(QStringLiteral("ButtonWrite"))->click();
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_TRUE(window->StatusText().isEmpty());
+}
+
+TEST_F(WindowTest, WriteWithGsmAndNoDirectionAnsweredNoSendsNothing) {
+    ChooseFromMenu(13);
+    auto* tx = Find<QComboBox>(QStringLiteral("bxRTX_Type"));
+    Choose(tx, 2); // GSM-ORV: a fresh directions table, every direction off
+    ASSERT_TRUE(state.device->GetGsmConnected());
+    dialogs.answers.push_back(MsgAnswer::No);
+    QTest::mouseClick(Find<QPushButton>(QStringLiteral("ButtonWrite")), Qt::LeftButton);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MsgKind::Warning);
+    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Программатор"));
+    EXPECT_EQ(dialogs.shown[0].text,
+              QStringLiteral("Ни одно направление не включено,\r\nсохранять настройки?"));
+    EXPECT_EQ(dialogs.shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(window->StatusText().isEmpty()); // nothing was sent
+    EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonWrite"))->isEnabled());
+}
+
+// ---------------------------------------------------------------------------------------------
+// About box.
+
+TEST_F(WindowTest, AboutBoxFromTheVersionRecord) {
+    dialogs.dialogSteps.push_back([](QDialog& box) {
+        EXPECT_EQ(box.windowTitle(), QStringLiteral("О программе: Программатор ППКОП"));
+        auto* product = box.findChild<QLabel*>(QStringLiteral("lblProduct"));
+        ASSERT_NE(product, nullptr);
+        EXPECT_EQ(product->text(), QStringLiteral("Orvanta"));
+        EXPECT_TRUE(product->font().bold());
+        EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("lblVersion"))->text(),
+                  QStringLiteral("Версия: 4.6.4"));
+        EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("lblCompany"))->text(),
+                  QStringLiteral("Компания: Zelvorin"));
+        EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("lblAuthor")), nullptr); // empty: left out
+        auto* ok = box.findChild<QPushButton*>(QStringLiteral("btnOk"));
+        ASSERT_NE(ok, nullptr);
+        EXPECT_EQ(ok->text(), QStringLiteral("Ok"));
+        EXPECT_EQ(ok->geometry().top(), box.height() - 60);
+    });
+    window->AboutClick();
+    EXPECT_EQ(dialogs.execs, 1);
+}
+
+} // namespace
