@@ -4,6 +4,7 @@
 // table model of the directions grid on the transmission page.
 
 #include "gsm/frame_buffer.h"
+#include "gsm/keys.h"
 
 #include <array>
 #include <cstdint>
@@ -164,10 +165,5 @@ bool AnyDirectionEnabled(const DirectionsModel& table);
 
 // The text without "+", "(", ")", "-", "." and blanks.
 std::string NormalizePhone(std::string_view text);
-
-// Key codes the grids' filters let through untouched.
-inline constexpr char32_t kKeyEnter = U'\r';
-inline constexpr char32_t kKeyEscape = 0x1B;
-inline constexpr char32_t kKeyBackspace = 0x08;
 
 } // namespace orv

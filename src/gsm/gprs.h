@@ -4,6 +4,7 @@
 // "Параметры GPRS" dialog with its operator presets.
 
 #include "gsm/frame_buffer.h"
+#include "gsm/keys.h"
 
 #include <array>
 #include <optional>

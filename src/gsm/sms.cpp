@@ -184,6 +184,12 @@ void SmsModel::Setup(Byte devType, Family family) {
     devType_ = devType;
     family_ = family;
     rows_.resize(static_cast<std::size_t>(SmsRowCount(devType)), OffRow());
+    // Off rows show the partition the family starts from.
+    for (SmsRow& row : rows_) {
+        if (row.type == 0 && !row.stored) {
+            row = OffRow();
+        }
+    }
 }
 
 SmsRow SmsModel::OffRow() const {

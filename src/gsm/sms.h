@@ -90,8 +90,8 @@ public:
 
     SmsModel();
 
-    // Row count and partition rules for the device. Rows that remain keep their contents; new
-    // ones are off.
+    // Row count and partition rules for the device. Filled rows that remain keep their
+    // contents; off rows and new ones show the family's default partition.
     void Setup(const TDevice& device);
     void Setup(Byte devType, Family family);
     Byte DevType() const { return devType_; }

@@ -428,3 +428,69 @@ TEST(DirectionRecords, WriteKeepsTheHeaderAndSealsTheFrame) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DirectionsRoundTrip, EveryFrameAPanelCanHoldComesBackUnchanged) {
+    std::mt19937 rng(5);
+    for (int i = 0; i < 1000; ++i) {
+        std::vector<Byte> body =
+            Bytes({0x7E, 0, 0x44, 0x02, static_cast<int>(rng() % 256), static_cast<int>(rng() % 256),
+                   static_cast<int>(rng() % 2), static_cast<int>(rng() % 2)});
+        for (int r = 0; r < 5; ++r) {
+            if (rng() % 3 == 0) {
+                body.push_back(0);
+                continue;
+            }
+            const int attempts = 1 + static_cast<int>(rng() % 5);
+            const int sim = static_cast<int>(rng() % 3);
+            const int protocol = static_cast<int>(rng() % 4);
+            std::string text;
+            const std::size_t length = 1 + rng() % 30;
+            if (protocol < 2) {
+                text = "+";
+                while (text.size() < length) {
+                    text.push_back("0123456789abcxyz"[rng() % 16]);
+                }
+            } else {
+                while (text.size() < length) {
+                    text.push_back(static_cast<char>(rng() % 256)); // any byte, Cyrillic included
+                }
+            }
+            body.push_back(static_cast<Byte>(text.size() + 1));
+            body.push_back(static_cast<Byte>(attempts << 5 | sim << 3 | protocol));
+            AppendText(body, text);
+        }
+        const std::vector<Byte> read = Sealed(body);
+        DirectionsModel t;
+        DecodeDirections(InBuffer(read, static_cast<Byte>(rng())), t);
+        FrameBuffer f = InBuffer(read); // bytes 4..7 stay where the read put them
+        ASSERT_TRUE(EncodeDirections(t, f));
+        std::vector<Byte> expected = read;
+        expected[2] = 0x57;
+        frame::SealFrame(expected.data(), expected.size());
+        ASSERT_EQ(Head(f, expected.size()), expected) << i;
+    }
+}
+
+TEST(DirectionsRoundTrip, EncodingRulesChangeOnlyWhatTheySay) {
+    std::vector<Byte> body = Bytes({0x7E, 0, 0x44, 0x02, 0, 1, 0, 0});
+    Append(body, Bytes({0x04, 0xFF, '1', '2', '3'}));                          // clamped settings
+    Append(body, Bytes({0x05, 0x18, 'a', 'b', 'c', 'd'}));                     // attempts 0: disabled
+    Append(body, Bytes({0x09, 0x40, '8', '(', '9', ')', '1', '-', '2', '3'})); // telephone: normalised
+    Append(body, Bytes({0x01, 0x60}));                                         // no text: disabled
+    Append(body, Bytes({0x03, 0x42, '+', '1'}));                               // unchanged
+    DirectionsModel t;
+    DecodeDirections(InBuffer(Sealed(body)), t);
+    FrameBuffer f = InBuffer(Sealed(body));
+    ASSERT_TRUE(EncodeDirections(t, f));
+    std::vector<Byte> expected = Bytes({0x7E, 0, 0x57, 0x02, 0, 1, 0, 0});
+    Append(expected, Bytes({0x05, 0xA0, '+', '1', '2', '3'}));
+    expected.push_back(0);
+    Append(expected, Bytes({0x07, 0x40, '+', '8', '9', '1', '2', '3'}));
+    expected.push_back(0);
+    Append(expected, Bytes({0x03, 0x42, '+', '1'}));
+    EXPECT_EQ(Head(f, expected.size() + 1), Sealed(expected));
+}
+
+} // namespace

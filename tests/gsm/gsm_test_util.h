@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ inline std::vector<Byte> Sealed(std::vector<Byte> body) {
 
 // The frame as the link leaves it in a buffer: copied over whatever was there before.
 inline FrameBuffer InBuffer(const std::vector<Byte>& frame, Byte fill = 0) {
+    if (frame.size() > kFrameBufferSize) {
+        throw std::length_error("test frame longer than a frame buffer");
+    }
     FrameBuffer buffer;
     buffer.fill(fill);
     std::copy(frame.begin(), frame.end(), buffer.begin());
