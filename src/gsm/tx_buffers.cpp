@@ -6,10 +6,14 @@ namespace orv {
 
 namespace {
 
+// A combo without a selection (index -1) counts for no partition, or as an off zone.
 void AddZone(PartitionMasks& m, int partition, int type) {
-    const Byte bit = static_cast<Byte>(1u << (partition & 7));
+    if (partition < 0 || partition > 7) {
+        return;
+    }
+    const Byte bit = static_cast<Byte>(1u << partition);
     m.used |= bit;
-    if (type != 0) {
+    if (type > 0) {
         m.enabled |= bit;
     }
     if (type == 5 || type == 6 || type == 7) {

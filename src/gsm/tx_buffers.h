@@ -12,8 +12,8 @@ namespace orv {
 
 // What the zones page shows for the eight-zone family, as the commit step needs it.
 struct ZoneRowView {
-    int partition = 0;  // partition combo index 0..7 (partition 1..8)
-    int type = 0;       // type combo index = zone type code
+    int partition = 0;  // partition combo index 0..7 (partition 1..8); -1: none chosen
+    int type = 0;       // type combo index = zone type code; -1: none chosen (off)
     bool rearm = false; // "Автоматическое восстановление шлейфа" checked
     bool fireReQuery = false; // "Перезапрос пожарного шлейфа" checked
 };

@@ -115,6 +115,14 @@ TEST(CommitZonePage, PartitionMasks) {
     EXPECT_EQ(m.guarded, 0x83);
     EXPECT_EQ(m.DependencyAllowed(), 0x82);
     EXPECT_EQ(m.NoArm(), 0x10);
+
+    // Combos without a selection.
+    v.Zone(5) = {-1, 7, false, false};
+    v.Zone(2) = {1, -1, false, false};
+    const PartitionMasks n = ComputePartitionMasks(v);
+    EXPECT_EQ(n.used, 0x17);
+    EXPECT_EQ(n.enabled, 0x13);
+    EXPECT_EQ(n.guarded, 0x01);
 }
 
 // A panel's frames as a read leaves them: directions with both flags on, GPRS settings, an SMS
