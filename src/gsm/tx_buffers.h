@@ -58,10 +58,13 @@ struct CommitResult {
 // frame when the GPRS flag is on.
 CommitResult UpdateAllTXBuffers(TProgramState& state, const ZonePageView* view);
 
-// After the frames (and the retranslator's T_SMS_List) were filled from a panel or a file: the
-// directions, SMS and GPRS models show what was read, so a later commit writes it back unchanged.
+// After the frames (and the retranslator's T_SMS_List) were filled from a panel or a file, and
+// whenever another device object is shown: the directions, SMS and GPRS models show what the
+// frames hold, so a later commit writes it back unchanged.
 void RefreshGsmModels(TProgramState& state);
-// The parts of it, for callers that fill some models themselves.
+// The parts of it, for callers that fill some models themselves. Note that a GPRS frame marked
+// empty (no APN) fills the GPRS model with the first preset: a caller that has just put texts into
+// the GPRS model should not refresh it from the frame.
 void RefreshSmsModels(TProgramState& state);
 void RefreshGprsModel(TProgramState& state);
 
