@@ -1,0 +1,124 @@
+#pragma once
+
+// Helpers of the end-to-end tests: a simulator, the protocol port on its pseudo-terminal, and
+// frames built the way the program builds them.
+
+#include "device/catalogue.h"
+#include "gsm/program_state.h"
+#include "link/data_module.h"
+#include "link/result_codes.h"
+#include "link/thread_buff.h"
+#include "link/transaction.h"
+#include "sim/hex.h"
+#include "support/sim_process.h"
+
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace orv::e2e {
+
+using Bytes = std::vector<Byte>;
+
+inline constexpr std::array<Byte, 17> kTypeCodes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18};
+
+inline QString Hex(std::span<const Byte> bytes) {
+    return QString::fromStdString(sim::ToHex(bytes));
+}
+
+inline Bytes RandomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> byte(0, 255);
+    Bytes bytes(count);
+    for (Byte& b : bytes) {
+        b = static_cast<Byte>(byte(random));
+    }
+    return bytes;
+}
+
+inline Bytes ReadRequest(Byte sub, Byte page = 0) {
+    const auto r = frame::BuildReadRequest(sub, page);
+    return {r.begin(), r.end()};
+}
+
+inline Bytes FrameBytes(const FrameBuffer& buffer) {
+    return Bytes(buffer.begin(), buffer.begin() + buffer[1]);
+}
+
+// A frame as the program keeps it in a frame buffer: start, length, command, sub-command, the
+// data and the checksum.
+inline FrameBuffer MakeFrame(Byte command, Byte sub, const Bytes& data) {
+    FrameBuffer f{};
+    f[0] = frame::kStart;
+    f[2] = command;
+    f[3] = sub;
+    std::copy(data.begin(), data.end(), f.begin() + 4);
+    frame::SealFrame(f.data(), data.size() + 5);
+    return f;
+}
+
+// The data of a frame: bytes 4 up to the checksum.
+inline Bytes Data(const Bytes& frame) {
+    return frame.size() < 5 ? Bytes{} : Bytes(frame.begin() + 4, frame.end() - 1);
+}
+
+inline std::vector<int> Codes(const std::vector<TResult>& results) {
+    std::vector<int> codes;
+    for (const auto& r : results) {
+        codes.push_back(r.code);
+    }
+    return codes;
+}
+
+// Makes the configuration carry a GSM communicator, the way each family stores it.
+inline void ConnectGsm(TDevice& device, bool on) {
+    if (IsOP8(device)) {
+        device.SetParam(prmDevTX, on ? 2 : 0);
+    } else {
+        device.SetGsmConnected(on);
+    }
+}
+
+struct Transaction {
+    std::vector<TResult> results;
+    std::chrono::milliseconds elapsed{};
+};
+
+class E2eTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureQtApp();
+        data = std::make_unique<TmodData>();
+    }
+
+    // A simulator on its own terminal; --no-pace unless the pace is what the test is about.
+    test::SimProcess& StartSim(QStringList args, bool paced = false) {
+        if (!paced) {
+            args << QStringLiteral("--no-pace");
+        }
+        sim = std::make_unique<test::SimProcess>(args);
+        EXPECT_TRUE(sim->Start()) << sim->Error().toStdString();
+        data->cmprtdrvr1.SetPortName(sim->PortPath());
+        return *sim;
+    }
+
+    Transaction Run(Byte mode) {
+        QElapsedTimer clock;
+        clock.start();
+        Transaction t;
+        t.results = RunTransaction(*data, state, mode);
+        t.elapsed = std::chrono::milliseconds(clock.elapsed());
+        return t;
+    }
+
+    std::unique_ptr<TmodData> data;
+    std::unique_ptr<test::SimProcess> sim;
+    TProgramState state;
+};
+
+} // namespace orv::e2e
