@@ -1,4 +1,5 @@
 #include "gsm/program_state.h"
+#include "link/data_module.h"
 #include "ui/dialogs.h"
 #include "ui/form_main.h"
 #include "ui/images.h"
@@ -10,9 +11,11 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName(QString::fromUtf8(orv::kAppTitle));
     QApplication::setWindowIcon(orv::AppIcon());
 
+    // The data module with the protocol port comes first, then the window.
+    orv::TmodData data;
     orv::TProgramState state;
     orv::TQtDialogs dialogs;
-    orv::TFormMain window(state, dialogs);
+    orv::TFormMain window(state, dialogs, data);
     window.show();
     return app.exec();
 }

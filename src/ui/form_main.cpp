@@ -123,11 +123,11 @@ void TPortCombo::showPopup() {
     QComboBox::showPopup();
 }
 
-TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, QWidget* parent)
+TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                               Qt::CustomizeWindowHint),
-      state_(state), dialogs_(dialogs), link_(new TLinkBridge(state, this)) {
+      state_(state), dialogs_(dialogs), link_(new TLinkBridge(data, state, this)) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QString::fromUtf8(kAppTitle));
     setWindowIcon(AppIcon());
@@ -573,6 +573,7 @@ void TFormMain::HandleResult(int code, int argument) {
         const TDevice* d = state_.device.get();
         SetStatus(QStringLiteral("Конфигурация прочитана, версия прибора - ") +
                   QString::number(d ? d->GetVersion() : 0));
+        RefreshAfterRead(state_);
         SetDeviceControls();
         RefreshControls();
         Flash(kFlashGreen);
@@ -640,6 +641,7 @@ void TFormMain::HandleResult(int code, int argument) {
         // A read that failed this late has already put a new device object in place: the pages
         // must show it, or the next write would mix the old pages into it.
         if (state_.device && filledFrom_.lock() != state_.device) {
+            RefreshAfterRead(state_);
             SetDeviceControls();
             RefreshControls();
         }

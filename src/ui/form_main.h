@@ -21,6 +21,7 @@ namespace orv {
 
 class IDialogs;
 class TLinkBridge;
+class TmodData;
 class TDevicePage;
 class TPageZones;
 class TPagePeriph;
@@ -47,7 +48,8 @@ signals:
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:
-    TFormMain(TProgramState& state, IDialogs& dialogs, QWidget* parent = nullptr);
+    // data: the data module with the protocol port, created before the window.
+    TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // Starts a transaction: 0 read, 1 write.

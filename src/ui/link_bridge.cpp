@@ -1,41 +1,64 @@
 #include "link_bridge.h"
 
-#include <QSerialPortInfo>
+#include "link/data_module.h"
+#include "link/port_discovery.h"
+#include "link/thread_buff.h"
 
 namespace orv {
 
-TLinkBridge::TLinkBridge(TProgramState& state, QObject* parent) : QObject(parent), state_(state) {}
+TLinkBridge::TLinkBridge(TmodData& data, TProgramState& state, QObject* parent)
+    : QObject(parent), data_(data), state_(state) {}
 
 TLinkBridge::~TLinkBridge() {
+    if (worker_) {
+        worker_->wait();
+    }
     ClosePort();
 }
 
-QList<TPortEntry> TLinkBridge::DiscoverPorts() const {
-    QList<TPortEntry> entries;
-    for (const auto& info : QSerialPortInfo::availablePorts()) {
-        const bool adapter = info.description().contains(QLatin1String("CP210")) ||
-                             (info.vendorIdentifier() == 0x10C4 && info.productIdentifier() == 0xEA60);
-        entries.push_back({info.portName(), adapter});
+QList<TPortListEntry> TLinkBridge::DiscoverPorts() const {
+    QList<TPortListEntry> entries;
+    for (const auto& port : orv::DiscoverPorts()) {
+        entries.push_back({port.name, port.adapter});
     }
     return entries;
 }
 
 void TLinkBridge::SetPortName(const QString& entry) {
     portName_ = entry;
+    data_.cmprtdrvr1.SetPortName(PortPathForEntry(entry));
 }
 
-void TLinkBridge::ClosePort() {}
+void TLinkBridge::ClosePort() {
+    data_.cmprtdrvr1.ClosePort();
+}
 
-bool TLinkBridge::Start(int, ResultSink) {
-    return false;
+bool TLinkBridge::Start(int mode, ResultSink sink) {
+    if (worker_) {
+        return false;
+    }
+    worker_ = new TThreadBuff(data_, state_, this);
+    worker_->SetMode(static_cast<Byte>(mode));
+    connect(worker_, &TThreadBuff::ResultCode, this, [sink = std::move(sink)](int code, int argument) {
+        if (sink) {
+            sink(code, argument);
+        }
+    });
+    connect(worker_, &QThread::finished, this, [this] {
+        worker_->wait();
+        worker_->deleteLater();
+        worker_ = nullptr;
+    });
+    worker_->Start();
+    return true;
 }
 
 bool TLinkBridge::Busy() const {
-    return false;
+    return worker_ != nullptr;
 }
 
 QString TLinkBridge::LastPortError() const {
-    return {};
+    return data_.cmprtdrvr1.LastError();
 }
 
 } // namespace orv

@@ -10,22 +10,25 @@
 
 namespace orv {
 
-struct TPortEntry {
+class TmodData;
+class TThreadBuff;
+
+struct TPortListEntry {
     QString name; // as the platform names the port: COM3, ttyUSB0
     bool adapter; // a USB-to-serial adapter
 };
 
-// The window's only way to the serial link: the protocol port (cmprtdrvr1), port discovery
-// and the protocol worker.
+// The window's only way to the serial link: the protocol port (cmprtdrvr1 of the data module),
+// port discovery and the protocol worker.
 class TLinkBridge : public QObject {
     Q_OBJECT
 public:
-    explicit TLinkBridge(TProgramState& state, QObject* parent = nullptr);
+    TLinkBridge(TmodData& data, TProgramState& state, QObject* parent = nullptr);
     ~TLinkBridge() override;
 
-    QList<TPortEntry> DiscoverPorts() const;
+    QList<TPortListEntry> DiscoverPorts() const;
 
-    // The port the next transaction opens, as an entry of the port list.
+    // The port the next transaction opens, given as an entry of the port list.
     void SetPortName(const QString& entry);
     QString PortName() const { return portName_; }
     void ClosePort();
@@ -33,7 +36,7 @@ public:
     // Result codes of a transaction with their argument, delivered on this object's thread
     // while the worker waits.
     using ResultSink = std::function<void(int code, int argument)>;
-    // Starts a read (mode 0) or a write (mode 1); false when no transaction could be started.
+    // Starts a read (mode 0) or a write (mode 1); false when one is still running.
     bool Start(int mode, ResultSink sink);
     bool Busy() const;
 
@@ -41,8 +44,10 @@ public:
     QString LastPortError() const;
 
 private:
+    TmodData& data_;
     TProgramState& state_;
     QString portName_;
+    TThreadBuff* worker_ = nullptr;
 };
 
 } // namespace orv

@@ -12,6 +12,10 @@ TCommitOutcome CommitPages(TProgramState& state, const ZonePageView* zones) {
     return {QString::fromStdString(result.refusal), QString::fromStdString(result.caption)};
 }
 
+void RefreshAfterRead(TProgramState& state) {
+    RefreshGsmModels(state);
+}
+
 bool AnyDirectionEnabled(const TProgramState& state) {
     return orv::AnyDirectionEnabled(state.Directions);
 }

@@ -17,6 +17,9 @@ struct TCommitOutcome {
 };
 TCommitOutcome CommitPages(TProgramState& state, const ZonePageView* zones);
 
+// After a read filled the GSM frames: the GSM models show what the panel holds.
+void RefreshAfterRead(TProgramState& state);
+
 // Whether any GSM report direction is switched on.
 bool AnyDirectionEnabled(const TProgramState& state);
 

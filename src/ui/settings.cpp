@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include "link/port_discovery.h"
+
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -30,11 +32,7 @@ void WriteSetting(const QString& name, const QString& text) {
 }
 
 QString DefaultPortName() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM1");
-#else
-    return QStringLiteral("ttyUSB0");
-#endif
+    return DefaultPortEntry();
 }
 
 bool NamesPort(const QString& text) {

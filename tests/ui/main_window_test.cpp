@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include "device/catalogue.h"
+#include "link/data_module.h"
 #include "ui/device_page.h"
 #include "ui/link_bridge.h"
 #include "ui/page_outputs.h"
@@ -39,7 +40,8 @@ TEST(StartUp, FirstStartShowsAndStoresTheDefaultPort) {
     SettingsSandbox settings;
     TProgramState state;
     TScriptedDialogs dialogs;
-    TFormMain window(state, dialogs);
+    TmodData data;
+    TFormMain window(state, dialogs, data);
     auto* ports = window.findChild<QComboBox*>(QStringLiteral("cbbPorts"));
     ASSERT_NE(ports, nullptr);
     EXPECT_EQ(ports->currentText(), DefaultPortName());
@@ -53,7 +55,8 @@ TEST(StartUp, StoredTextThatNamesNoPortIsShownButNotUsed) {
     settings.Store(QStringLiteral("comportname"), QStringLiteral("мой адаптер"));
     TProgramState state;
     TScriptedDialogs dialogs;
-    TFormMain window(state, dialogs);
+    TmodData data;
+    TFormMain window(state, dialogs, data);
     EXPECT_EQ(window.findChild<QComboBox*>(QStringLiteral("cbbPorts"))->currentText(),
               QStringLiteral("мой адаптер"));
     EXPECT_TRUE(window.Link().PortName().isEmpty());

@@ -83,7 +83,7 @@ void SettingsSandbox::Store(const QString& name, const QString& value) const {
 
 void WindowTest::SetUp() {
     settings = std::make_unique<SettingsSandbox>();
-    window = std::make_unique<TFormMain>(state, dialogs);
+    window = std::make_unique<TFormMain>(state, dialogs, data);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
 }

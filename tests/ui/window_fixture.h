@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gsm/program_state.h"
+#include "link/data_module.h"
 #include "ui/dialogs.h"
 #include "ui/form_main.h"
 
@@ -78,6 +79,7 @@ protected:
     static void TypeAndLeave(class QLineEdit* edit, const QString& text);
 
     std::unique_ptr<SettingsSandbox> settings;
+    TmodData data;
     TProgramState state;
     TScriptedDialogs dialogs;
     std::unique_ptr<TFormMain> window;

@@ -1,0 +1,118 @@
+// The window against the simulated panel over a pseudo-terminal: the real worker and port.
+#include "window_fixture.h"
+
+#include "device/catalogue.h"
+#include "support/sim_process.h"
+#include "ui/link_bridge.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+
+using namespace orv;
+using namespace orv::test;
+
+namespace {
+
+class WindowWithPanel : public WindowTest {
+protected:
+    // Starts the simulator and points the port list at it.
+    void StartPanel(QStringList args) {
+        sim = std::make_unique<SimProcess>(std::move(args));
+        ASSERT_TRUE(sim->Start()) << sim->Error().toStdString();
+        auto* ports = Find<QComboBox>(QStringLiteral("cbbPorts"));
+        TypeAndLeave(ports->lineEdit(), sim->PortPath());
+        ASSERT_EQ(window->Link().PortName(), sim->PortPath());
+        // Every status text with the state of the controls at that moment.
+        QObject::connect(
+            window->statusBar(), &QStatusBar::messageChanged, window.get(), [this](const QString& text) {
+                if (!text.isEmpty()) {
+                    seen.push_back({text, Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled()});
+                }
+            });
+    }
+
+    // Presses the button and waits for the transaction's last status text.
+    void RunAndWait(const char* button) {
+        seen.clear();
+        QTest::mouseClick(Find<QPushButton>(QString::fromLatin1(button)), Qt::LeftButton);
+        EXPECT_FALSE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Link().Busy(); }, 30'000));
+    }
+
+    void TearDown() override {
+        WindowTest::TearDown();
+        if (sim) {
+            sim->Stop();
+        }
+    }
+
+    struct Seen {
+        QString text;
+        bool enabled;
+    };
+    std::vector<Seen> seen;
+    std::unique_ptr<SimProcess> sim;
+};
+
+TEST_F(WindowWithPanel, ReadLaysOutTheReportedType) {
+    StartPanel({QStringLiteral("--type"), QStringLiteral("13"), QStringLiteral("--version"),
+                QStringLiteral("7"), QStringLiteral("--no-pace")});
+    RunAndWait("ButtonRead");
+    ASSERT_FALSE(seen.empty());
+    for (std::size_t i = 0; i + 1 < seen.size(); ++i) {
+        EXPECT_FALSE(seen[i].enabled) << seen[i].text.toStdString(); // disabled during the transaction
+    }
+    EXPECT_EQ(seen.front().text, QStringLiteral("Порт открыт"));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Конфигурация прочитана, версия прибора - 7"));
+    EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
+    ASSERT_TRUE(state.device);
+    EXPECT_EQ(state.device->DevType, 13);
+    EXPECT_EQ(window->SetUpType(), 13);
+    auto* tabs = Find<QTabWidget>(QStringLiteral("PageMain"));
+    EXPECT_TRUE(tabs->isVisible());
+    EXPECT_EQ(tabs->currentWidget()->objectName(), QStringLiteral("PageShlf"));
+    EXPECT_EQ(Find<QComboBox>(QStringLiteral("FShlfType1"))->currentText(), QStringLiteral("Дверной"));
+}
+
+TEST_F(WindowWithPanel, WriteSendsThePageEdits) {
+    StartPanel({QStringLiteral("--type"), QStringLiteral("10"), QStringLiteral("--no-pace")});
+    RunAndWait("ButtonRead");
+    ASSERT_TRUE(state.device);
+    ChooseText(Find<QComboBox>(QStringLiteral("bxReleAlarm")), QStringLiteral("Прерывисто 2 минуты"));
+    RunAndWait("ButtonWrite");
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
+    EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonWrite"))->isEnabled());
+    const auto dump = sim->Dump();
+    ASSERT_TRUE(dump.has_value());
+    const auto payload = state.device->PayloadBytes();
+    EXPECT_EQ(dump->config, std::vector<Byte>(payload.begin(), payload.end()));
+    EXPECT_EQ(state.device->GetParam(prmReleAlarmFire) >> 4, 4);
+}
+
+TEST_F(WindowWithPanel, UnsupportedPanelIsNamed) {
+    StartPanel(
+        {QStringLiteral("--fault"), QStringLiteral("unsupported-type:14"), QStringLiteral("--no-pace")});
+    RunAndWait("ButtonRead");
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Ошибка. Прибор не поддерживается програматором"));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("KV-310RET-32TK V1")));
+    EXPECT_FALSE(state.device);
+    EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
+}
+
+TEST_F(WindowWithPanel, PortThatCannotBeOpenedShowsTheReason) {
+    auto* ports = Find<QComboBox>(QStringLiteral("cbbPorts"));
+    TypeAndLeave(ports->lineEdit(), QStringLiteral("/nonexistent/ttyNONE0"));
+    seen.clear();
+    QTest::mouseClick(Find<QPushButton>(QStringLiteral("ButtonRead")), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Link().Busy(); }, 30'000));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Ошибка порта"));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Ошибка открытия порта"));
+    EXPECT_FALSE(dialogs.shown[0].details.isEmpty());
+    EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
+}
+
+} // namespace
