@@ -40,7 +40,8 @@ Byte T_SMS_List::TakePage(int page, ReplyView reply) {
     }
     for (int k = 0; k < kPageRecords; ++k) {
         const std::size_t offset = 5 + 10 * static_cast<std::size_t>(k);
-        if (reply[offset] == 0) {
+        // A record must lie wholly before the reply's checksum; a short reply ends the list.
+        if (reply[offset] == 0 || offset + 10 + 1 > reply.size()) {
             return 0;
         }
         auto& record = records_[first + static_cast<std::size_t>(k)];

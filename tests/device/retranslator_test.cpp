@@ -176,3 +176,24 @@ TEST(SmsList, ClearKeepsNumbers) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SmsList, ShortPageWithoutEndMarkTakesOnlyWholeRecords) {
+    // Three records and the checksum: the checksum must not become a fourth record.
+    std::vector<Byte> r(36, 0);
+    r[0] = 0x7E;
+    r[1] = 36;
+    r[2] = 0x44;
+    r[3] = 6;
+    for (int k = 0; k < 3; ++k) {
+        r[5 + 10 * k] = 1;
+    }
+    frame::SealFrame(r.data(), r.size());
+    ASSERT_NE(r[35], 0) << "the checksum must look like a record type for this test to mean anything";
+    T_SMS_List list;
+    EXPECT_EQ(list.TakePage(0, ReplyView(r.data(), r.size())), 0);
+    EXPECT_EQ(list.Count(), 3);
+}
+
+} // namespace

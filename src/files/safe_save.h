@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace orv {
+
+// The outcome of writing a file; `message` is for the user, in Russian.
+struct SaveResult {
+    bool ok = false;
+    std::string message;
+};
+
+// Writes the whole content to a temporary file next to `path` and only then puts it in place of
+// the old file, so a full disk, a read-only folder or a vanished folder leaves the old file as
+// it was.
+SaveResult SaveFileAtomically(const std::string& path, const std::string& content);
+
+// Test seam: when set, the write of the temporary file fails with this errno value.
+void SetInjectedSaveError(int error);
+
+} // namespace orv
