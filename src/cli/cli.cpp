@@ -1,0 +1,99 @@
+#include "cli.h"
+
+#include "device/catalogue.h"
+#include "link/data_module.h"
+#include "link/port_discovery.h"
+#include "link/result_codes.h"
+#include "link/transaction.h"
+
+#include <algorithm>
+
+namespace orv::cli {
+
+std::string Usage() {
+    std::string usage = "usage: orvanta-cli COMMAND [ARGUMENTS]\ncommands:\n";
+    for (const TCommand& c : Commands()) {
+        std::string head = "  " + std::string(c.name);
+        if (!c.synopsis.empty()) {
+            head += " " + std::string(c.synopsis);
+        }
+        head.resize(std::max<std::size_t>(head.size() + 2, 36), ' ');
+        usage += head + std::string(c.summary) + "\n";
+    }
+    return usage;
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    TCliIo io{out, err};
+    if (args.empty()) {
+        err << Usage();
+        return kExitUsage;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        out << Usage();
+        return kExitOk;
+    }
+    const auto commands = Commands();
+    const auto command =
+        std::find_if(commands.begin(), commands.end(), [&](const TCommand& c) { return c.name == args[0]; });
+    if (command == commands.end()) {
+        err << "orvanta-cli: unknown command " << args[0] << "\n" << Usage();
+        return kExitUsage;
+    }
+    return command->run(TCommandArgs(args.begin() + 1, args.end()), io);
+}
+
+std::optional<TParsedArgs> ParseArgs(const TCommandArgs& args, std::span<const std::string_view> valueOptions,
+                                     std::string& error) {
+    TParsedArgs parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        if (std::find(valueOptions.begin(), valueOptions.end(), arg) == valueOptions.end()) {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        }
+        if (i + 1 >= args.size()) {
+            error = arg + " needs a value";
+            return std::nullopt;
+        }
+        if (!parsed.options.emplace(arg, args[i + 1]).second) {
+            error = arg + " given twice";
+            return std::nullopt;
+        }
+        ++i;
+    }
+    return parsed;
+}
+
+int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io) {
+    TmodData data;
+    const QString path = PortPathForEntry(QString::fromStdString(portEntry));
+    data.cmprtdrvr1.SetPortName(path);
+    int finalCode = -1;
+    RunTransaction(data, state, mode, [&](const TResult& result) {
+        const Byte version = result.code == rcReadDone && state.device ? state.device->GetVersion() : Byte{0};
+        io.out << ResultStatusText(result.code, version) << std::endl;
+        if (result.code == rcPortError) {
+            io.err << "orvanta-cli: " << path.toStdString() << ": "
+                   << data.cmprtdrvr1.LastError().toStdString() << "\n";
+        }
+        if (result.code == rcUnsupportedDevice) {
+            io.err << "Подключенный прибор:\r\n"
+                   << DeviceName(static_cast<Byte>(result.argument))
+                   << ",\r\nданным программатором не поддерживается\n";
+        }
+        if (IsFinalResult(result.code)) {
+            finalCode = result.code;
+        }
+    });
+    if (finalCode == rcReadDone || finalCode == rcWriteDone) {
+        return kExitOk;
+    }
+    return IsFailureResult(finalCode) ? finalCode : kExitFailed;
+}
+
+} // namespace orv::cli

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "gsm/program_state.h"
+
+#include <map>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orv::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1; // a command failed for a reason without a code of its own
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFile = 3; // a file that cannot be read or written
+// A failed transaction exits with its final result code, 8 to 14.
+
+struct TCliIo {
+    std::ostream& out;
+    std::ostream& err;
+};
+
+using TCommandArgs = std::vector<std::string>;
+
+// One command of the tool. To add one, write its function and add a row to the table in
+// commands.cpp.
+struct TCommand {
+    std::string_view name;
+    std::string_view synopsis; // the arguments, as the usage shows them
+    std::string_view summary;
+    int (*run)(const TCommandArgs& args, TCliIo& io); // args after the command name
+};
+
+std::span<const TCommand> Commands();
+
+// The whole tool: args without the program name; returns the exit status.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+std::string Usage();
+
+// Options of the form "--name value" (names given in valueOptions) and positional arguments.
+struct TParsedArgs {
+    std::map<std::string, std::string, std::less<>> options;
+    std::vector<std::string> positional;
+};
+std::optional<TParsedArgs> ParseArgs(const TCommandArgs& args, std::span<const std::string_view> valueOptions,
+                                     std::string& error);
+
+// Runs one read (mode 0) or write (mode 1) over the port of a port list entry, printing each
+// status text on its own line as its code arrives (the operating system's reason for a port
+// error, and the unsupported-device notice, go to err). Returns 0 when the transaction
+// succeeded, otherwise its final result code. Needs a QCoreApplication.
+int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io);
+
+} // namespace orv::cli
