@@ -164,7 +164,8 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     lblStart_ = new QLabel(kStartText, central);
     lblStart_->setObjectName(QStringLiteral("lblStart"));
     QFont startFont = lblStart_->font();
-    startFont.setPixelSize(19);
+    // 19 pixels in the narrow fonts of the original; 17 fit the same width with the usual fonts.
+    startFont.setPixelSize(17);
     lblStart_->setFont(startFont);
     lblStart_->setStyleSheet(QStringLiteral("color: rgb(0, 0, 128);"));
     lblStart_->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -1,6 +1,9 @@
 #include "model_bridge.h"
 
+#include "files/config_file.h"
 #include "gsm/directions.h"
+
+#include <QFile>
 
 namespace orv {
 
@@ -25,12 +28,17 @@ void ResetGsmSettings(TProgramState& state) {
     DecodeDirections(state.GsmFrame, state.Directions);
 }
 
-bool OpenConfigFile(TProgramState&, const QString&) {
-    return false;
+bool OpenConfigFile(TProgramState& state, const QString& path) {
+    return ReadConfigFile(state, QFile::encodeName(path).toStdString());
 }
 
-QString SaveConfigFile(const TProgramState&, const QString&) {
-    return QStringLiteral("Запись файлов конфигурации недоступна");
+QString SaveConfigFile(const TProgramState& state, const QString& path) {
+    const SaveResult result = WriteConfigFile(state, QFile::encodeName(path).toStdString());
+    if (result.ok) {
+        return {};
+    }
+    return result.message.empty() ? QStringLiteral("Не удалось записать файл ") + path
+                                  : QString::fromStdString(result.message);
 }
 
 } // namespace orv

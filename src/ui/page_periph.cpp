@@ -108,7 +108,8 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     form->addRow(QStringLiteral("Время работы сирены, мин "), edtSndWrkTime_);
     connect(edtSndWrkTime_, &QLineEdit::editingFinished, this, &TPagePeriph::edtSndWrkTimeChange);
     bxLampMode_ = MakeCombo(this, QStringLiteral("bxLampMode"), ToQList(LampModeNames));
-    form->addRow(QStringLiteral("Режим работы лампы:"), bxLampMode_);
+    form->addRow(new QLabel(QStringLiteral("Режим работы лампы:"), this));
+    form->addRow(bxLampMode_);
     connect(bxLampMode_, &QComboBox::activated, this, &TPagePeriph::bxLampModeExit);
     QStringList partitions;
     for (int p = 1; p <= 8; ++p) {

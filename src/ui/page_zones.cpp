@@ -64,7 +64,7 @@ TPageZones::TPageZones(const TPageContext& context, QWidget* parent)
 
         auto* type = new QComboBox(this);
         type->setObjectName(QStringLiteral("FShlfType%1").arg(zone));
-        type->setMinimumWidth(150);
+        type->setMinimumWidth(168);
         SetTag(type, zone);
         typeCombo_[i] = type;
         grid->addWidget(type, row, 1);
@@ -72,7 +72,7 @@ TPageZones::TPageZones(const TPageContext& context, QWidget* parent)
 
         auto* event = new TComboboxEvent(this);
         event->setObjectName(QStringLiteral("cbbEvOP8Ev%1").arg(zone));
-        event->setMinimumWidth(150);
+        event->setMinimumWidth(160);
         SetTag(event, zone);
         eventCombo_[i] = event;
         grid->addWidget(event, row, 2);

@@ -1,0 +1,169 @@
+#include "window_fixture.h"
+
+#include "device/catalogue.h"
+#include "ui/settings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+using namespace orv;
+using namespace orv::test;
+
+namespace {
+
+class FileMenu : public WindowTest {
+protected:
+    QString Path(const QString& name) const { return QDir(files.path()).filePath(name); }
+    void Trigger(const char* action) const {
+        auto* a = window->findChild<QAction*>(QString::fromLatin1(action));
+        ASSERT_NE(a, nullptr) << action;
+        a->trigger();
+    }
+    QTemporaryDir files;
+};
+
+TEST_F(FileMenu, NothingToSaveWithoutADevice) {
+    Trigger("FileSave");
+    Trigger("FileSaveAs");
+    EXPECT_TRUE(dialogs.fileDialogs.empty());
+}
+
+TEST_F(FileMenu, SaveAsAppendsTheExtensionAndStoresTheFolder) {
+    ChooseFromMenu(16);
+    settings->Store(QStringLiteral("filepath"), files.path());
+    dialogs.fileNames.push_back(Path(QStringLiteral("site")));
+    Trigger("FileSaveAs");
+    ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+    const FileDialogSpec& spec = dialogs.fileDialogs[0];
+    EXPECT_EQ(spec.title, QStringLiteral("Сохранить настройки прибора в файл"));
+    EXPECT_EQ(spec.filter, QStringLiteral("Файлы конфигурации прибора (*.cf8)"));
+    EXPECT_EQ(spec.defaultSuffix, QStringLiteral("cf8"));
+    EXPECT_EQ(spec.directory, files.path());
+    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("site.cf8"))));
+    EXPECT_EQ(window->FileName(), Path(QStringLiteral("site.cf8")));
+    EXPECT_EQ(window->StatusText(),
+              QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(Path("site.cf8")));
+    EXPECT_EQ(settings->Stored(QStringLiteral("filepath")),
+              QDir::toNativeSeparators(files.path() + QLatin1Char('/')));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Программатор ППКОП")); // save-as leaves the caption
+
+    // ".cf8" anywhere in the name: kept as it is.
+    dialogs.fileNames.push_back(Path(QStringLiteral("site.cf8.old")));
+    Trigger("FileSaveAs");
+    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("site.cf8.old"))));
+    EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("site.cf8.old.cf8"))));
+    // Cancelled: nothing changes.
+    dialogs.fileNames.push_back(QString());
+    Trigger("FileSaveAs");
+    EXPECT_EQ(window->FileName(), Path(QStringLiteral("site.cf8.old")));
+}
+
+TEST_F(FileMenu, SaveBeforeAnyFileAsksForAName) {
+    ChooseFromMenu(5);
+    dialogs.fileNames.push_back(Path(QStringLiteral("first.cf8")));
+    Trigger("FileSave");
+    EXPECT_EQ(dialogs.fileDialogs.size(), 1u);
+    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("first.cf8"))));
+    // Now it has a name: no dialog.
+    QFile::remove(Path(QStringLiteral("first.cf8")));
+    Trigger("FileSave");
+    EXPECT_EQ(dialogs.fileDialogs.size(), 1u);
+    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("first.cf8"))));
+    EXPECT_EQ(window->StatusText(),
+              QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(Path("first.cf8")));
+}
+
+TEST_F(FileMenu, SaveRunsTheCommitStep) {
+    ChooseFromMenu(13);
+    ChooseText(Find<QComboBox>(QStringLiteral("FShlfType3")), QStringLiteral("Охранный"));
+    Choose(Find<QComboBox>(QStringLiteral("bxShlfPart3")), 3);
+    Click(Find<QCheckBox>(QStringLiteral("chkPartDep4")));
+    dialogs.fileNames.push_back(Path(QStringLiteral("dep.cf8")));
+    Trigger("FileSaveAs");
+    EXPECT_EQ(dynamic_cast<TDevOP8*>(state.device.get())->GetPartDep(), 1u << 3);
+    // And the file holds it: open it again after another device was chosen.
+    ASSERT_TRUE(QFile::exists(Path(QStringLiteral("dep.cf8"))));
+    dialogs.fileNames.push_back(Path(QStringLiteral("dep.cf8")));
+    ChooseFromMenu(5);
+    Trigger("FileOpen");
+    ASSERT_TRUE(state.device);
+    EXPECT_EQ(state.device->DevType, 13);
+    EXPECT_EQ(dynamic_cast<TDevOP8*>(state.device.get())->GetPartDep(), 1u << 3);
+    EXPECT_TRUE(Find<QCheckBox>(QStringLiteral("chkPartDep4"))->isChecked());
+}
+
+TEST_F(FileMenu, OpenReplacesTheDeviceAndLaysItOut) {
+    ChooseFromMenu(16);
+    state.device->SetParam(prmReleAlarmFire, 0x41);
+    state.device->SetOutput(6, 0x40);
+    dialogs.fileNames.push_back(Path(QStringLiteral("t16.cf8")));
+    Trigger("FileSaveAs");
+    const auto saved = state.device;
+
+    ChooseFromMenu(7);
+    settings->Store(QStringLiteral("filepath"), QStringLiteral("/somewhere/else/"));
+    dialogs.fileNames.push_back(Path(QStringLiteral("t16.cf8")));
+    Trigger("FileOpen");
+    const FileDialogSpec& spec = dialogs.fileDialogs.back();
+    EXPECT_EQ(spec.title, QStringLiteral("Открыть файл конфигурации"));
+    EXPECT_EQ(spec.filter, QStringLiteral("Файлы конфигурации прибора (*.cf8)"));
+    EXPECT_EQ(spec.defaultSuffix, QStringLiteral("cf8"));
+    EXPECT_EQ(spec.directory, QStringLiteral("/somewhere/else/"));
+    ASSERT_TRUE(state.device);
+    EXPECT_NE(state.device, saved);
+    EXPECT_EQ(state.device->DevType, 16);
+    EXPECT_EQ(state.device->GetParam(prmReleAlarmFire), 0x41);
+    EXPECT_EQ(state.device->GetOutput(6), 0x40);
+    EXPECT_EQ(window->SetUpType(), 16);
+    EXPECT_EQ(Find<QComboBox>(QStringLiteral("bxReleAlarm"))->currentText(),
+              QStringLiteral("Прерывисто 2 минуты"));
+    EXPECT_EQ(window->FileName(), Path(QStringLiteral("t16.cf8")));
+    EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(Path(QStringLiteral("t16.cf8"))) +
+                                         QStringLiteral(" : Программатор ППКОП"));
+    EXPECT_EQ(window->StatusText(),
+              QStringLiteral("Файл открыт: ") + QDir::toNativeSeparators(Path("t16.cf8")));
+    EXPECT_EQ(settings->Stored(QStringLiteral("filepath")),
+              QDir::toNativeSeparators(files.path() + QLatin1Char('/')));
+}
+
+TEST_F(FileMenu, DamagedFileIsRefusedAndChangesNothing) {
+    ChooseFromMenu(11);
+    const auto before = state.device;
+    QFile bad(Path(QStringLiteral("bad.cf8")));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<?xml version=\"1.0\"?><config FileID=\"7\"><device ID=\"13\"/></config>");
+    bad.close();
+    settings->Store(QStringLiteral("filepath"), QStringLiteral("/kept/"));
+    dialogs.fileNames.push_back(bad.fileName());
+    Trigger("FileOpen");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MsgKind::Error);
+    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Ошибка чтения файла"));
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Файл поврежден или не найден"));
+    EXPECT_EQ(state.device, before);
+    EXPECT_TRUE(window->FileName().isEmpty());
+    EXPECT_TRUE(window->StatusText().isEmpty());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Программатор ППКОП"));
+    EXPECT_EQ(settings->Stored(QStringLiteral("filepath")), QStringLiteral("/kept/"));
+    // Cancelling the dialog does nothing at all.
+    dialogs.fileNames.push_back(QString());
+    Trigger("FileOpen");
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+}
+
+TEST_F(FileMenu, WriteFailureIsShownAndTheStatusStays) {
+    ChooseFromMenu(6);
+    dialogs.fileNames.push_back(Path(QStringLiteral("no/such/folder/x.cf8")));
+    Trigger("FileSaveAs");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MsgKind::Error);
+    EXPECT_FALSE(dialogs.shown[0].text.isEmpty());
+    EXPECT_TRUE(window->StatusText().isEmpty());
+}
+
+} // namespace
