@@ -30,3 +30,12 @@ format-check: deps
 
 clean:
 	rm -rf build
+
+# The window against a simulated type-16 panel on a pseudo-terminal: enter the printed port in
+# the port list ("Порт:") and press "Прочитать". The panel stops when the window closes.
+demo: build
+	@out=$(BUILD_DIR)/demo-sim.out; \
+	./$(BUILD_DIR)/src/sim/orvanta-sim --type 16 --version 6 > $$out & sim=$$!; \
+	for i in 1 2 3 4 5 6 7 8 9 10; do [ -s $$out ] && break; sleep 0.5; done; \
+	echo "Simulated panel on $$(head -n 1 $$out)"; \
+	./$(BUILD_DIR)/src/app/orvanta; kill $$sim

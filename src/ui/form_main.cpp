@@ -341,9 +341,8 @@ void TFormMain::SendData(int mode) {
         ControlsEnable(true);
         return;
     }
-    if (!link_->Start(mode, [this](int code, int argument) { HandleResult(code, argument); })) {
-        HandleResult(8, 0);
-    }
+    // Refused only while a transaction still runs; its last code enables the controls again.
+    link_->Start(mode, [this](int code, int argument) { HandleResult(code, argument); });
 }
 
 void TFormMain::ControlsEnable(bool on) {

@@ -102,6 +102,21 @@ TEST_F(WindowWithPanel, UnsupportedPanelIsNamed) {
     EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
 }
 
+TEST_F(WindowWithPanel, WindowStaysWhileATransactionRuns) {
+    StartPanel({QStringLiteral("--fault"), QStringLiteral("silent")});
+    QTest::mouseClick(Find<QPushButton>(QStringLiteral("ButtonRead")), Qt::LeftButton);
+    ASSERT_TRUE(window->Link().Busy());
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    // A second start while one runs is refused and changes nothing.
+    window->SendData(0);
+    EXPECT_FALSE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Link().Busy(); }, 30'000));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Нет связи, проверьте соединения или тип прибора"));
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_TRUE(window->close());
+}
+
 TEST_F(WindowWithPanel, PortThatCannotBeOpenedShowsTheReason) {
     auto* ports = Find<QComboBox>(QStringLiteral("cbbPorts"));
     TypeAndLeave(ports->lineEdit(), QStringLiteral("/nonexistent/ttyNONE0"));
