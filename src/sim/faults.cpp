@@ -174,11 +174,11 @@ std::unique_ptr<TFault> MakeFault(std::string_view text, std::string& error) {
 std::string FaultHelp() {
     std::string help;
     for (const FaultKind& kind : Kinds()) {
-        std::string head = "  " + std::string(kind.name);
+        std::string head = "      " + std::string(kind.name);
         if (!kind.argument.empty()) {
             head += ":" + std::string(kind.argument);
         }
-        head.resize(std::max<std::size_t>(head.size() + 1, 24), ' ');
+        head.resize(std::max<std::size_t>(head.size() + 1, 28), ' ');
         help += head + std::string(kind.help) + "\n";
     }
     return help;

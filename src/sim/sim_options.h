@@ -27,7 +27,8 @@ std::optional<TSimOptions> ParseSimOptions(const std::vector<std::string>& args,
 
 std::string SimUsage();
 
-// Fills the panel from a configuration file; the reason in the result when it cannot.
+// Fills the panel from a .cf8 configuration file (its type, configuration, GSM blocks, and a
+// retranslator's objects and SMS list); the reason in the result when it cannot.
 std::optional<std::string> LoadConfigFile(const std::string& path, TPanelState& panel);
 
 } // namespace orv::sim

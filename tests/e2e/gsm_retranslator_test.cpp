@@ -9,7 +9,7 @@ namespace {
 const Bytes kGsmData{0x04, 0xD2, 0x01, 0x01, 0x0C, 0x29, '8',  '9',  '0',  '3', '1',
                      '2',  '3',  '4',  '5',  '6',  '7',  0x00, 0x00, 0x00, 0x00};
 // SIM 1: APN, user and password; SIM 2: none.
-const Bytes kGprsData{0x1A, 'i', 'n', 't', 'e', 'r', 'n', 'e', 't', '.', 'm', 't', 's',
+const Bytes kGprsData{0x18, 'i', 'n', 't', 'e', 'r', 'n', 'e', 't', '.', 'm', 't', 's',
                       '.',  'r', 'u', 0,   'd', 'z', 'u', 0,   'd', 'z', 'u', 0,   0x00};
 
 // A full list of eight numbers, so it has no end mark.
