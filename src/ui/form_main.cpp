@@ -214,6 +214,11 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     StatusBar_->setFixedHeight(20);
     StatusBar_->setSizeGripEnabled(false);
     StatusBar_->setAutoFillBackground(true);
+    // One simple panel: a label of its own, so that menu hints passing over the status bar
+    // do not wipe the last result.
+    lblStatus_ = new QLabel(StatusBar_);
+    lblStatus_->setObjectName(QStringLiteral("lblStatus"));
+    StatusBar_->addWidget(lblStatus_, 1);
     setStatusBar(StatusBar_);
 
     IndTimer_ = new QTimer(this);
@@ -519,11 +524,12 @@ void TFormMain::ButtonWriteClick() {
 }
 
 void TFormMain::SetStatus(const QString& text) {
-    StatusBar_->showMessage(text);
+    lblStatus_->setText(text);
+    emit statusChanged(text);
 }
 
 QString TFormMain::StatusText() const {
-    return StatusBar_->currentMessage();
+    return lblStatus_->text();
 }
 
 QColor TFormMain::StatusColor() const {

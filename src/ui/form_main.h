@@ -94,6 +94,8 @@ public:
 signals:
     // Emitted after the device pages were filled (tests count refreshes with it).
     void controlsRefreshed();
+    // A new status bar text.
+    void statusChanged(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -120,6 +122,7 @@ private:
     QLabel* logo_ = nullptr;
     QTabWidget* PageMain_ = nullptr;
     QStatusBar* StatusBar_ = nullptr;
+    QLabel* lblStatus_ = nullptr;
     QTimer* IndTimer_ = nullptr;
     QMenu* deviceMenu_ = nullptr;
 

@@ -8,6 +8,7 @@
 #include "ui/settings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -373,6 +375,14 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{12, "Ошибка. Прибор не поддерживается програматором", 2, true},
         ResultCase{13, "Ошибка при чтении или записи параметров GSM", 2, true},
         ResultCase{14, "Ошибка чтения-записи объектов", 2, true}));
+
+TEST_F(WindowTest, MenuHintsDoNotWipeTheStatus) {
+    window->HandleResult(1, 0);
+    QStatusTipEvent tip{QString()};
+    QApplication::sendEvent(window.get(), &tip);
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
+    EXPECT_EQ(Find<QLabel>(QStringLiteral("lblStatus"))->text(), QStringLiteral("Конфигурация записана"));
+}
 
 TEST_F(WindowTest, UnknownCodesAreIgnored) {
     window->HandleResult(3, 0);

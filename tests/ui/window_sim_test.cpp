@@ -7,7 +7,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTabWidget>
 
 using namespace orv;
@@ -25,12 +24,9 @@ protected:
         TypeAndLeave(ports->lineEdit(), sim->PortPath());
         ASSERT_EQ(window->Link().PortName(), sim->PortPath());
         // Every status text with the state of the controls at that moment.
-        QObject::connect(
-            window->statusBar(), &QStatusBar::messageChanged, window.get(), [this](const QString& text) {
-                if (!text.isEmpty()) {
-                    seen.push_back({text, Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled()});
-                }
-            });
+        QObject::connect(window.get(), &TFormMain::statusChanged, window.get(), [this](const QString& text) {
+            seen.push_back({text, Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled()});
+        });
     }
 
     // Presses the button and waits for the transaction's last status text.
