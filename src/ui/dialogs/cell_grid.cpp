@@ -190,8 +190,8 @@ TCellGrid::TCellGrid(int rows, const QStringList& headers, const QList<int>& wid
 
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
-    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
-                    QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
     setTabKeyNavigation(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
@@ -331,7 +331,7 @@ void TCellGrid::ItemChanged(QTableWidgetItem* cell) {
 }
 
 void TCellGrid::FinishEditing() {
-    if (state() != QAbstractItemView::EditingState) {
+    if (!IsEditingText()) {
         return;
     }
     QWidget* editor = indexWidget(currentIndex());
@@ -403,10 +403,13 @@ void TCellGrid::mouseReleaseEvent(QMouseEvent* event) {
     }
     QTableWidget::mouseReleaseEvent(event);
     pressing_ = false;
-    const QModelIndex index = pending_;
+    const bool selected = pending_.isValid();
     pending_ = QPersistentModelIndex();
-    if (index.isValid() && index == currentIndex()) {
-        OpenEditor(index);
+    // A click on the cell being typed into again opens its text as well.
+    const QModelIndex at = indexAt(event->position().toPoint());
+    if (at.isValid() && at == currentIndex() && !IsEditingText() &&
+        (selected || EditorAt(at.row(), at.column()) == CellEditor::Text)) {
+        OpenEditor(at);
     }
 }
 

@@ -59,6 +59,8 @@ public:
     void MoveRow(int from, int to);
     // Stores the text of a cell being typed in, as leaving the cell would.
     void FinishEditing();
+    // Text is being typed into a cell.
+    bool IsEditingText() const { return state() == QAbstractItemView::EditingState; }
 
     TCellCombo* Editor(CellEditor kind) const;
     // The selection rests on the hidden column of row.
