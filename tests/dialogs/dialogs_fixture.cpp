@@ -32,15 +32,30 @@ int TScriptedDialogs::Exec(QDialog& dialog) {
     }
     auto step = std::move(steps.front());
     steps.pop_front();
+    // Shown as exec would show it (modal, so no other window takes the focus), without blocking.
+    dialog.setModal(true);
+    dialog.show();
+    dialog.activateWindow();
+    EXPECT_TRUE(WaitActive(&dialog));
     step(dialog);
     dialog.hide();
+    // The window system gives the focus back to the window below; the offscreen platform does not.
+    if (QWidget* parent = dialog.parentWidget(); parent && parent->window()->isVisible()) {
+        parent->window()->activateWindow();
+        EXPECT_TRUE(WaitActive(parent->window()));
+    }
     return dialog.result();
+}
+
+bool WaitActive(QWidget* window) {
+    // A window counts as active for Qt's own wait while its parent window has the focus.
+    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
 }
 
 void Activate(QWidget* window) {
     window->show();
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(WaitActive(window));
 }
 
 void Settle() {

@@ -29,7 +29,8 @@ public:
                       MsgButtons buttons, const QString& details = {}) override;
     QString GetOpenFileName(QWidget* parent, const FileDialogSpec& spec) override;
     QString GetSaveFileName(QWidget* parent, const FileDialogSpec& spec) override;
-    // Runs the next step with the dialog (what the user does in it) and returns its result.
+    // Shows the dialog, runs the next step with it (what the user does in it), and returns its
+    // result.
     int Exec(QDialog& dialog) override;
 
     std::deque<std::function<void(QDialog&)>> steps;
@@ -39,6 +40,7 @@ public:
 
 // Shows a top-level widget and makes it the active window, so that focus changes happen.
 void Activate(QWidget* window);
+bool WaitActive(QWidget* window);
 // Lets queued calls (an editor closing after its list) run.
 void Settle();
 
