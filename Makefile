@@ -22,6 +22,24 @@ run: build
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --preset $(PRESET) -j $(JOBS)
 
+# Full reads and writes of the largest configurations against the paced simulated panel, each
+# against its floor (wire time at 9600 bit/s plus one 500 ms polling period per exchange).
+# BENCH_RUNS sets how many runs each figure is the median of.
+BENCH_RUNS ?= 3
+bench: configure
+	cmake --build --preset $(PRESET) -j $(JOBS) --target link_bench orvanta-sim
+	./$(BUILD_DIR)/bench/link_bench $(BENCH_RUNS)
+
+# The serial link under ThreadSanitizer: port driver, protocol worker and the end-to-end tests
+# against the simulated panel. Only these are built; any report fails its test.
+test-tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS) --target link_tests e2e_tests orvanta-sim
+	for dir in tests/link tests/e2e; do \
+	  QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	    ctest --test-dir build/tsan/$$dir -j $(JOBS) --output-on-failure || exit 1; \
+	done
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -4,13 +4,17 @@
 
 #include <functional>
 #include <mutex>
+#include <semaphore>
 
 namespace orv {
 
 // Runs a function on the thread this object lives in and waits until it has returned.
-// Called on that thread, the function runs at once. The data handed over travels through a
-// mutex of ours, so that race detectors see the hand-over and not only Qt's own signalling.
-// The owning thread must keep its event loop running while another thread waits here.
+// Called on that thread, the function runs at once. The owning thread must keep its event loop
+// running meanwhile.
+//
+// The hand-over is ordered by means of our own, not by Qt's signalling alone: the request is
+// posted under our mutex, which the owning thread takes before it runs the function, and the
+// caller is woken through our semaphore after the function has returned.
 class THandOff : public QObject {
     Q_OBJECT
 public:
@@ -33,8 +37,9 @@ private:
     Q_INVOKABLE void RunPending();
 
     std::mutex callers_; // one hand-over at a time
-    std::mutex mutex_;   // guards pending_ and what the function reads and writes
+    std::mutex mutex_;   // guards pending_
     const std::function<void()>* pending_ = nullptr;
+    std::binary_semaphore finished_{0};
 };
 
 } // namespace orv

@@ -28,22 +28,25 @@ void TThreadBuff::Start() {
 }
 
 void TThreadBuff::run() {
-    std::lock_guard lock(endMutex_);
-    if (!port_.OpenPort()) {
-        SendResult(rcPortError);
-        return;
-    }
-    SendResult(rcPortOpen);
-    if (mode_ == modeRead) {
-        if (const Byte type = RunRead()) {
-            SendResult(rcReadDone, type);
+    {
+        std::lock_guard lock(endMutex_);
+        if (!port_.OpenPort()) {
+            SendResult(rcPortError);
+        } else {
+            SendResult(rcPortOpen);
+            if (mode_ == modeRead) {
+                if (const Byte type = RunRead()) {
+                    SendResult(rcReadDone, type);
+                }
+            } else if (mode_ == modeWrite) {
+                if (RunWrite()) {
+                    SendResult(rcWriteDone);
+                }
+            }
+            port_.ClosePort();
         }
-    } else if (mode_ == modeWrite) {
-        if (RunWrite()) {
-            SendResult(rcWriteDone);
-        }
     }
-    port_.ClosePort();
+    handOff_.Run([this] { emit Ended(); });
 }
 
 void TThreadBuff::SendResult(int code, int argument) {

@@ -21,9 +21,11 @@ class TmodData;
 // write of the current device object and the GSM frames.
 //
 // Create it on the thread that owns the port; that thread must keep its event loop running
-// until the worker has finished. Every result code is emitted as ResultCode on the creating
-// thread while the worker waits for the handlers to return, so a handler may read the device
-// object and the GSM frames. Exactly one of the codes 0, 1 and 8..14 ends a read or a write.
+// until the worker has ended. Every result code is emitted as ResultCode on the creating thread
+// while the worker waits for the handlers to return, so a handler may read the device object
+// and the GSM frames. Exactly one of the codes 0, 1 and 8..14 ends a read or a write. Ended
+// follows, also on the creating thread, once the worker touches nothing any more: the place to
+// release it (deleteLater); the destructor waits for the thread to finish.
 class TThreadBuff : public QThread {
     Q_OBJECT
 public:
@@ -47,6 +49,7 @@ public:
 
 signals:
     void ResultCode(int code, int argument);
+    void Ended();
 
 protected:
     void run() override;

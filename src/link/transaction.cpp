@@ -19,7 +19,7 @@ std::vector<TResult> RunTransaction(TCommPortDriver& port, TReceiveBuffer& recei
         }
     });
     QEventLoop loop;
-    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(&worker, &TThreadBuff::Ended, &loop, &QEventLoop::quit);
     worker.Start();
     loop.exec();
     worker.wait();

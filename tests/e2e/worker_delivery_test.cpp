@@ -15,7 +15,7 @@ TEST_F(WorkerDelivery, CodesArriveOnThePortThreadWhileTheWorkerWaits) {
 
     auto* worker = new TThreadBuff(*data, state);
     worker->SetMode(TThreadBuff::modeRead);
-    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    QObject::connect(worker, &TThreadBuff::Ended, worker, &QObject::deleteLater);
     std::vector<int> codes;
     bool onPortThread = true, workerWaiting = true, lowPriority = true;
     Byte versionSeen = 0;
