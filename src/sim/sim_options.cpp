@@ -45,7 +45,7 @@ std::string SimUsage() {
            "  --type CODE            the panel's type code (default 1)\n"
            "  --version N            its firmware version (default 1)\n"
            "  --config-hex HEX       configuration bytes (as many as the type has)\n"
-           "  --config FILE          configuration from a .cf8 file\n"
+           "  --config FILE          type, configuration, GSM settings, objects and SMS list of a .cf8 file\n"
            "  --gsm HEX              GSM directions block: frame bytes from offset 4 to the checksum\n"
            "  --gprs HEX             GPRS block, likewise\n"
            "  --sms HEX              SMS list block, likewise\n"
