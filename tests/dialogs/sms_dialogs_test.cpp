@@ -201,6 +201,13 @@ TEST_F(SmsDialogTest, GridLosingTheFocusWithABadPartitionWarns) {
     ChooseType(1, 2);
     other->setFocus();
     EXPECT_EQ(dialogs.shown.size(), 1u);
+
+    // Leaving while a bad partition is still being typed counts what was typed.
+    ClickCell(grid, 1, sms::kColPartition);
+    TypeInto(CellEditorLine(grid), QStringLiteral("70"));
+    other->setFocus();
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(Cell(1, sms::kColPartition), QStringLiteral("70"));
 }
 
 TEST_F(SmsDialogTest, PhoneCellKeyFilter) {

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 #include <functional>
@@ -386,6 +387,11 @@ void TCellGrid::mousePressEvent(QMouseEvent* event) {
 
 void TCellGrid::mouseMoveEvent(QMouseEvent* event) {
     if (dragFrom_ >= 0) {
+        const int to = DropRow(event->position().toPoint());
+        if (to != dragTo_) {
+            dragTo_ = to;
+            viewport()->update();
+        }
         event->accept();
         return;
     }
@@ -396,7 +402,9 @@ void TCellGrid::mouseReleaseEvent(QMouseEvent* event) {
     if (dragFrom_ >= 0) {
         const int from = dragFrom_;
         dragFrom_ = -1;
+        dragTo_ = -1;
         viewport()->unsetCursor();
+        viewport()->update();
         MoveRow(from, DropRow(event->position().toPoint()));
         event->accept();
         return;
@@ -411,6 +419,19 @@ void TCellGrid::mouseReleaseEvent(QMouseEvent* event) {
         (selected || EditorAt(at.row(), at.column()) == CellEditor::Text)) {
         OpenEditor(at);
     }
+}
+
+void TCellGrid::paintEvent(QPaintEvent* event) {
+    QTableWidget::paintEvent(event);
+    if (dragFrom_ < 0 || dragTo_ < 0 || dragTo_ == dragFrom_) {
+        return;
+    }
+    // The line the dragged row would be put at: above the row it goes to when moving up.
+    const int y = dragTo_ < dragFrom_ ? rowViewportPosition(dragTo_)
+                                      : rowViewportPosition(dragTo_) + rowHeight(dragTo_) - 1;
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawLine(0, y, viewport()->width(), y);
 }
 
 } // namespace orv

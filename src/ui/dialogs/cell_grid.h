@@ -93,6 +93,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     friend class TCellTextDelegate;
@@ -109,6 +110,7 @@ private:
     bool filling_ = false;
     bool rowDragging_ = false;
     int dragFrom_ = -1;
+    int dragTo_ = -1;               // where the row would go, for the drop line
     bool pressing_ = false;         // a mouse press is being handled
     QPersistentModelIndex pending_; // selected by that press; its editor opens on release
 };
