@@ -177,8 +177,10 @@ TEST_F(SmsDialogTest, PartitionAbove64IsRefusedAndTheDialogStaysOpen) {
     EXPECT_EQ(dialogs.shown.size(), 2u);
     EXPECT_TRUE(dialog->isVisible());
 
-    TypeCell(0, sms::kColPartition, QStringLiteral("64"));
-    QTest::mouseClick(Save(), Qt::LeftButton);
+    // Still being typed in when "Сохранить" is pressed without the focus moving: it counts.
+    ClickCell(grid, 0, sms::kColPartition);
+    TypeInto(CellEditorLine(grid), QStringLiteral("64"));
+    Save()->click();
     EXPECT_EQ(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     ExpectRecord(std::span(state.SmsFrame).subspan(4), 1, 64, kDefaultPacked);

@@ -3,7 +3,6 @@
 #include "char_filter.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -335,13 +334,15 @@ void TCellGrid::FinishEditing() {
     if (!IsEditingText()) {
         return;
     }
-    QWidget* editor = indexWidget(currentIndex());
-    if (editor == nullptr) {
-        editor = QApplication::focusWidget();
-    }
-    if (editor != nullptr && viewport()->isAncestorOf(editor)) {
-        commitData(editor);
-        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    // The cell editor is a direct child of the viewport; it need not have the focus (a shortcut
+    // elsewhere may have asked for the text).
+    const auto editors = viewport()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
+    for (QLineEdit* editor : editors) {
+        if (editor->isVisible()) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+            return;
+        }
     }
 }
 
