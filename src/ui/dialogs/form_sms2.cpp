@@ -148,8 +148,8 @@ void TFrmSMS2::btnSaveExitClick() {
     grid_->FinishEditing();
     if (TDV15_Ret* ret = Retranslator()) {
         state_.RetSms.UpdateDevice(ret->Sms());
+        emit saved();
     }
-    emit saved();
     accept();
 }
 

@@ -55,7 +55,8 @@ public:
     TRetSmsGrid* Grid() const { return grid_; }
 
 signals:
-    // "Сохранить" stored the rows into the retranslator's list.
+    // "Сохранить" stored the rows into the retranslator's list (without a retranslator it only
+    // closes the dialog).
     void saved();
 
 protected:
