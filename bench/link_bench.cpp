@@ -162,11 +162,13 @@ void Report(const Scenario& s, Byte mode, int repeats) {
               [](const Measured& a, const Measured& b) { return a.seconds < b.seconds; });
     const Measured& median = runs[runs.size() / 2];
     const bool ok = std::all_of(runs.begin(), runs.end(), [](const Measured& m) { return m.ok; });
-    std::printf("%-34s %-5s %2zu exchanges %5zu bytes  median %6.2f s (min %6.2f, max %6.2f)  floor %6.2f s  "
-                "%+5.0f%%%s\n",
-                s.name, mode == TThreadBuff::modeRead ? "read" : "write", median.exchanges, median.bytes,
-                median.seconds, runs.front().seconds, runs.back().seconds, median.floor,
-                100.0 * (median.seconds / median.floor - 1.0), ok ? "" : "  FAILED");
+    std::printf(
+        "%-36s %-5s %2zu exchanges %5zu bytes  median %5.2f s (min %5.2f, max %5.2f, %3.0f ms an exchange)"
+        "  floor %5.2f s  %+4.0f%%%s\n",
+        s.name, mode == TThreadBuff::modeRead ? "read" : "write", median.exchanges, median.bytes,
+        median.seconds, runs.front().seconds, runs.back().seconds,
+        1000.0 * median.seconds / static_cast<double>(std::max<std::size_t>(median.exchanges, 1)),
+        median.floor, 100.0 * (median.seconds / median.floor - 1.0), ok ? "" : "  FAILED");
 }
 
 } // namespace
