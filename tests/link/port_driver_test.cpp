@@ -232,7 +232,7 @@ TEST(PortDriverOpen, RefusedPortsLeaveNothingOpen) {
 
 TEST_F(PortDriverTest, ReceptionComesInBatchesOfAtMostInBufSize) {
     port.SetInBufSize(1024);
-    port.SetPollingDelay(200);
+    port.SetPollingDelay(500); // all 1500 bytes are in long before the first poll
     std::vector<int> calls;
     std::string received;
     port.SetOnReceiveData([&](TCommPortDriver& sender, const Byte* data, int count) {
@@ -284,7 +284,7 @@ TEST_F(PortDriverTest, PurgeDropsWhatWaitsToBeDelivered) {
     });
     ASSERT_TRUE(port.OpenPort());
     ASSERT_TRUE(pty.Write("stale", 5));
-    SpinUntil([] { return false; }, 200); // the bytes reach the port; no poll is due yet
+    SpinUntil([] { return false; }, 300); // the bytes reach the port; no poll is due yet
     EXPECT_TRUE(port.PurgeQueues(true, false));
     ASSERT_TRUE(pty.Write("new", 3));
     port.SetPollingDelay(20);
