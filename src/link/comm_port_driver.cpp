@@ -77,6 +77,19 @@ TCommPortDriver::TCommPortDriver(QObject* parent)
       portName_(PortPathForEntry(PortEntryForNumber(2))) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &TCommPortDriver::Poll);
+    // A device that has gone away (adapter unplugged, far end closed) fails every operation, and
+    // the port would retry what waits to be sent without end: the port is closed instead. The
+    // transaction finds the failure through the missing reply.
+    connect(
+        &serial_, &QSerialPort::errorOccurred, this,
+        [this](QSerialPort::SerialPortError error) {
+            if (error == QSerialPort::ResourceError && serial_.isOpen()) {
+                lastError_ = serial_.errorString();
+                timer_.stop();
+                serial_.close();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 TCommPortDriver::~TCommPortDriver() {

@@ -190,6 +190,20 @@ TEST_F(PortFailure, UnbuiltGsmFrameIsNotSent) {
     EXPECT_EQ(sim->LoggedFrames().size(), 1u);
 }
 
+// The panel's end of the line goes away while the worker waits: the wait runs out as for a
+// silent panel, and the port closes normally.
+TEST_F(PortFailure, LineGoneMidTransaction) {
+    StartSim({"--type", "1", "--fault", "silent"});
+    std::vector<TResult> results;
+    results = RunTransaction(*data, state, R, [&](const TResult& r) {
+        if (r.code == rcPortOpen) {
+            sim->Stop();
+        }
+    });
+    EXPECT_EQ(results, (std::vector<TResult>{{rcPortOpen, 0}, {rcNoLink, 0}}));
+    EXPECT_FALSE(data->cmprtdrvr1.IsOpen());
+}
+
 TEST_F(PortFailure, WriteWithoutDeviceSendsNothing) {
     StartSim({"--type", "1"});
     const auto run = Run(W);

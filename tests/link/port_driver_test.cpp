@@ -293,6 +293,18 @@ TEST_F(PortDriverTest, PurgeDropsWhatWaitsToBeDelivered) {
     EXPECT_EQ(received, "new");
 }
 
+// A device that goes away fails every operation; the port closes itself rather than retry
+// the unsent bytes without end.
+TEST_F(PortDriverTest, ClosesWhenTheLineGoesAway) {
+    ASSERT_TRUE(port.OpenPort());
+    pty.CloseMaster();
+    const Byte frame[3] = {0x7E, 0x0A, 0x52};
+    port.WriteBytes(frame, 3);
+    EXPECT_TRUE(SpinUntil([&] { return !port.IsOpen(); }, 5000));
+    EXPECT_FALSE(port.LastError().isEmpty());
+    EXPECT_EQ(port.WriteBytes(frame, 3), 0);
+}
+
 TEST_F(PortDriverTest, OperationsFromAnotherThreadRunOnTheOwningThread) {
     port.SetPollingDelay(20);
     std::string received;

@@ -34,6 +34,13 @@ PtyPair::~PtyPair() {
     }
 }
 
+void PtyPair::CloseMaster() {
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+}
+
 bool PtyPair::Write(const void* data, std::size_t count) {
     const auto* p = static_cast<const char*>(data);
     while (count > 0) {

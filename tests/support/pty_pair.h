@@ -17,6 +17,9 @@ public:
     int Master() const { return master_; }
     const std::string& SlavePath() const { return slavePath_; }
 
+    // Closes the master end: the line goes away under the port.
+    void CloseMaster();
+
     // Writes everything to the master end.
     bool Write(const void* data, std::size_t count);
     // Reads what arrives at the master end until count bytes came or timeoutMs passed.
