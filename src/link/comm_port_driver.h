@@ -117,6 +117,7 @@ public:
     // on any failure nothing stays open and LastError tells why.
     bool OpenPort();
     void ClosePort();
+    // False also once the device has gone away (unplugged, far end closed): the port closes itself.
     bool IsOpen() const;
     // Line settings, modem lines, flush of both directions. False when closed or refused.
     bool ApplySettings();
