@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "cli/file_commands.h"
 #include "link/port_discovery.h"
 
 #include <array>
@@ -9,6 +10,10 @@ namespace orv::cli {
 namespace {
 
 constexpr std::array kCommands{
+    TCommand{"read", "--port PORT --out FILE.cf8", "read the panel's configuration into a file", &CmdRead},
+    TCommand{"write", "--port PORT FILE.cf8", "write a configuration file into the panel", &CmdWrite},
+    TCommand{"new", "--type CODE --out FILE.cf8", "write the factory configuration of a type", &CmdNew},
+    TCommand{"show", "FILE.cf8", "print every setting of a configuration file", &CmdShow},
     TCommand{"ports", "", "list the serial ports present", &CmdPorts},
 };
 

@@ -1,0 +1,134 @@
+#include "file_commands.h"
+
+#include "cli/describe.h"
+#include "device/catalogue.h"
+#include "files/config_file.h"
+#include "gsm/tx_buffers.h"
+
+#include <array>
+
+namespace orv::cli {
+
+namespace {
+
+std::optional<TParsedArgs> Parse(const TCommandArgs& args, std::span<const std::string_view> options,
+                                 std::size_t positional, const char* command, TCliIo& io) {
+    std::string error;
+    auto parsed = ParseArgs(args, options, error);
+    if (!parsed) {
+        io.err << "orvanta-cli " << command << ": " << error << "\n";
+        return std::nullopt;
+    }
+    for (std::string_view name : options) {
+        if (!parsed->options.count(name)) {
+            io.err << "orvanta-cli " << command << ": " << name << " is required\n";
+            return std::nullopt;
+        }
+    }
+    if (parsed->positional.size() != positional) {
+        io.err << "orvanta-cli " << command << ": expected " << positional << " file name(s)\n";
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+// The commit step and the save, as the window's "Сохранить как..." runs them.
+int Save(TProgramState& state, const std::string& path, TCliIo& io) {
+    const CommitResult commit = UpdateAllTXBuffers(state, nullptr);
+    if (!commit.ok()) {
+        io.err << commit.refusal << "\n";
+        return kExitFile;
+    }
+    const SaveResult saved = WriteConfigFile(state, path);
+    if (!saved.ok) {
+        io.err << saved.message << "\n";
+        return kExitFile;
+    }
+    io.out << "Файл сохранен: " << path << "\n";
+    return kExitOk;
+}
+
+bool Load(TProgramState& state, const std::string& path, TCliIo& io) {
+    if (ReadConfigFile(state, path)) {
+        return true;
+    }
+    io.err << kDamagedFileText << ": " << path << "\n";
+    return false;
+}
+
+} // namespace
+
+int CmdNew(const TCommandArgs& args, TCliIo& io) {
+    static constexpr std::array<std::string_view, 2> kOptions{"--type", "--out"};
+    const auto parsed = Parse(args, kOptions, 0, "new", io);
+    if (!parsed) {
+        return kExitUsage;
+    }
+    const std::string& typeText = parsed->options.find("--type")->second;
+    const int code = typeText.size() <= 3 && !typeText.empty() &&
+                             typeText.find_first_not_of("0123456789") == std::string::npos
+                         ? std::stoi(typeText)
+                         : -1;
+    if (code < 1 || code > 18 || !DeviceSupported(static_cast<Byte>(code))) {
+        io.err << "orvanta-cli new: no supported device type " << typeText << "\n";
+        return kExitUsage;
+    }
+    TProgramState state;
+    state.device = CreateDevice(static_cast<Byte>(code));
+    ResetGsmFrame(state.GsmFrame);
+    RefreshGsmModels(state);
+    return Save(state, parsed->options.find("--out")->second, io);
+}
+
+int CmdShow(const TCommandArgs& args, TCliIo& io) {
+    const auto parsed = Parse(args, {}, 1, "show", io);
+    if (!parsed) {
+        return kExitUsage;
+    }
+    TProgramState state;
+    if (!Load(state, parsed->positional[0], io)) {
+        return kExitFile;
+    }
+    io.out << DescribeConfiguration(state);
+    return kExitOk;
+}
+
+int CmdRead(const TCommandArgs& args, TCliIo& io) {
+    static constexpr std::array<std::string_view, 2> kOptions{"--port", "--out"};
+    const auto parsed = Parse(args, kOptions, 0, "read", io);
+    if (!parsed) {
+        return kExitUsage;
+    }
+    TProgramState state;
+    ResetGsmFrame(state.GsmFrame);
+    const int result = RunTransactionCommand(parsed->options.find("--port")->second, state, 0, io);
+    if (result != kExitOk) {
+        return result;
+    }
+    // The models must show what was read, or the commit before saving would replace it.
+    RefreshGsmModels(state);
+    return Save(state, parsed->options.find("--out")->second, io);
+}
+
+int CmdWrite(const TCommandArgs& args, TCliIo& io) {
+    static constexpr std::array<std::string_view, 1> kOptions{"--port"};
+    const auto parsed = Parse(args, kOptions, 1, "write", io);
+    if (!parsed) {
+        return kExitUsage;
+    }
+    TProgramState state;
+    if (!Load(state, parsed->positional[0], io)) {
+        return kExitFile;
+    }
+    const CommitResult commit = UpdateAllTXBuffers(state, nullptr);
+    if (!commit.ok()) {
+        io.err << commit.refusal << "\n";
+        return kExitFile;
+    }
+    if (state.device->GetGsmConnected() && !AnyDirectionEnabled(state.Directions)) {
+        io.err << "Ни одно направление не включено\n";
+    }
+    return RunTransactionCommand(parsed->options.find("--port")->second, state, 1, io);
+}
+
+} // namespace orv::cli
