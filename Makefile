@@ -49,11 +49,8 @@ format-check: deps
 clean:
 	rm -rf build
 
-# The window against a simulated type-16 panel on a pseudo-terminal: enter the printed port in
-# the port list ("Порт:") and press "Прочитать". The panel stops when the window closes.
+# The window against a simulated panel (DEMO_TYPE, default 16) with its port already chosen and
+# settings of its own, so the user's stored settings stay untouched.
+DEMO_TYPE ?= 16
 demo: build
-	@out=$(BUILD_DIR)/demo-sim.out; \
-	./$(BUILD_DIR)/src/sim/orvanta-sim --type 16 --version 6 > $$out & sim=$$!; \
-	for i in 1 2 3 4 5 6 7 8 9 10; do [ -s $$out ] && break; sleep 0.5; done; \
-	echo "Simulated panel on $$(head -n 1 $$out)"; \
-	./$(BUILD_DIR)/src/app/orvanta; kill $$sim
+	./scripts/demo $(BUILD_DIR) $(DEMO_TYPE)
