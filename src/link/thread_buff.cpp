@@ -1,10 +1,6 @@
 #include "thread_buff.h"
 
-#include "device/catalogue.h"
-#include "device/retranslator.h"
 #include "link/data_module.h"
-
-#include <algorithm>
 
 namespace orv {
 
@@ -34,15 +30,19 @@ void TThreadBuff::run() {
             SendResult(rcPortError);
         } else {
             SendResult(rcPortOpen);
+            Line line(*this);
+            TTransactionSteps steps(line, state_);
             if (mode_ == modeRead) {
-                if (const Byte type = RunRead()) {
+                if (const Byte type = steps.RunRead()) {
                     SendResult(rcReadDone, type);
                 }
             } else if (mode_ == modeWrite) {
-                if (RunWrite()) {
+                if (steps.RunWrite()) {
                     SendResult(rcWriteDone);
                 }
             }
+            // Released on the owner's thread, after the worker has ended.
+            device_ = steps.Device();
             port_.ClosePort();
         }
     }
@@ -77,192 +77,12 @@ bool TThreadBuff::AwaitReply() {
         reply_ = receive_.Take();
         state = AssessReply(reply_.count, reply_.bytes[1]);
     }
-    return state == TReplyState::Complete && frame::ReplyComplete(Reply());
+    return state == TReplyState::Complete && frame::ReplyComplete(reply_.View());
 }
 
-Byte TThreadBuff::RunRead() {
-    const auto request = frame::BuildReadRequest(frame::subConfig);
-    SendFrame(request.data(), request.size());
-    if (!AwaitReply()) {
-        SendResult(rcNoLink);
-        return 0;
-    }
-    SendResult(rcReplyArriving);
-    const Byte type = frame::IdentifyReply(Reply());
-    if (type == 0) {
-        SendResult(rcUnknownDevice);
-        return 0;
-    }
-    std::shared_ptr<TDevice> device = DeviceSupported(type) ? CreateDevice(type) : nullptr;
-    if (!device) {
-        SendResult(rcUnsupportedDevice, type);
-        return 0;
-    }
-    device->LoadFromReply(Reply());
-    device_ = device;
-    state_.device = device;
-
-    auto* ret = dynamic_cast<TDV15_Ret*>(device.get());
-    if (ret) {
-        SendResult(rcReadingObjects);
-        if (!ReadObjectTable(*ret)) {
-            SendResult(rcObjectsError);
-            return 0;
-        }
-    }
-    if (device->GetGsmConnected()) {
-        SendResult(rcReadingGsm);
-        if (!ReadGsm(ret)) {
-            SendResult(rcGsmError);
-            return 0;
-        }
-    }
-    return type;
-}
-
-bool TThreadBuff::ReadObjectTable(TDV15_Ret& ret) {
-    const auto request = frame::BuildReadRequest(frame::subObjects);
-    SendFrame(request.data(), request.size());
-    if (!AwaitReply()) {
-        SendResult(rcReadingObjects);
-        return false;
-    }
-    ret.LoadObjects(Reply());
-    return true;
-}
-
-bool TThreadBuff::ReadOptionalBlock(Byte subCommand, FrameBuffer& target) {
-    const auto request = frame::BuildReadRequest(subCommand);
-    SendFrame(request.data(), request.size());
-    if (!AwaitReply()) {
-        return false;
-    }
-    if (frame::ReplyUsable(Reply())) {
-        std::copy_n(reply_.bytes.begin(), reply_.count, target.begin());
-    }
-    return true;
-}
-
-bool TThreadBuff::ReadGsm(TDV15_Ret* ret) {
-    const auto request = frame::BuildReadRequest(frame::subGsm);
-    SendFrame(request.data(), request.size());
-    if (!AwaitReply()) {
-        return false;
-    }
-    std::copy_n(reply_.bytes.begin(), reply_.count, state_.GsmFrame.begin());
-
-    if (state_.GsmFrame[6] != 0 && !ReadOptionalBlock(frame::subGprs, state_.GprsFrame)) {
-        return false;
-    }
-    if (state_.GsmFrame[7] != 0) {
-        if (ret) {
-            return ReadSmsPages(*ret);
-        }
-        return ReadOptionalBlock(frame::subSms, state_.SmsFrame);
-    }
-    return true;
-}
-
-bool TThreadBuff::ReadSmsPages(TDV15_Ret& ret) {
-    bool more = false;
-    int page = 0;
-    do {
-        const auto request = frame::BuildReadRequest(frame::subSmsPage, static_cast<Byte>(page));
-        SendFrame(request.data(), request.size());
-        if (!AwaitReply()) {
-            return false;
-        }
-        if (frame::ReplyUsable(Reply())) {
-            more = ret.Sms().TakePage(page, Reply()) != 0;
-        }
-        ++page;
-    } while (more && page < T_SMS_List::kPages);
-    return true;
-}
-
-bool TThreadBuff::RunWrite() {
-    device_ = state_.device;
-    if (!device_) {
-        // Nothing to write: the caller started a write without a device object.
-        SendResult(rcNoLink);
-        return false;
-    }
-    const auto frame = device_->BuildWriteFrame();
-    SendFrame(frame.data(), frame.size());
-    if (!AwaitReply()) {
-        SendResult(rcNoLink);
-        return false;
-    }
-    SendResult(rcReplyArriving);
-    if (!device_->CheckWriteReply(Reply())) {
-        SendResult(rcWriteMismatch);
-        return false;
-    }
-    auto* ret = dynamic_cast<TDV15_Ret*>(device_.get());
-    if (ret) {
-        SendResult(rcWritingObjects);
-        if (!WriteObjectTable(*ret)) {
-            SendResult(rcObjectsError);
-            return false;
-        }
-    }
-    if (device_->GetGsmConnected()) {
-        SendResult(rcWritingGsm);
-        if (!WriteGsm(ret)) {
-            SendResult(rcGsmError);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool TThreadBuff::WriteObjectTable(TDV15_Ret& ret) {
-    const auto frame = ret.BuildObjectFrame();
-    SendFrame(frame.data(), frame.size());
-    return AwaitReply() && frame::ConfirmObjectsWrite(Reply(), frame);
-}
-
-// Sends a frame kept in one of the GSM buffers, with the length its byte 1 records.
-bool TThreadBuff::SendFromBuffer(const FrameBuffer& frame,
-                                 bool (*confirm)(ReplyView, std::span<const Byte>)) {
-    const std::size_t length = frame[1];
-    // A length that no frame can have would send stale bytes or read past the buffer.
-    if (frame[0] != frame::kStart || length < 5 || length > frame::kMaxFrame) {
-        return false;
-    }
-    SendFrame(frame.data(), length);
-    return AwaitReply() && confirm(Reply(), std::span<const Byte>(frame.data(), length));
-}
-
-bool TThreadBuff::WriteGsm(TDV15_Ret* ret) {
-    if (!SendFromBuffer(state_.GsmFrame, &frame::ConfirmGsmWrite)) {
-        return false;
-    }
-    if (state_.GsmFrame[6] != 0 && !SendFromBuffer(state_.GprsFrame, &frame::ConfirmGprsWrite)) {
-        return false;
-    }
-    if (state_.GsmFrame[7] != 0) {
-        if (ret) {
-            return WriteSmsPages(*ret);
-        }
-        return SendFromBuffer(state_.SmsFrame, &frame::ConfirmSmsWrite);
-    }
-    return true;
-}
-
-bool TThreadBuff::WriteSmsPages(TDV15_Ret& ret) {
-    for (int page = 0; page < T_SMS_List::kPages; ++page) {
-        const auto built = ret.Sms().BuildPage(page, state_.SmsFrame.data());
-        const std::span<const Byte> frame(state_.SmsFrame.data(), built.length);
-        SendFrame(frame.data(), frame.size());
-        if (!AwaitReply() || !frame::ConfirmSmsPageWrite(Reply(), frame)) {
-            return false;
-        }
-        if (!built.more) {
-            break;
-        }
-    }
-    return true;
+bool TThreadBuff::Line::Exchange(std::span<const Byte> frame) {
+    worker_.SendFrame(frame.data(), frame.size());
+    return worker_.AwaitReply();
 }
 
 } // namespace orv

@@ -5,6 +5,7 @@
 #include "link/hand_off.h"
 #include "link/receive_buffer.h"
 #include "link/result_codes.h"
+#include "link/transaction_steps.h"
 
 #include <QThread>
 
@@ -13,7 +14,6 @@
 
 namespace orv {
 
-class TDV15_Ret;
 class TmodData;
 
 // One transaction with the panel on a thread of its own: a read (identify, make the device
@@ -55,21 +55,21 @@ protected:
     void run() override;
 
 private:
+    // The steps' line: the port, the receive buffer and the polling waits.
+    class Line final : public TTransactionLine {
+    public:
+        explicit Line(TThreadBuff& worker) : worker_(worker) {}
+        bool Exchange(std::span<const Byte> frame) override;
+        ReplyView Reply() const override { return worker_.reply_.View(); }
+        void Report(int code, int argument) override { worker_.SendResult(code, argument); }
+
+    private:
+        TThreadBuff& worker_;
+    };
+
     void SendResult(int code, int argument = 0);
     void SendFrame(const Byte* frame, std::size_t length);
     bool AwaitReply();
-    ReplyView Reply() const { return reply_.View(); }
-
-    Byte RunRead();
-    bool RunWrite();
-    bool ReadGsm(TDV15_Ret* ret);
-    bool WriteGsm(TDV15_Ret* ret);
-    bool ReadObjectTable(TDV15_Ret& ret);
-    bool WriteObjectTable(TDV15_Ret& ret);
-    bool ReadSmsPages(TDV15_Ret& ret);
-    bool WriteSmsPages(TDV15_Ret& ret);
-    bool ReadOptionalBlock(Byte subCommand, FrameBuffer& target);
-    bool SendFromBuffer(const FrameBuffer& frame, bool (*confirm)(ReplyView, std::span<const Byte>));
 
     TCommPortDriver& port_;
     TReceiveBuffer& receive_;
