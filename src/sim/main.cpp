@@ -1,5 +1,6 @@
 // orvanta-sim: a simulated panel on a pseudo-terminal, for tests and benchmarks.
 
+#include "sim/loader_personality.h"
 #include "sim/panel_personality.h"
 #include "sim/pty_link.h"
 #include "sim/sim_options.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <iostream>
+#include <memory>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -69,9 +71,16 @@ int main(int argc, char** argv) {
     }
     link->SetBitRate(options->pace ? options->baud : 0);
 
-    TPanelPersonality panel(std::move(options->panel), std::move(options->faults),
-                            {options->logPath, options->dumpPath});
+    std::unique_ptr<TPersonality> personality;
+    if (options->personality == "loader") {
+        personality = std::make_unique<TLoaderPersonality>(TLoaderPersonality::Options{
+            options->pace ? options->baud : 0, options->logPath, std::move(options->loaderFaults)});
+    } else {
+        personality = std::make_unique<TPanelPersonality>(
+            std::move(options->panel), std::move(options->faults),
+            TPanelPersonality::Files{options->logPath, options->dumpPath});
+    }
 
     std::cout << link->SlavePath() << std::endl;
-    return RunSimulator(*link, panel, g_stopPipe[0]);
+    return RunSimulator(*link, *personality, g_stopPipe[0]);
 }

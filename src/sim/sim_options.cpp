@@ -41,7 +41,9 @@ struct Pending {
 std::string SimUsage() {
     return "usage: orvanta-sim [options]\n"
            "A simulated panel on a pseudo-terminal; prints the terminal's path on its first line.\n"
-           "  --personality NAME     what answers on the line: panel (default)\n"
+           "  --personality NAME     what answers on the line: panel (default) or loader\n"
+           "  --loader               as --personality loader: a firmware loader that answers 0x11 to\n"
+           "                         each whole block (two length bytes, high first, then the payload)\n"
            "  --type CODE            the panel's type code (default 1)\n"
            "  --version N            its firmware version (default 1)\n"
            "  --config-hex HEX       configuration bytes (as many as the type has)\n"
@@ -54,10 +56,11 @@ std::string SimUsage() {
            "  --sms-records N        N synthetic retranslator SMS records\n"
            "  --sms-records-hex HEX  retranslator SMS records, 10 bytes each (up to 40)\n"
            "  --fault NAME[:ARG]     misbehave (may be given several times):\n" +
-           FaultHelp() +
-           "  --baud N               line rate that paces what is sent (default 9600)\n"
+           FaultHelp() + "    in loader mode, counting blocks from 1:\n" + LoaderFaultHelp() +
+           "  --baud N               line rate that paces what is sent, and in loader mode what is\n"
+           "                         received (default 9600; 115200 for the loader)\n"
            "  --no-pace              send at once\n"
-           "  --log FILE             one hex line per frame received\n"
+           "  --log FILE             one hex line per frame (loader: per block) received\n"
            "  --dump FILE            the panel's state, after every write and on exit\n"
            "Stops on SIGTERM or SIGINT.\n";
 }
@@ -66,6 +69,7 @@ std::optional<TSimOptions> ParseSimOptions(const std::vector<std::string>& args,
     TSimOptions options;
     Pending pending;
     std::vector<std::string> faultTexts;
+    bool baudGiven = false;
 
     auto hexValue = [&](const std::string& name, const std::string& text,
                         std::optional<std::vector<Byte>>& target) {
@@ -92,7 +96,7 @@ std::optional<TSimOptions> ParseSimOptions(const std::vector<std::string>& args,
         {"--personality",
          [&](const std::string& v) {
              options.personality = v;
-             if (v != "panel") {
+             if (v != "panel" && v != "loader") {
                  error = "unknown personality " + v;
                  return false;
              }
@@ -145,6 +149,7 @@ std::optional<TSimOptions> ParseSimOptions(const std::vector<std::string>& args,
                  return false;
              }
              options.baud = static_cast<int>(*n);
+             baudGiven = true;
              return true;
          }},
         {"--log",
@@ -167,6 +172,10 @@ std::optional<TSimOptions> ParseSimOptions(const std::vector<std::string>& args,
         }
         if (arg == "--no-pace") {
             options.pace = false;
+            continue;
+        }
+        if (arg == "--loader") {
+            options.personality = "loader";
             continue;
         }
         const auto handler = withValue.find(arg);
@@ -234,6 +243,19 @@ std::optional<TSimOptions> ParseSimOptions(const std::vector<std::string>& args,
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             panel.smsRecords[i / 10][i % 10] = bytes[i];
         }
+    }
+    if (options.personality == "loader") {
+        if (!baudGiven) {
+            options.baud = 115200;
+        }
+        for (const std::string& text : faultTexts) {
+            auto fault = ParseLoaderFault(text, error);
+            if (!fault) {
+                return std::nullopt;
+            }
+            options.loaderFaults.push_back(*fault);
+        }
+        return options;
     }
     for (const std::string& text : faultTexts) {
         auto fault = MakeFault(text, error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/faults.h"
+#include "sim/loader_personality.h"
 #include "sim/panel.h"
 
 #include <memory>
@@ -14,7 +15,8 @@ struct TSimOptions {
     std::string personality = "panel";
     TPanelState panel;
     std::vector<std::unique_ptr<TFault>> faults;
-    int baud = 9600;
+    std::vector<TLoaderFault> loaderFaults; // the faults, in loader mode
+    int baud = 9600;                        // 115200 in loader mode unless given
     bool pace = true;
     std::string logPath;
     std::string dumpPath;
