@@ -1,6 +1,7 @@
 #include "model_bridge.h"
 
 #include "files/config_file.h"
+#include "files/gsm_file.h"
 #include "gsm/directions.h"
 
 #include <QFile>
@@ -39,6 +40,19 @@ QString SaveConfigFile(const TProgramState& state, const QString& path) {
     }
     return result.message.empty() ? QStringLiteral("Не удалось записать файл ") + path
                                   : QString::fromStdString(result.message);
+}
+
+QString SaveGsmDirectionsFile(const TProgramState& state, const QString& path) {
+    const SaveResult result = WriteGsmDirectionsFile(state, QFile::encodeName(path).toStdString());
+    if (result.ok) {
+        return {};
+    }
+    return result.message.empty() ? QStringLiteral("Не удалось записать файл ") + path
+                                  : QString::fromStdString(result.message);
+}
+
+bool OpenGsmDirectionsFile(TProgramState& state, const QString& path) {
+    return ReadGsmDirectionsFile(state, QFile::encodeName(path).toStdString());
 }
 
 } // namespace orv

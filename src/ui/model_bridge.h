@@ -31,4 +31,9 @@ bool OpenConfigFile(TProgramState& state, const QString& path);
 // Writes the configuration file; the failure's own message, empty on success.
 QString SaveConfigFile(const TProgramState& state, const QString& path);
 
+// The GSM directions file: the five directions of GsmFrame only.
+QString SaveGsmDirectionsFile(const TProgramState& state, const QString& path);
+// Takes the directions of a directions file or of any configuration file that has them.
+bool OpenGsmDirectionsFile(TProgramState& state, const QString& path);
+
 } // namespace orv

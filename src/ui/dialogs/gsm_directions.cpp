@@ -167,6 +167,11 @@ void TGsmDirections::Refresh() {
     grdG1_->Refresh();
 }
 
+void TGsmDirections::FinishEditing() {
+    grdG1_->FinishEditing();
+    DeviceNumberExit();
+}
+
 void TGsmDirections::ShowDeviceNumber() {
     const QString text = QString::fromStdString(DeviceNumberText(state_.GsmFrame));
     // A number above 9999 (only a panel or a file can hold one) would not fit the mask: shown whole.

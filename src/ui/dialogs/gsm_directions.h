@@ -47,6 +47,9 @@ public:
     void Decode();
     // The device number from the frame and the grid from the model, as they stand.
     void Refresh();
+    // Stores a device number or a cell text still being typed, as leaving them would: the file
+    // buttons take no focus, so nothing else would.
+    void FinishEditing();
 
     TDirectionsGrid* Grid() const { return grdG1_; }
     QLineEdit* DeviceNumberEdit() const { return medtDevNum_; }
