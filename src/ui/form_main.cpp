@@ -3,6 +3,7 @@
 #include "about_box.h"
 #include "device/catalogue.h"
 #include "dialogs.h"
+#include "files/gsm_file.h"
 #include "images.h"
 #include "link_bridge.h"
 #include "model_bridge.h"
@@ -10,6 +11,7 @@
 #include "page_op5_kp2.h"
 #include "page_outputs.h"
 #include "page_periph.h"
+#include "page_ret.h"
 #include "page_tx.h"
 #include "page_zones.h"
 #include "settings.h"
@@ -262,9 +264,8 @@ void TFormMain::BuildPages() {
     tx_ = new TPageTx(context, PageMain_);
     cnc8_ = new TPageCnc8(context, PageMain_);
     cnc5_ = new TPageCnc5(context, PageMain_);
-    retTk_ = new TDevicePage(context, QStringLiteral("tsRetTk"), QStringLiteral("RET_32"), 128, PageMain_);
-    retShlf_ =
-        new TDevicePage(context, QStringLiteral("tsRetShlf"), QStringLiteral("Шлейфы"), 256, PageMain_);
+    retTk_ = new TPageRet(context, PageMain_);
+    retShlf_ = new TPageRetShlf(context, PageMain_);
     outputs_ = new TPageOutputs(context, PageMain_);
     update_ = new TDevicePage(context, QStringLiteral("PGUpdate"), QStringLiteral("Прошивка"), 0, PageMain_);
     // Tab order puts every type's first page first among the pages it shows.
@@ -274,6 +275,8 @@ void TFormMain::BuildPages() {
     }
     currentPageIndex_ = PageMain_->currentIndex();
     connect(PageMain_, &QTabWidget::currentChanged, this, &TFormMain::PageChanged);
+    connect(tx_, &TPageTx::gsmFileSaveClicked, this, &TFormMain::btnGSMFileSaveClick);
+    connect(tx_, &TPageTx::gsmFileLoadClicked, this, &TFormMain::btnGSMFileLoadClick);
 }
 
 void TFormMain::BuildMenu() {
@@ -426,9 +429,7 @@ void TFormMain::RefreshControls() {
     } else if (IsCnc5(*d)) {
         RefreshCOP5();
     } else if (d->DevType == 15) {
-        retTk_->Refresh();
-        retShlf_->Refresh();
-        tx_->Refresh();
+        RefreshRet();
     } else if (d->DevType == 6) {
         RefreshKP2();
     }
@@ -465,7 +466,15 @@ void TFormMain::RefreshKP2() {
     tx_->Refresh();
 }
 
+void TFormMain::RefreshRet() {
+    retShlf_->Refresh();
+    tx_->Refresh();
+    retTk_->Refresh();
+}
+
 bool TFormMain::UpdateAllTXBuffers() {
+    // A direction or device number still being typed belongs to what is written.
+    tx_->FinishEditing();
     // The zone page's boxes describe the device only when the page was filled from it.
     const bool zonesShown = state_.device && filledFrom_.lock() == state_.device && IsOP8(*state_.device);
     ZonePageView view;
@@ -752,6 +761,59 @@ void TFormMain::FileSaveAsClick() {
     }
     SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
     WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));
+}
+
+void TFormMain::btnGSMFileSaveClick() {
+    if (!state_.device) {
+        return;
+    }
+    tx_->FinishEditing();
+    EncodeDirections(state_.Directions, state_.GsmFrame);
+    if (!AnyDirectionEnabled(state_)) {
+        dialogs_.Message(this, MsgKind::Warning, QStringLiteral("Запись на диск"),
+                         QStringLiteral("Ни одно направление не задано.\r\nЗапись невозможна"),
+                         MsgButtons::Ok);
+        return;
+    }
+    const FileDialogSpec spec{QStringLiteral("Сохранить настройки направлений в файл"), kConfigFilter,
+                              QStringLiteral("cf8"),
+                              ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
+    const QString name = dialogs_.GetSaveFileName(this, spec);
+    if (name.isEmpty()) {
+        return;
+    }
+    fileName_ = name;
+    if (!fileName_.contains(QLatin1String(".cf8"))) {
+        fileName_ += QStringLiteral(".cf8");
+    }
+    if (!UpdateAllTXBuffers()) {
+        return;
+    }
+    const QString error = SaveGsmDirectionsFile(state_, fileName_);
+    if (!error.isEmpty()) {
+        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
+        return;
+    }
+    setWindowTitle(ShortPathName(fileName_) + QStringLiteral(" : ") + QString::fromUtf8(kAppTitle));
+    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
+    WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));
+}
+
+void TFormMain::btnGSMFileLoadClick() {
+    const FileDialogSpec spec{QStringLiteral("Открыть настройки направлений"), kConfigFilter,
+                              QStringLiteral("cf8"),
+                              ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
+    const QString name = dialogs_.GetOpenFileName(this, spec);
+    if (name.isEmpty()) {
+        return;
+    }
+    if (!OpenGsmDirectionsFile(state_, name)) {
+        dialogs_.Message(this, MsgKind::Error, QStringLiteral("Ошибка чтения файла"),
+                         QString::fromUtf8(kNoDirectionsInFileText), MsgButtons::Ok);
+        return;
+    }
+    RefreshControls();
+    SetStatus(QStringLiteral("Файл GSM направлений открыт"));
 }
 
 void TFormMain::AboutClick() {

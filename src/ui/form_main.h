@@ -31,6 +31,8 @@ class TPageTx;
 class TPageCnc8;
 class TPageCnc5;
 class TPageOutputs;
+class TPageRet;
+class TPageRetShlf;
 
 inline constexpr const char* kAppTitle = "Программатор ППКОП";
 
@@ -62,6 +64,7 @@ public:
     void RefreshCOP5();
     void RefreshOP5();
     void RefreshKP2();
+    void RefreshRet();
     // The commit step: page edits held back and the GSM frames, before every write and save.
     // False (after telling the user) when the GSM settings cannot be encoded.
     bool UpdateAllTXBuffers();
@@ -81,6 +84,9 @@ public:
     void cbbPortsChange(const QString& text);
     void cbbPortsDropDown();
     void IndTimerTimer();
+    // The GSM directions file buttons of the transmission page.
+    void btnGSMFileSaveClick();
+    void btnGSMFileLoadClick();
 
     // State exposed for the program's own tests.
     Byte SetUpType() const { return setUpType_; }
@@ -135,8 +141,8 @@ private:
     TPageCnc8* cnc8_ = nullptr;
     TPageCnc5* cnc5_ = nullptr;
     TPageOutputs* outputs_ = nullptr;
-    TDevicePage* retTk_ = nullptr;
-    TDevicePage* retShlf_ = nullptr;
+    TPageRet* retTk_ = nullptr;
+    TPageRetShlf* retShlf_ = nullptr;
     TDevicePage* update_ = nullptr;
 
     std::weak_ptr<TDevice> filledFrom_; // the device object the pages were last filled from
