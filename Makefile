@@ -40,6 +40,10 @@ test-tsan: deps
 	    ctest --test-dir build/tsan/$$dir -j $(JOBS) --output-on-failure || exit 1; \
 	done
 
+# A Debian package of the program, the command-line tool and the simulator.
+package: build
+	cd $(BUILD_DIR) && cpack
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
