@@ -20,6 +20,11 @@ std::string Usage() {
         head.resize(std::max<std::size_t>(head.size() + 2, 36), ' ');
         usage += head + std::string(c.summary) + "\n";
     }
+    usage += "exit status:\n"
+             "  0 done; 1 failed otherwise; 2 usage error; 3 a file that cannot be read or written, or a\n"
+             "  firmware file refused (nothing is sent then); 8 the port cannot be opened; 9 no answer\n"
+             "  from the panel; 10 write errors (flash: the loader refused a block, a checksum error);\n"
+             "  11 to 14 the other failed transactions, numbered as the window's result codes\n";
     return usage;
 }
 

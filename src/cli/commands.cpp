@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "cli/file_commands.h"
+#include "cli/flash_command.h"
 #include "link/port_discovery.h"
 
 #include <array>
@@ -14,6 +15,7 @@ constexpr std::array kCommands{
     TCommand{"write", "--port PORT FILE.cf8", "write a configuration file into the panel", &CmdWrite},
     TCommand{"new", "--type CODE --out FILE.cf8", "write the factory configuration of a type", &CmdNew},
     TCommand{"show", "FILE.cf8", "print every setting of a configuration file", &CmdShow},
+    TCommand{"flash", "--port PORT FILE.enc", "update the panel's firmware from a firmware file", &CmdFlash},
     TCommand{"ports", "", "list the serial ports present", &CmdPorts},
 };
 
