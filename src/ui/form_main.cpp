@@ -13,6 +13,7 @@
 #include "page_periph.h"
 #include "page_ret.h"
 #include "page_tx.h"
+#include "page_update.h"
 #include "page_zones.h"
 #include "settings.h"
 #include "widgets.h"
@@ -267,7 +268,10 @@ void TFormMain::BuildPages() {
     retTk_ = new TPageRet(context, PageMain_);
     retShlf_ = new TPageRetShlf(context, PageMain_);
     outputs_ = new TPageOutputs(context, PageMain_);
-    update_ = new TDevicePage(context, QStringLiteral("PGUpdate"), QStringLiteral("Прошивка"), 0, PageMain_);
+    update_ = new TPageUpdate(context,
+                              {[this] { return cbbPorts_->currentText(); },
+                               [this](bool on) { ControlsEnable(on); }, [this] { HandleResult(8, 0); }},
+                              PageMain_);
     // Tab order puts every type's first page first among the pages it shows.
     pages_ = {zones_, periph_, op5_, kp2_, cnc8_, cnc5_, retTk_, retShlf_, tx_, outputs_, update_};
     for (auto* page : pages_) {
@@ -822,8 +826,9 @@ void TFormMain::AboutClick() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-    // A worker waits on this window while it runs: the window stays until it has finished.
-    if (link_->Busy()) {
+    // A worker waits on this window while it runs, and so does a firmware update: the window
+    // stays until it has finished.
+    if (link_->Busy() || update_->Updating()) {
         event->ignore();
         return;
     }

@@ -33,6 +33,7 @@ class TPageCnc5;
 class TPageOutputs;
 class TPageRet;
 class TPageRetShlf;
+class TPageUpdate;
 
 inline constexpr const char* kAppTitle = "Программатор ППКОП";
 
@@ -143,7 +144,7 @@ private:
     TPageOutputs* outputs_ = nullptr;
     TPageRet* retTk_ = nullptr;
     TPageRetShlf* retShlf_ = nullptr;
-    TDevicePage* update_ = nullptr;
+    TPageUpdate* update_ = nullptr;
 
     std::weak_ptr<TDevice> filledFrom_; // the device object the pages were last filled from
     Byte setUpType_ = 0;
