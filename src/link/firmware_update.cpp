@@ -30,6 +30,8 @@ TFirmwareSender::TFirmwareSender(TCommPortDriver& port, QObject* parent)
     tmrUpdOff_->setObjectName(QStringLiteral("tmrUpdOff"));
     tmrUpdOff_->setInterval(kAnswerTimeoutMs);
     tmrUpdOff_->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early: a loader answering late but in time would be cut off.
+    tmrUpdOff_->setTimerType(Qt::PreciseTimer);
     connect(tmrUpdOff_, &QTimer::timeout, this, &TFirmwareSender::tmrUpdOffTimer);
     port_.SetOnReceiveData(
         [this](TCommPortDriver&, const Byte* data, int count) { OnReceiveData(data, count); });
