@@ -24,11 +24,14 @@ test: build
 
 # Full reads and writes of the largest configurations against the paced simulated panel, each
 # against its floor (wire time at 9600 bit/s plus one 500 ms polling period per exchange).
+# Then a firmware update of the largest image against the simulated loader at 115200 bit/s, its
+# overhead a block set against the 10 ms polling period of the update port.
 # BENCH_RUNS sets how many runs each figure is the median of.
 BENCH_RUNS ?= 3
 bench: configure
-	cmake --build --preset $(PRESET) -j $(JOBS) --target link_bench orvanta-sim
+	cmake --build --preset $(PRESET) -j $(JOBS) --target link_bench firmware_bench orvanta-sim
 	./$(BUILD_DIR)/bench/link_bench $(BENCH_RUNS)
+	./$(BUILD_DIR)/bench/firmware_bench $(BENCH_RUNS)
 
 # The serial link under ThreadSanitizer: port driver, protocol worker and the end-to-end tests
 # against the simulated panel. Only these are built; any report fails its test.
