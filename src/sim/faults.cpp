@@ -85,6 +85,119 @@ private:
     Byte sub_;
 };
 
+// Bytes that no frame starts with, ahead of the reply.
+class Garbage final : public TFault {
+public:
+    explicit Garbage(std::size_t count) : count_(count) {}
+    void Shape(TExchange& e) override {
+        if (e.reply.empty()) {
+            return;
+        }
+        std::vector<Byte> noise(count_);
+        std::uint32_t x = 0x2545F491;
+        for (Byte& b : noise) {
+            x = x * 1664525 + 1013904223;
+            b = static_cast<Byte>(x >> 24);
+            if (b == frame::kStart) {
+                b = 0x55;
+            }
+        }
+        e.reply.insert(e.reply.begin(), noise.begin(), noise.end());
+    }
+
+private:
+    std::size_t count_;
+};
+
+// More bytes after the checksum than the length byte announces.
+class Overlong final : public TFault {
+public:
+    explicit Overlong(std::size_t count) : count_(count) {}
+    void Shape(TExchange& e) override {
+        if (!e.reply.empty()) {
+            e.reply.insert(e.reply.end(), count_, Byte{0xA5});
+        }
+    }
+
+private:
+    std::size_t count_;
+};
+
+// Byte 1 says another length; the checksum still matches the bytes sent.
+class LengthByte final : public TFault {
+public:
+    explicit LengthByte(Byte length) : length_(length) {}
+    void Shape(TExchange& e) override {
+        if (e.reply.size() >= 3) {
+            e.reply[1] = length_;
+            e.reply.back() = frame::Crc8(e.reply.data(), e.reply.size() - 1);
+        }
+    }
+
+private:
+    Byte length_;
+};
+
+class Delay final : public TFault {
+public:
+    explicit Delay(long ms) : ms_(ms) {}
+    void Shape(TExchange& e) override { e.delay += ms_; }
+
+private:
+    TExchange::Ms ms_;
+};
+
+// The first two bytes (enough for the reply to count as begun), then a pause.
+class Gap final : public TFault {
+public:
+    explicit Gap(long ms) : ms_(ms) {}
+    void Shape(TExchange& e) override {
+        e.pauseAfter = 2;
+        e.pause = ms_;
+    }
+
+private:
+    TExchange::Ms ms_;
+};
+
+class Drip final : public TFault {
+public:
+    explicit Drip(long ms) : ms_(ms) {}
+    void Shape(TExchange& e) override { e.byteGap = ms_; }
+
+private:
+    TExchange::Ms ms_;
+};
+
+// The panel goes away after the first K bytes of a reply: the simulator ends.
+class Vanish final : public TFault {
+public:
+    explicit Vanish(std::size_t keep) : keep_(keep) {}
+    void Shape(TExchange& e) override {
+        e.leaveAfter = std::min(keep_, e.reply.size());
+        // Two polling periods of the protocol port, so the bytes are taken before the line goes.
+        e.linger = std::chrono::milliseconds(1000);
+    }
+
+private:
+    std::size_t keep_;
+};
+
+// Shapes only the replies to frames of one sub-command.
+class OnlySubCommand final : public TFault {
+public:
+    OnlySubCommand(Byte sub, std::unique_ptr<TFault> inner) : sub_(sub), inner_(std::move(inner)) {}
+    void Shape(TExchange& e) override {
+        if (e.SubCommand() == sub_) {
+            inner_->Shape(e);
+        }
+    }
+
+private:
+    Byte sub_;
+    std::unique_ptr<TFault> inner_;
+};
+
 struct FaultKind {
     std::string_view name;
     std::string_view argument; // empty: takes none
@@ -119,6 +232,21 @@ const std::vector<FaultKind>& Kinds() {
          [](long sub) { return std::make_unique<NoAnswer>(static_cast<Byte>(sub)); }},
         {"no-objects", "", "never answers the object table (as no-answer:5)", std::nullopt, 0, 0, Any,
          [](long) { return std::make_unique<NoAnswer>(frame::subObjects); }},
+        {"garbage", "N", "sends N bytes of noise before every reply", std::nullopt, 1, 255, Any,
+         [](long n) { return std::make_unique<Garbage>(static_cast<std::size_t>(n)); }},
+        {"overlong", "N", "sends N more bytes after every reply's checksum", std::nullopt, 1, 255, Any,
+         [](long n) { return std::make_unique<Overlong>(static_cast<std::size_t>(n)); }},
+        {"length-byte", "N", "puts N into every reply's length byte (checksum kept sound)", std::nullopt, 0,
+         255, Any, [](long n) { return std::make_unique<LengthByte>(static_cast<Byte>(n)); }},
+        {"delay", "MS", "starts every reply MS milliseconds late", std::nullopt, 0, 60'000, Any,
+         [](long ms) { return std::make_unique<Delay>(ms); }},
+        {"gap", "MS", "pauses MS milliseconds after the first two bytes of every reply", std::nullopt, 0,
+         60'000, Any, [](long ms) { return std::make_unique<Gap>(ms); }},
+        {"drip", "MS", "sends every reply a byte at a time, MS milliseconds apart", std::nullopt, 0, 60'000,
+         Any, [](long ms) { return std::make_unique<Drip>(ms); }},
+        {"vanish", "K", "sends the first K bytes of a reply, then leaves the line (the simulator ends)",
+         std::nullopt, 0, 255, Any,
+         [](long k) { return std::make_unique<Vanish>(static_cast<std::size_t>(k)); }},
     };
     return kinds;
 }
@@ -139,7 +267,10 @@ std::optional<long> ParseNumber(std::string_view text) {
 
 } // namespace
 
-std::unique_ptr<TFault> MakeFault(std::string_view text, std::string& error) {
+namespace {
+
+std::unique_ptr<TFault> MakeUnqualifiedFault(std::string_view text, std::string& error) {
+
     const auto colon = text.find(':');
     const std::string_view name = text.substr(0, colon);
     const bool hasArgument = colon != std::string_view::npos;
@@ -171,6 +302,25 @@ std::unique_ptr<TFault> MakeFault(std::string_view text, std::string& error) {
     return nullptr;
 }
 
+} // namespace
+
+std::unique_ptr<TFault> MakeFault(std::string_view text, std::string& error) {
+    const auto at = text.rfind('@');
+    if (at == std::string_view::npos) {
+        return MakeUnqualifiedFault(text, error);
+    }
+    const auto sub = ParseNumber(text.substr(at + 1));
+    if (!sub || *sub < 1 || *sub > 6) {
+        error = "fault " + std::string(text) + ": @ needs a sub-command 1..6";
+        return nullptr;
+    }
+    auto inner = MakeUnqualifiedFault(text.substr(0, at), error);
+    if (!inner) {
+        return nullptr;
+    }
+    return std::make_unique<OnlySubCommand>(static_cast<Byte>(*sub), std::move(inner));
+}
+
 std::string FaultHelp() {
     std::string help;
     for (const FaultKind& kind : Kinds()) {
@@ -181,6 +331,7 @@ std::string FaultHelp() {
         head.resize(std::max<std::size_t>(head.size() + 1, 28), ' ');
         help += head + std::string(kind.help) + "\n";
     }
+    help += "      NAME[:ARG]@SUB            the fault only on replies to sub-command SUB (1..6)\n";
     return help;
 }
 

@@ -2,7 +2,9 @@
 
 #include "link/frame.h"
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -11,17 +13,30 @@
 namespace orv::sim {
 
 // One request and the reply the panel is about to send for it. A fault may change the reply
-// or drop it. Faults that need more than the bytes (timing of the bytes, leaving the line) add
-// their fields here.
+// or drop it, hold its bytes back, or make the panel leave the line.
 struct TExchange {
+    using Ms = std::chrono::milliseconds;
+
     std::span<const Byte> request;
     std::vector<Byte> reply; // empty: nothing is sent
+
+    // Timing of the reply's bytes on top of the line's pace.
+    Ms delay{};                 // before the first byte
+    std::size_t pauseAfter = 0; // with pause: held back after this many bytes
+    Ms pause{};
+    Ms byteGap{}; // between every two bytes
+
+    // The panel leaves the line (the simulator ends) once this many bytes of the reply are out
+    // and linger has passed, so that the bytes reach the other end first.
+    std::optional<std::size_t> leaveAfter{};
+    Ms linger{};
 
     Byte Command() const { return request.size() > 2 ? request[2] : Byte{0}; }
     Byte SubCommand() const { return request.size() > 3 ? request[3] : Byte{0}; }
 };
 
-// A misbehaviour of the panel, chosen with --fault NAME[:ARG].
+// A misbehaviour of the panel, chosen with --fault NAME[:ARG][@SUB]; with @SUB only the replies
+// to frames of that sub-command are shaped.
 class TFault {
 public:
     virtual ~TFault() = default;

@@ -5,6 +5,7 @@
 #include "sim/panel.h"
 #include "sim/personality.h"
 
+#include <deque>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -25,14 +26,24 @@ public:
     TPanelPersonality(TPanelState state, std::vector<std::unique_ptr<TFault>> faults, Files files);
 
     void OnReceive(std::span<const Byte> bytes, TLine& line) override;
-    std::optional<TClock::time_point> NextDeadline() const override { return receiver_.NextDeadline(); }
+    std::optional<TClock::time_point> NextDeadline() const override;
     void OnTimer(TLine& line) override;
     void OnStop() override;
 
     const TPanelState& State() const { return model_.State(); }
 
 private:
+    // Reply bytes held back by a fault, due at a time of their own; leave: the panel then
+    // leaves the line.
+    struct Held {
+        TClock::time_point due;
+        std::vector<Byte> bytes;
+        bool leave = false;
+    };
+
     void OnFrame(std::span<const Byte> frame, TLine& line);
+    void Schedule(const TExchange& exchange, TClock::time_point now);
+    void SendDue(TLine& line);
     void Dump() const;
 
     TPanelModel model_;
@@ -40,6 +51,8 @@ private:
     std::vector<std::unique_ptr<TFault>> faults_;
     Files files_;
     std::ofstream log_;
+    std::deque<Held> held_;
+    bool left_ = false;
 };
 
 } // namespace orv::sim

@@ -13,6 +13,8 @@ public:
     virtual ~TLine() = default;
     virtual void Send(std::span<const Byte> bytes) = 0;
     virtual TClock::time_point Now() const = 0;
+    // Leave the line once everything sent so far is out: the simulator ends.
+    virtual void Leave() = 0;
 };
 
 // The behaviour behind the simulated line: the panel's protocol, and later others (such as a

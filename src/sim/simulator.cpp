@@ -14,9 +14,12 @@ public:
     explicit Line(TPtyLink& link) : link_(link) {}
     void Send(std::span<const Byte> bytes) override { link_.Queue(bytes, Now()); }
     TClock::time_point Now() const override { return TClock::now(); }
+    void Leave() override { leaving_ = true; }
+    bool Left() const { return leaving_ && !link_.Pending(); }
 
 private:
     TPtyLink& link_;
+    bool leaving_ = false;
 };
 
 std::optional<TClock::time_point> Earliest(std::optional<TClock::time_point> a,
@@ -45,6 +48,9 @@ int RunSimulator(TPtyLink& link, TPersonality& personality, int stopFd) {
     std::array<Byte, 4096> buffer{};
     for (;;) {
         const auto sendDue = link.Flush(TClock::now());
+        if (line.Left()) {
+            break;
+        }
         auto personalDue = personality.NextDeadline();
         if (personalDue && *personalDue <= TClock::now()) {
             personality.OnTimer(line);

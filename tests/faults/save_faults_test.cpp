@@ -1,0 +1,122 @@
+// Saving where the disk refuses: the files layer and the command-line tool. The old file stays
+// byte for byte, nothing is left behind, and the user is told why.
+#include "cli/cli.h"
+#include "device/catalogue.h"
+#include "e2e/e2e_support.h"
+#include "files/config_file.h"
+#include "files/gsm_file.h"
+#include "gsm/tx_buffers.h"
+#include "save_faults.h"
+
+#include <sstream>
+
+namespace orv::test {
+namespace {
+
+constexpr SaveFault kFaults[] = {SaveFault::FullDisk, SaveFault::ReadOnlyFolder, SaveFault::VanishedFolder,
+                                 SaveFault::InjectedNoSpace, SaveFault::InjectedReadOnly};
+
+std::string FaultName(const ::testing::TestParamInfo<SaveFault>& info) {
+    return SaveFaultName(info.param);
+}
+
+// A state worth saving: a panel with GSM directions, so both files have content.
+TProgramState SampleState() {
+    TProgramState state;
+    state.device = CreateDevice(13);
+    e2e::ConnectGsm(*state.device, true);
+    ResetGsmFrame(state.GsmFrame);
+    RefreshGsmModels(state);
+    state.Directions.ChooseAttempts(0, 3);
+    state.Directions.SetTarget(0, "+79001112233");
+    EXPECT_TRUE(UpdateAllTXBuffers(state, nullptr).ok());
+    return state;
+}
+
+class SaveUnderFault : public ::testing::TestWithParam<SaveFault> {
+protected:
+    void SetUp() override {
+        folder = std::make_unique<FaultyFolder>(GetParam());
+        if (!folder->Unavailable().empty()) {
+            GTEST_SKIP() << folder->Unavailable() << "; the injected variants cover this failure";
+        }
+    }
+
+    // What every failed save must leave: the old file as it was, no stray files, and a message
+    // naming the file and the reason.
+    void ExpectRefused(const std::string& message) const {
+        EXPECT_NE(message.find(folder->Target()), std::string::npos) << message;
+        EXPECT_NE(message.find(folder->Reason()), std::string::npos) << message;
+        EXPECT_NE(message.find("Не удалось сохранить файл"), std::string::npos) << message;
+        if (folder->HasOldFile()) {
+            EXPECT_EQ(ReadWholeFile(folder->Target()), folder->OldContent());
+        }
+        EXPECT_EQ(folder->EntriesNow(), folder->Entries());
+    }
+
+    std::unique_ptr<FaultyFolder> folder;
+};
+
+TEST_P(SaveUnderFault, ConfigurationFile) {
+    const TProgramState state = SampleState();
+    const SaveResult result = WriteConfigFile(state, folder->Target());
+    EXPECT_FALSE(result.ok);
+    ExpectRefused(result.message);
+}
+
+TEST_P(SaveUnderFault, GsmDirectionsFile) {
+    const TProgramState state = SampleState();
+    const SaveResult result = WriteGsmDirectionsFile(state, folder->Target());
+    EXPECT_FALSE(result.ok);
+    ExpectRefused(result.message);
+}
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun Cli(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = cli::RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST_P(SaveUnderFault, CliNew) {
+    const auto run = Cli({"new", "--type", "6", "--out", folder->Target()});
+    EXPECT_EQ(run.status, cli::kExitFile);
+    EXPECT_EQ(run.out.find("Файл сохранен"), std::string::npos) << run.out;
+    ExpectRefused(run.err);
+}
+
+// The panel is read in full; only the save fails, and the tool says so instead of success.
+TEST_P(SaveUnderFault, CliRead) {
+    EnsureQtApp();
+    SimProcess sim({"--type", "13", "--no-pace"});
+    ASSERT_TRUE(sim.Start()) << sim.Error().toStdString();
+    const auto run = Cli({"read", "--port", sim.PortPath().toStdString(), "--out", folder->Target()});
+    EXPECT_EQ(run.status, cli::kExitFile);
+    EXPECT_NE(run.out.find(ResultStatusText(rcReadDone, 1)), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Файл сохранен"), std::string::npos) << run.out;
+    ExpectRefused(run.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SaveUnderFault, ::testing::ValuesIn(kFaults), FaultName);
+
+// Once the fault is gone the same save goes through and replaces the old file whole.
+TEST(SaveAfterFault, SucceedsOnceTheDiskAllows) {
+    TempDir dir;
+    const std::string target = dir.File("site.cf8");
+    const TProgramState state = SampleState();
+    {
+        FaultyFolder injected(SaveFault::InjectedNoSpace);
+        EXPECT_FALSE(WriteConfigFile(state, injected.Target()).ok);
+    }
+    const SaveResult result = WriteConfigFile(state, target);
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(ReadWholeFile(target), BuildConfigDocument(state));
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"site.cf8"});
+}
+
+} // namespace
+} // namespace orv::test
