@@ -751,13 +751,14 @@ void TFormMain::FileSaveAsClick() {
     if (name.isEmpty()) {
         return;
     }
-    fileName_ = name;
-    if (!fileName_.contains(QLatin1String(".cf8"))) {
-        fileName_ += QStringLiteral(".cf8");
+    QString path = name;
+    if (!path.contains(QLatin1String(".cf8"))) {
+        path += QStringLiteral(".cf8");
     }
     if (!UpdateAllTXBuffers()) {
         return;
     }
+    fileName_ = path;
     const QString error = SaveConfigFile(state_, fileName_);
     if (!error.isEmpty()) {
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
@@ -786,13 +787,15 @@ void TFormMain::btnGSMFileSaveClick() {
     if (name.isEmpty()) {
         return;
     }
-    fileName_ = name;
-    if (!fileName_.contains(QLatin1String(".cf8"))) {
-        fileName_ += QStringLiteral(".cf8");
+    QString path = name;
+    if (!path.contains(QLatin1String(".cf8"))) {
+        path += QStringLiteral(".cf8");
     }
+    // A refused commit saves nothing and leaves the current file as it was.
     if (!UpdateAllTXBuffers()) {
         return;
     }
+    fileName_ = path;
     const QString error = SaveGsmDirectionsFile(state_, fileName_);
     if (!error.isEmpty()) {
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
