@@ -316,6 +316,8 @@ void TPageTx::chkOP8V4_DsgrdBySMSClick() {
 }
 
 void TPageTx::GsmSwitchedOn() {
+    // The flag boxes come into view: they show the device, not what an earlier one held.
+    ShowGsmFlags();
     GSM_Refresh();
     btnSMS_Show_->setVisible(false);
 }
