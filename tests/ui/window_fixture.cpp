@@ -59,8 +59,81 @@ int TScriptedDialogs::Exec(QDialog& dialog) {
     }
     auto step = std::move(dialogSteps.front());
     dialogSteps.pop_front();
+    // Shown as exec shows it (modal, active, so that leaving its fields happens as for a user),
+    // without blocking.
+    dialog.setResult(QDialog::Rejected);
+    dialog.setModal(true);
+    dialog.show();
+    dialog.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&dialog] { return QApplication::activeWindow() == &dialog; }))
+        << dialog.objectName().toStdString();
     step(dialog);
-    return QDialog::Accepted;
+    dialog.hide();
+    // A window system gives the focus back to the window below; the offscreen platform does not.
+    if (QWidget* below = dialog.parentWidget(); below && below->window()->isVisible()) {
+        below->window()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitFor([below] { return QApplication::activeWindow() == below->window(); }));
+    }
+    return dialog.result();
+}
+
+void Settle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+void ClickCell(QTableWidget* grid, int row, int column) {
+    ASSERT_NE(grid, nullptr);
+    const QRect rect = grid->visualRect(grid->model()->index(row, column));
+    ASSERT_FALSE(rect.isEmpty()) << row << "," << column;
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
+    Settle();
+}
+
+void DragCell(QTableWidget* grid, int fromRow, int toRow, int column) {
+    ASSERT_NE(grid, nullptr);
+    const QRect from = grid->visualRect(grid->model()->index(fromRow, column));
+    const QRect to = grid->visualRect(grid->model()->index(toRow, column));
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, from.center());
+    QTest::mouseMove(grid->viewport(), to.center());
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, to.center());
+    Settle();
+}
+
+void PickInList(TCellCombo* combo, int index) {
+    ASSERT_NE(combo, nullptr);
+    ASSERT_TRUE(combo->view()->isVisible()) << combo->objectName().toStdString() << ": list not dropped down";
+    ASSERT_LT(index, combo->count());
+    combo->view()->setCurrentIndex(combo->model()->index(index, combo->modelColumn()));
+    QTest::keyClick(combo->view(), Qt::Key_Return);
+    Settle();
+}
+
+void TypeIntoCell(TCellGrid* grid, int row, int column, const QString& text) {
+    ClickCell(grid, row, column);
+    ASSERT_TRUE(grid->IsEditingText()) << row << "," << column;
+    auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+    Settle();
+}
+
+void TypeKeys(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(widget, c.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+}
+
+QString CellText(const QTableWidget* grid, int row, int column) {
+    const QTableWidgetItem* item = grid->item(row, column);
+    return item ? item->text() : QString();
 }
 
 SettingsSandbox::SettingsSandbox() {
@@ -147,6 +220,30 @@ void WindowTest::Click(QWidget* widget) const {
                           ? QPoint(std::min(8, widget->width() / 2), widget->height() / 2)
                           : widget->rect().center();
     QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+}
+
+void WindowTest::Focus(QWidget* widget) const {
+    ASSERT_NE(widget, nullptr);
+    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("PageMain"));
+    for (QWidget* w = widget; w; w = w->parentWidget()) {
+        if (auto* page = qobject_cast<TDevicePage*>(w)) {
+            tabs->setCurrentWidget(page);
+            break;
+        }
+    }
+    widget->setFocus(Qt::MouseFocusReason);
+    QApplication::processEvents();
+    EXPECT_TRUE(widget->hasFocus() || widget->isAncestorOf(QApplication::focusWidget()))
+        << widget->objectName().toStdString();
+}
+
+bool WindowTest::ShownOnPage(const QWidget* widget) {
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        if (qobject_cast<const TDevicePage*>(w)) {
+            return widget->isVisibleTo(w);
+        }
+    }
+    return !widget->isHidden();
 }
 
 void WindowTest::TypeAndLeave(QLineEdit* edit, const QString& text) {

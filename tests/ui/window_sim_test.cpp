@@ -1,9 +1,7 @@
 // The window against the simulated panel over a pseudo-terminal: the real worker and port.
-#include "window_fixture.h"
+#include "panel_fixture.h"
 
 #include "device/catalogue.h"
-#include "support/sim_process.h"
-#include "ui/link_bridge.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,44 +11,6 @@ using namespace orv;
 using namespace orv::test;
 
 namespace {
-
-class WindowWithPanel : public WindowTest {
-protected:
-    // Starts the simulator and points the port list at it.
-    void StartPanel(QStringList args) {
-        sim = std::make_unique<SimProcess>(std::move(args));
-        ASSERT_TRUE(sim->Start()) << sim->Error().toStdString();
-        auto* ports = Find<QComboBox>(QStringLiteral("cbbPorts"));
-        TypeAndLeave(ports->lineEdit(), sim->PortPath());
-        ASSERT_EQ(window->Link().PortName(), sim->PortPath());
-        // Every status text with the state of the controls at that moment.
-        QObject::connect(window.get(), &TFormMain::statusChanged, window.get(), [this](const QString& text) {
-            seen.push_back({text, Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled()});
-        });
-    }
-
-    // Presses the button and waits for the transaction's last status text.
-    void RunAndWait(const char* button) {
-        seen.clear();
-        QTest::mouseClick(Find<QPushButton>(QString::fromLatin1(button)), Qt::LeftButton);
-        EXPECT_FALSE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Link().Busy(); }, 30'000));
-    }
-
-    void TearDown() override {
-        WindowTest::TearDown();
-        if (sim) {
-            sim->Stop();
-        }
-    }
-
-    struct Seen {
-        QString text;
-        bool enabled;
-    };
-    std::vector<Seen> seen;
-    std::unique_ptr<SimProcess> sim;
-};
 
 TEST_F(WindowWithPanel, ReadLaysOutTheReportedType) {
     StartPanel({QStringLiteral("--type"), QStringLiteral("13"), QStringLiteral("--version"),

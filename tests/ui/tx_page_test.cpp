@@ -1,0 +1,706 @@
+// The transmission page: transmitter kinds per family, the GSM part with its directions grid,
+// the SMS and GPRS lists, the directions file buttons and the commit step before writes and
+// saves.
+#include "window_fixture.h"
+
+#include "device/catalogue.h"
+#include "device/retranslator.h"
+#include "files/config_file.h"
+#include "files/gsm_file.h"
+#include "gsm/tx_buffers.h"
+#include "ui/dialogs/form_gprs.h"
+#include "ui/dialogs/form_sms.h"
+#include "ui/dialogs/form_sms2.h"
+#include "ui/dialogs/gsm_directions.h"
+#include "ui/link_bridge.h"
+#include "ui/page_tx.h"
+#include "ui/widgets.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include <algorithm>
+
+using namespace orv;
+using namespace orv::test;
+
+namespace {
+
+const QString kOff = QStringLiteral("Выкл.");
+const QString kPhone = QStringLiteral("+7(903)123-45-67");
+
+bool IsOP8Code(int t) {
+    return t == 1 || t == 2 || t == 4 || t == 10 || t == 12 || t == 13 || t == 16;
+}
+
+class TxPage : public WindowTest {
+protected:
+    TPageTx* Tx() const { return static_cast<TPageTx*>(window->Page(QStringLiteral("PG_TX"))); }
+    TDirectionsGrid* Grid() const { return Find<TDirectionsGrid>(QStringLiteral("grdG1")); }
+    TCellCombo* Editor(const char* name) const { return Find<TCellCombo>(QString::fromLatin1(name)); }
+    QStringList Row(int row) const {
+        return {CellText(Grid(), row, dcAttempts), CellText(Grid(), row, dcSim),
+                CellText(Grid(), row, dcProtocol), CellText(Grid(), row, dcTarget)};
+    }
+    bool Shown(const char* name) const { return ShownOnPage(Find<QWidget>(QString::fromLatin1(name))); }
+
+    // Switches the GSM communicator on the way the family offers it.
+    void GsmOn(int type) {
+        if (IsOP8Code(type)) {
+            Choose(Find<QComboBox>(QStringLiteral("bxRTX_Type")), 2);
+        } else {
+            Click(Find<QCheckBox>(QStringLiteral("chkCNC_TxGSM")));
+        }
+        ASSERT_TRUE(state.device->GetGsmConnected());
+    }
+    // A row switched on through its attempts editor, with a number typed in.
+    void Direction(int row, int attempts, const QString& target) {
+        ClickCell(Grid(), row, dcAttempts);
+        PickInList(Editor("bxGrTryCnt"), attempts);
+        TypeIntoCell(Grid(), row, dcTarget, target);
+    }
+    // The directions as the frame holds them after the commit step.
+    DirectionRecords Committed() {
+        EXPECT_TRUE(window->UpdateAllTXBuffers());
+        return ReadDirectionRecords(state.GsmFrame);
+    }
+    // A port nobody can open, so that a write that starts ends at once with the port error.
+    void NoPort() {
+        TypeAndLeave(Find<QComboBox>(QStringLiteral("cbbPorts"))->lineEdit(),
+                     QStringLiteral("/nonexistent/tty0"));
+    }
+    QString Temp(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Controls per family.
+
+struct FamilyCase {
+    int type;
+    QStringList kinds; // empty: the kind list and its label are hidden
+    int busMax;
+    bool tdBox;
+    bool gsmBox;
+    bool gsmControl; // "Разрешить управление по SMS" with the GSM part
+    bool gsmTx;      // "Передавать события по GSM"
+    bool disarmBySms;
+};
+
+const QStringList kOP8Kinds{"Отключено", "Терсан ППМ, TDm", "GSM-ORV", "RS-485"};
+const QStringList kOP5Kinds{"Отключено", "Терсан ППМ, TDm", "RS-485"};
+
+class TxFamilies : public TxPage, public ::testing::WithParamInterface<FamilyCase> {};
+
+TEST_P(TxFamilies, ControlsAndTheGsmPart) {
+    const FamilyCase& c = GetParam();
+    ChooseFromMenu(static_cast<Byte>(c.type));
+    auto* kinds = Find<QComboBox>(QStringLiteral("bxRTX_Type"));
+    EXPECT_EQ(Shown("bxRTX_Type"), !c.kinds.isEmpty());
+    EXPECT_EQ(Shown("lblRTX_Type"), !c.kinds.isEmpty());
+    if (!c.kinds.isEmpty()) {
+        QStringList items;
+        for (int i = 0; i < kinds->count(); ++i) {
+            items << kinds->itemText(i);
+        }
+        EXPECT_EQ(items, c.kinds);
+        EXPECT_EQ(Find<QLabel>(QStringLiteral("lblRTX_Type"))->text(), QStringLiteral("Вид передачи:"));
+        auto* bus = Find<QSpinBox>(QStringLiteral("udBusID"));
+        EXPECT_EQ(bus->minimum(), 1);
+        EXPECT_EQ(bus->maximum(), c.busMax);
+        EXPECT_EQ(Find<QLabel>(QStringLiteral("lblNetID"))->text(), QStringLiteral("Сетевой\nномер"));
+    }
+    EXPECT_EQ(Shown("chkCNC_TxTD"), c.tdBox);
+    EXPECT_EQ(Shown("chkCNC_TxGSM"), c.gsmBox);
+    // A fresh device has no GSM communicator: no GSM part.
+    for (const char* name : {"frmGsmDirections", "chkSMS_On", "chkUseGPRScfg", "chkGSM_Control", "chkGSM_TX",
+                             "chkOP8V4_DsgrdBySMS", "btnSMS_Show", "btnGPRS"}) {
+        EXPECT_FALSE(Shown(name)) << name;
+    }
+    if (!c.gsmBox && !IsOP8Code(c.type)) {
+        return;
+    }
+    // Whatever the frame held before, switching GSM on starts it afresh.
+    SetDeviceNumber(state.GsmFrame, 1234);
+    SetSmsFlag(state.GsmFrame, true);
+    GsmOn(c.type);
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 1);
+    EXPECT_FALSE(GetSmsFlag(state.GsmFrame));
+    for (const char* name : {"frmGsmDirections", "grdG1", "medtDevNum", "btnGSMFileSave", "btnGSMFileLoad",
+                             "chkSMS_On", "chkUseGPRScfg"}) {
+        EXPECT_TRUE(Shown(name)) << name;
+    }
+    EXPECT_EQ(Find<QLineEdit>(QStringLiteral("medtDevNum"))->displayText(), QStringLiteral("0001"));
+    EXPECT_FALSE(Shown("btnSMS_Show"));
+    EXPECT_FALSE(Shown("btnGPRS"));
+    EXPECT_EQ(Shown("chkGSM_Control"), c.gsmControl);
+    EXPECT_EQ(Shown("chkGSM_TX"), c.gsmTx);
+    EXPECT_EQ(Shown("chkOP8V4_DsgrdBySMS"), c.disarmBySms);
+    EXPECT_EQ(Find<QCheckBox>(QStringLiteral("chkSMS_On"))->text(), QStringLiteral("Передавать SMS"));
+    EXPECT_EQ(Find<QCheckBox>(QStringLiteral("chkUseGPRScfg"))->text(),
+              QStringLiteral("Использовать конфигурацию GPRS"));
+    EXPECT_EQ(Find<QToolButton>(QStringLiteral("btnGSMFileSave"))->toolTip(),
+              QStringLiteral("Сохранить настройки направлений в файл"));
+    EXPECT_EQ(
+        Find<QToolButton>(QStringLiteral("btnGSMFileLoad"))->toolTip(),
+        QStringLiteral("Открыть настройки направлений,\r\nЗаменить текущие.\r\nМожно использовать настройку "
+                       "конфигурации любого из приборов,\r\nгде заданы направления GSM"));
+
+    // Switched off again, the part goes.
+    if (IsOP8Code(c.type)) {
+        Choose(kinds, 0);
+    } else {
+        Click(Find<QCheckBox>(QStringLiteral("chkCNC_TxGSM")));
+    }
+    EXPECT_FALSE(state.device->GetGsmConnected());
+    EXPECT_FALSE(Shown("frmGsmDirections"));
+    EXPECT_FALSE(Shown("chkSMS_On"));
+    EXPECT_FALSE(Shown("chkOP8V4_DsgrdBySMS"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryType, TxFamilies,
+                         ::testing::Values(FamilyCase{1, kOP8Kinds.mid(0, 3), 7, false, false, false, false,
+                                                      false},
+                                           FamilyCase{2, kOP8Kinds, 7, false, false, false, false, false},
+                                           FamilyCase{4, kOP8Kinds, 7, false, false, false, false, false},
+                                           FamilyCase{10, kOP8Kinds, 7, false, false, false, false, false},
+                                           FamilyCase{12, kOP8Kinds, 7, false, false, false, false, true},
+                                           FamilyCase{13, kOP8Kinds, 7, false, false, false, false, true},
+                                           FamilyCase{16, kOP8Kinds, 7, false, false, false, false, true},
+                                           FamilyCase{5, kOP5Kinds, 32, false, true, true, true, false},
+                                           FamilyCase{8, kOP5Kinds, 32, false, false, false, false, false},
+                                           FamilyCase{9, kOP5Kinds, 32, false, true, true, true, false},
+                                           FamilyCase{3, {}, 0, true, true, true, true, false},
+                                           FamilyCase{11, {}, 0, true, true, true, true, false},
+                                           FamilyCase{17, {}, 0, true, true, true, true, false},
+                                           FamilyCase{7, {}, 0, true, true, true, true, false},
+                                           FamilyCase{18, {}, 0, true, true, true, true, false},
+                                           FamilyCase{6, {}, 0, true, true, false, false, false},
+                                           FamilyCase{15, {}, 0, false, true, false, true, false}));
+
+TEST_F(TxPage, GsmKindOnAnEightZonePanelResetsTheFrameAndShowsThePart) {
+    ChooseFromMenu(13);
+    auto* op8 = dynamic_cast<TDevOP8*>(state.device.get());
+    ASSERT_NE(op8, nullptr);
+    op8->SetDisarmBySms(1);
+    // A frame with a device number, a direction and both lists, as left by an earlier device.
+    SetDeviceNumber(state.GsmFrame, 77);
+    WriteDirectionRecords(state.GsmFrame, {DirectionRecord{true, 0x20, "+79001234567"}, {}, {}, {}, {}});
+    SetSmsFlag(state.GsmFrame, true);
+    SetGprsFlag(state.GsmFrame, true);
+    Choose(Find<QComboBox>(QStringLiteral("bxRTX_Type")), 2);
+    EXPECT_EQ(state.device->GetParam(prmDevTX), 2);
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 1);
+    EXPECT_FALSE(GetSmsFlag(state.GsmFrame));
+    EXPECT_FALSE(GetGprsFlag(state.GsmFrame));
+    EXPECT_EQ(ReadDirectionRecords(state.GsmFrame), DirectionRecords{});
+    EXPECT_EQ(Find<QLineEdit>(QStringLiteral("medtDevNum"))->displayText(), QStringLiteral("0001"));
+    for (int r = 0; r < 5; ++r) {
+        EXPECT_EQ(Row(r), (QStringList{kOff, {}, {}, {}})) << r;
+    }
+    EXPECT_TRUE(Shown("grdG1"));
+    EXPECT_FALSE(Find<QCheckBox>(QStringLiteral("chkSMS_On"))->isChecked());
+    EXPECT_FALSE(Shown("btnSMS_Show"));
+    EXPECT_TRUE(Find<QCheckBox>(QStringLiteral("chkOP8V4_DsgrdBySMS"))->isChecked());
+    EXPECT_EQ(dialogs.execs, 0);
+}
+
+TEST_F(TxPage, DisarmBySmsOnlyWithTheSmsOptionsAndTheGsmKind) {
+    ChooseFromMenu(13);
+    auto* kinds = Find<QComboBox>(QStringLiteral("bxRTX_Type"));
+    auto* disarm = Find<QCheckBox>(QStringLiteral("chkOP8V4_DsgrdBySMS"));
+    EXPECT_EQ(disarm->text(), QStringLiteral("Разрешить снятие  по SMS"));
+    for (int kind : {0, 1, 3}) {
+        Choose(kinds, kind);
+        EXPECT_TRUE(disarm->isHidden()) << kind;
+    }
+    EXPECT_TRUE(Shown("lblNetID")); // RS-485 was last
+    Choose(kinds, 2);
+    EXPECT_FALSE(disarm->isHidden());
+    EXPECT_FALSE(Shown("lblNetID"));
+    Click(disarm);
+    EXPECT_EQ(dynamic_cast<TDevOP8&>(*state.device).GetDisarmBySms(), 1);
+    Click(disarm);
+    EXPECT_EQ(dynamic_cast<TDevOP8&>(*state.device).GetDisarmBySms(), 0);
+    // A model without the SMS options never shows it.
+    ChooseFromMenu(10);
+    Choose(Find<QComboBox>(QStringLiteral("bxRTX_Type")), 2);
+    EXPECT_TRUE(Shown("grdG1"));
+    EXPECT_TRUE(disarm->isHidden());
+}
+
+TEST_F(TxPage, FillingShowsTheGsmKindOfTheDevice) {
+    auto device = CreateDevice(12);
+    device->SetParam(prmDevTX, 2);
+    ResetGsmFrame(state.GsmFrame);
+    SetDeviceNumber(state.GsmFrame, 4321);
+    state.device = std::move(device);
+    window->HandleResult(0, 0);
+    EXPECT_EQ(Find<QComboBox>(QStringLiteral("bxRTX_Type"))->currentText(), QStringLiteral("GSM-ORV"));
+    EXPECT_TRUE(Shown("grdG1"));
+    EXPECT_EQ(Find<QLineEdit>(QStringLiteral("medtDevNum"))->displayText(), QStringLiteral("4321"));
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 4321); // filling changes nothing
+}
+
+class GsmFlags : public TxPage, public ::testing::WithParamInterface<int> {};
+
+TEST_P(GsmFlags, StoredAtOnceAndFilledFromTheDevice) {
+    ChooseFromMenu(static_cast<Byte>(GetParam()));
+    GsmOn(GetParam());
+    auto* control = Find<QCheckBox>(QStringLiteral("chkGSM_Control"));
+    auto* tx = Find<QCheckBox>(QStringLiteral("chkGSM_TX"));
+    EXPECT_EQ(control->text(), QStringLiteral("Разрешить управление по SMS"));
+    EXPECT_EQ(tx->text(), QStringLiteral("Передавать события по GSM"));
+    EXPECT_EQ(tx->toolTip(),
+              QStringLiteral("Включить передачу событий по GSM из таблицы направлений.\r\nЭто не "
+                             "относится к передаче SMS.\r\n"));
+    const auto flags = [this] {
+        const TDevice& d = *state.device;
+        if (auto* op5 = dynamic_cast<const TDevOP5*>(&d)) {
+            return std::pair{op5->GetGsmControl(), op5->GetGsmTx()};
+        }
+        if (auto* cnc = dynamic_cast<const TDevCnc*>(&d)) {
+            return std::pair{cnc->GetGsmControl(), cnc->GetGsmTx()};
+        }
+        auto& ret = dynamic_cast<const TDV15_Ret&>(d);
+        return std::pair{ret.GetGsmControl(), ret.GetGsmTx()};
+    };
+    const auto [control0, tx0] = flags();
+    EXPECT_EQ(control->isChecked(), control0);
+    EXPECT_EQ(tx->isChecked(), tx0);
+    Click(tx);
+    EXPECT_EQ(flags(), (std::pair{control0, !tx0}));
+    if (!control->isHidden()) {
+        Click(control);
+        EXPECT_EQ(flags(), (std::pair{!control0, !tx0}));
+        Click(tx);
+        EXPECT_EQ(flags(), (std::pair{!control0, tx0}));
+    }
+    // Filled again from a device object holding the other states.
+    const auto before = flags();
+    window->RefreshControls();
+    EXPECT_EQ(control->isChecked(), before.first);
+    EXPECT_EQ(tx->isChecked(), before.second);
+    EXPECT_EQ(flags(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(FamiliesWithFlags, GsmFlags, ::testing::Values(5, 9, 3, 7, 11, 18, 15));
+
+// ---------------------------------------------------------------------------------------------
+// The directions grid on the page.
+
+TEST_F(TxPage, EditingRulesOfTheGrid) {
+    ChooseFromMenu(13);
+    GsmOn(13);
+    // An off row switched to "2" gets the starting values; back to off empties it.
+    ClickCell(Grid(), 3, dcAttempts);
+    PickInList(Editor("bxGrTryCnt"), 2);
+    EXPECT_EQ(Row(3), (QStringList{"2", "1,2", "Voice", kPhone}));
+    ClickCell(Grid(), 3, dcAttempts);
+    PickInList(Editor("bxGrTryCnt"), 0);
+    EXPECT_EQ(Row(3), (QStringList{kOff, {}, {}, {}}));
+    // Cells of an off row are refused.
+    ClickCell(Grid(), 3, dcTarget);
+    EXPECT_FALSE(Grid()->IsEditingText());
+    EXPECT_EQ(Committed(), DirectionRecords{});
+}
+
+TEST_F(TxPage, AttemptsWithoutANumberAreStoredOffButCountAsOn) {
+    ChooseFromMenu(13);
+    NoPort();
+    GsmOn(13);
+    ClickCell(Grid(), 0, dcAttempts);
+    PickInList(Editor("bxGrTryCnt"), 3);
+    TypeIntoCell(Grid(), 0, dcTarget, QString());
+    EXPECT_EQ(Row(0), (QStringList{"3", "1,2", "Voice", {}}));
+    // The write asks nothing: the row counts as on. Its record goes out as off.
+    QTest::mouseClick(Find<QPushButton>(QStringLiteral("ButtonWrite")), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Link().Busy(); }, 30'000));
+    for (const auto& shown : dialogs.shown) {
+        EXPECT_NE(shown.caption, QStringLiteral("Программатор")) << shown.text.toStdString();
+    }
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Ошибка порта"));
+    EXPECT_EQ(state.GsmFrame[8], 0);
+    EXPECT_EQ(ReadDirectionRecords(state.GsmFrame), DirectionRecords{});
+}
+
+TEST_F(TxPage, SettingsByteFFShowsTheClampedEntries) {
+    ChooseFromMenu(13);
+    state.device->SetParam(prmDevTX, 2);
+    ResetGsmFrame(state.GsmFrame);
+    WriteDirectionRecords(state.GsmFrame, {DirectionRecord{true, 0xFF, "+7900"}, {}, {}, {}, {}});
+    window->RefreshControls();
+    EXPECT_EQ(Row(0), (QStringList{"5", "1,2", "Voice", "+7900"}));
+    // Committed as shown.
+    EXPECT_EQ(Committed()[0], (DirectionRecord{true, 0xA0, "+7900"}));
+}
+
+TEST_F(TxPage, DraggedRowBecomesTheFirstRecord) {
+    ChooseFromMenu(11);
+    state.device->SetGsmConnected(true);
+    ResetGsmFrame(state.GsmFrame);
+    WriteDirectionRecords(state.GsmFrame, {DirectionRecord{true, 0x22, "first.example:1"},
+                                           DirectionRecord{true, 0x20, "+111111"},
+                                           DirectionRecord{true, 0x23, "third.example:3"},
+                                           {},
+                                           {}});
+    window->RefreshControls();
+    DragCell(Grid(), 2, 0);
+    EXPECT_EQ(CellText(Grid(), 0, dcNumber), QStringLiteral("3"));
+    const DirectionRecords records = Committed();
+    EXPECT_EQ(records[0], (DirectionRecord{true, 0x23, "third.example:3"}));
+    EXPECT_EQ(records[1], (DirectionRecord{true, 0x22, "first.example:1"}));
+    EXPECT_EQ(records[2], (DirectionRecord{true, 0x20, "+111111"}));
+}
+
+TEST_F(TxPage, DeviceNumberBeingTypedIsCommitted) {
+    ChooseFromMenu(11);
+    GsmOn(11);
+    auto* number = Find<QLineEdit>(QStringLiteral("medtDevNum"));
+    Click(number);
+    number->selectAll();
+    QTest::keyClicks(number, QStringLiteral("0815"));
+    // Still in the field: the commit step takes it all the same.
+    ASSERT_TRUE(window->UpdateAllTXBuffers());
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 815);
+}
+
+// ---------------------------------------------------------------------------------------------
+// SMS and GPRS lists.
+
+TEST_F(TxPage, SmsListOfAnEightZonePanel) {
+    ChooseFromMenu(13);
+    GsmOn(13);
+    auto* on = Find<QCheckBox>(QStringLiteral("chkSMS_On"));
+    // Checking it opens the emptied list; a number is entered and saved.
+    SmsRecord old{1, 0, 0x11, 0x11, 0x11, 0x11, 0x11, 0xFF, 0xFF, 0xFF};
+    WriteSmsRecords(state.SmsFrame, std::vector<SmsRecord>{old}, 8);
+    dialogs.dialogSteps.push_back([](QDialog& dialog) {
+        auto& form = dynamic_cast<TFrmSMS&>(dialog);
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("SMS"));
+        EXPECT_EQ(form.Grid()->rowCount(), 8);
+        EXPECT_EQ(CellText(form.Grid(), 0, sms::kColType), QStringLiteral("Выключено"));
+        ClickCell(form.Grid(), 0, sms::kColType);
+        PickInList(form.Grid()->Editor(CellEditor::SmsType), 2);
+        ClickCell(form.Grid(), 0, sms::kColPartition);
+        PickInList(form.Grid()->Editor(CellEditor::Partition), 3);
+        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btnSaveExit")), Qt::LeftButton);
+    });
+    Click(on);
+    EXPECT_EQ(dialogs.execs, 1);
+    EXPECT_TRUE(on->isChecked());
+    EXPECT_TRUE(Shown("btnSMS_Show"));
+    EXPECT_TRUE(GetSmsFlag(state.GsmFrame));
+    const auto records = ReadSmsRecords(state.SmsFrame, 8);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0][0], 2);
+    EXPECT_EQ(records[0][1], 4);
+    EXPECT_EQ(records[0], (SmsRecord{2, 4, 0x97, 0x30, 0x21, 0x43, 0x65, 0xF7, 0xFF, 0xFF}));
+
+    // "Изменить..." shows the list from the frame; switched off there, the box goes off.
+    dialogs.dialogSteps.push_back([](QDialog& dialog) {
+        auto& form = dynamic_cast<TFrmSMS&>(dialog);
+        EXPECT_EQ(CellText(form.Grid(), 0, sms::kColPhone), QStringLiteral("79031234567"));
+        ClickCell(form.Grid(), 0, sms::kColType);
+        PickInList(form.Grid()->Editor(CellEditor::SmsType), 0);
+        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btnSaveExit")), Qt::LeftButton);
+    });
+    Click(Find<QPushButton>(QStringLiteral("btnSMS_Show")));
+    EXPECT_FALSE(on->isChecked());
+    EXPECT_FALSE(Shown("btnSMS_Show"));
+    EXPECT_FALSE(GetSmsFlag(state.GsmFrame));
+}
+
+TEST_F(TxPage, SmsListLeftWithEscapeWhileEmptyGoesOff) {
+    ChooseFromMenu(11);
+    GsmOn(11);
+    dialogs.dialogSteps.push_back([](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
+    Click(Find<QCheckBox>(QStringLiteral("chkSMS_On")));
+    EXPECT_FALSE(Find<QCheckBox>(QStringLiteral("chkSMS_On"))->isChecked());
+    EXPECT_FALSE(GetSmsFlag(state.GsmFrame));
+    EXPECT_FALSE(Shown("btnSMS_Show"));
+}
+
+TEST_F(TxPage, SmsListOfTheRetranslator) {
+    ChooseFromMenu(15);
+    GsmOn(15);
+    auto* ret = dynamic_cast<TDV15_Ret*>(state.device.get());
+    auto* on = Find<QCheckBox>(QStringLiteral("chkSMS_On"));
+    dialogs.dialogSteps.push_back([](QDialog& dialog) {
+        auto& form = dynamic_cast<TFrmSMS2&>(dialog);
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("Передача SMS"));
+        EXPECT_EQ(form.Grid()->rowCount(), 40);
+        ClickCell(form.Grid(), 0, sms::kColType);
+        PickInList(form.Grid()->Editor(CellEditor::SmsType), 1);
+        ClickCell(form.Grid(), 0, sms::kColPartition);
+        PickInList(form.Grid()->Editor(CellEditor::Source), 7);
+        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btnSaveExit")), Qt::LeftButton);
+    });
+    Click(on);
+    EXPECT_TRUE(on->isChecked());
+    EXPECT_TRUE(GetSmsFlag(state.GsmFrame));
+    EXPECT_EQ(ret->Sms().Count(), 1);
+    EXPECT_EQ(ret->Sms().Record(1)[0], 1);
+    EXPECT_EQ(ret->Sms().Record(1)[1], 7);
+
+    // The button shows the device's list.
+    dialogs.dialogSteps.push_back([](QDialog& dialog) {
+        auto& form = dynamic_cast<TFrmSMS2&>(dialog);
+        EXPECT_EQ(CellText(form.Grid(), 0, sms::kColPartition), QStringLiteral("Об.№7"));
+        EXPECT_EQ(CellText(form.Grid(), 1, sms::kColType), QStringLiteral("Выключено"));
+        dialog.accept();
+    });
+    Click(Find<QPushButton>(QStringLiteral("btnSMS_Show")));
+    EXPECT_TRUE(on->isChecked());
+    EXPECT_EQ(ret->Sms().Count(), 1);
+
+    // Unchecked, the retranslator's list is cleared.
+    Click(on);
+    EXPECT_FALSE(GetSmsFlag(state.GsmFrame));
+    EXPECT_EQ(ret->Sms().Count(), 0);
+    EXPECT_EQ(dialogs.execs, 2);
+}
+
+TEST_F(TxPage, GprsSettingsStartFromThePresetAndTheButtonShowsTheFrame) {
+    ChooseFromMenu(5);
+    GsmOn(5);
+    auto* use = Find<QCheckBox>(QStringLiteral("chkUseGPRScfg"));
+    state.Gprs.SetApn(0, "left.over");
+    dialogs.dialogSteps.push_back([](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Параметры GPRS"));
+        auto* apn1 = dialog.findChild<QLineEdit*>(QStringLiteral("edtAPN1"));
+        auto* apn2 = dialog.findChild<QLineEdit*>(QStringLiteral("edtAPN2"));
+        const QString preset = ToQ(GprsPresets[0].apn);
+        EXPECT_EQ(apn1->text(), preset);
+        EXPECT_EQ(apn2->text(), preset);
+        EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("edtUser1"))->text(),
+                  QStringLiteral("qirvost"));
+        apn1->setFocus();
+        apn1->selectAll();
+        QTest::keyClicks(apn1, QStringLiteral("internet.test"));
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btnSave")), Qt::LeftButton);
+    });
+    Click(use);
+    EXPECT_TRUE(use->isChecked());
+    EXPECT_TRUE(GetGprsFlag(state.GsmFrame));
+    EXPECT_TRUE(Shown("btnGPRS"));
+    GprsModel saved;
+    saved.FillFromFrame(state.GprsFrame);
+    EXPECT_EQ(saved.Sim(0).apn, "internet.test");
+
+    // The model changes behind the dialog's back; the button shows the frame.
+    state.Gprs.SetApn(0, "elsewhere");
+    dialogs.dialogSteps.push_back([](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("edtAPN1"))->text(),
+                  QStringLiteral("internet.test"));
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btnSave")), Qt::LeftButton);
+    });
+    Click(Find<QPushButton>(QStringLiteral("btnGPRS")));
+    EXPECT_EQ(dialogs.execs, 2);
+
+    Click(use);
+    EXPECT_FALSE(GetGprsFlag(state.GsmFrame));
+    EXPECT_FALSE(Shown("btnGPRS"));
+    EXPECT_EQ(dialogs.execs, 2);
+}
+
+TEST_F(TxPage, ListBoxesFollowTheFrameFlags) {
+    ChooseFromMenu(15);
+    GsmOn(15);
+    auto* ret = dynamic_cast<TDV15_Ret*>(state.device.get());
+    ret->Sms().SetRecord(1, SmsRecord{1, 0, 0x97, 0x30, 0x21, 0x43, 0x65, 0xF7, 0xFF, 0xFF});
+    SetSmsFlag(state.GsmFrame, true);
+    SetGprsFlag(state.GsmFrame, true);
+    window->RefreshControls();
+    // Set on from the frame: no dialog opens, the buttons show.
+    EXPECT_EQ(dialogs.execs, 0);
+    EXPECT_TRUE(Find<QCheckBox>(QStringLiteral("chkSMS_On"))->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>(QStringLiteral("chkUseGPRScfg"))->isChecked());
+    EXPECT_TRUE(Shown("btnSMS_Show"));
+    EXPECT_TRUE(Shown("btnGPRS"));
+    EXPECT_EQ(ret->Sms().Count(), 1);
+    // Going off from the frame runs the box's handler: the retranslator's list goes with it.
+    SetSmsFlag(state.GsmFrame, false);
+    SetGprsFlag(state.GsmFrame, false);
+    window->RefreshControls();
+    EXPECT_FALSE(Find<QCheckBox>(QStringLiteral("chkSMS_On"))->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>(QStringLiteral("chkUseGPRScfg"))->isChecked());
+    EXPECT_FALSE(Shown("btnSMS_Show"));
+    EXPECT_FALSE(Shown("btnGPRS"));
+    EXPECT_EQ(ret->Sms().Count(), 0);
+    EXPECT_EQ(dialogs.execs, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The directions file.
+
+TEST_F(TxPage, SavingWithoutADirectionWritesNothing) {
+    ChooseFromMenu(13);
+    GsmOn(13);
+    Click(Find<QToolButton>(QStringLiteral("btnGSMFileSave")));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MsgKind::Warning);
+    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Запись на диск"));
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Ни одно направление не задано.\r\nЗапись невозможна"));
+    EXPECT_TRUE(dialogs.fileDialogs.empty());
+    EXPECT_TRUE(window->FileName().isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(TxPage, SavedDirectionsLoadBack) {
+    ChooseFromMenu(11);
+    GsmOn(11);
+    settings->Store(QStringLiteral("filepath"), dir.path());
+    Direction(0, 2, QStringLiteral("8(903)111-22-33"));
+    ClickCell(Grid(), 2, dcAttempts);
+    PickInList(Editor("bxGrTryCnt"), 5);
+    ClickCell(Grid(), 2, dcProtocol);
+    PickInList(Editor("bxGrType"), 2);
+    EXPECT_EQ(Row(2), (QStringList{"5", "1,2", "Pro-Net", "127.0.0.1:24333"}));
+
+    dialogs.fileNames.push_back(Temp(QStringLiteral("dirs")));
+    Click(Find<QToolButton>(QStringLiteral("btnGSMFileSave")));
+    EXPECT_TRUE(dialogs.shown.empty());
+    ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+    EXPECT_EQ(dialogs.fileDialogs[0].directory, dir.path());
+    EXPECT_EQ(dialogs.fileDialogs[0].defaultSuffix, QStringLiteral("cf8"));
+    const QString saved = Temp(QStringLiteral("dirs.cf8"));
+    ASSERT_TRUE(QFile::exists(saved));
+    EXPECT_EQ(window->FileName(), saved);
+    EXPECT_EQ(window->windowTitle(),
+              QDir::toNativeSeparators(saved) + QStringLiteral(" : Программатор ППКОП"));
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(saved));
+    EXPECT_EQ(settings->Stored(QStringLiteral("filepath")),
+              QDir::toNativeSeparators(QFileInfo(saved).absolutePath() + QLatin1Char('/')));
+    const DirectionRecords written = ReadDirectionRecords(state.GsmFrame);
+    EXPECT_EQ(written[0], (DirectionRecord{true, 0x40, "+89031112233"}));
+    EXPECT_EQ(written[2], (DirectionRecord{true, 0xA2, "127.0.0.1:24333"}));
+
+    // Another table, then the file again: its directions replace the table, nothing else moves.
+    Click(Find<QCheckBox>(QStringLiteral("chkCNC_TxGSM")));
+    Click(Find<QCheckBox>(QStringLiteral("chkCNC_TxGSM")));
+    SetDeviceNumber(state.GsmFrame, 42);
+    window->RefreshControls();
+    EXPECT_EQ(Row(0), (QStringList{kOff, {}, {}, {}}));
+    dialogs.fileNames.push_back(saved);
+    window->setWindowTitle(QStringLiteral("before"));
+    Click(Find<QToolButton>(QStringLiteral("btnGSMFileLoad")));
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Файл GSM направлений открыт"));
+    EXPECT_EQ(Row(0), (QStringList{"2", "1,2", "Voice", "+89031112233"}));
+    EXPECT_EQ(Row(1), (QStringList{kOff, {}, {}, {}}));
+    EXPECT_EQ(Row(2), (QStringList{"5", "1,2", "Pro-Net", "127.0.0.1:24333"}));
+    EXPECT_EQ(ReadDirectionRecords(state.GsmFrame), written);
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 42);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("before"));
+    EXPECT_EQ(window->FileName(), saved);
+
+    // The name is the current file's: "Сохранить" writes the whole configuration there.
+    window->FileSaveClick();
+    TProgramState reread;
+    EXPECT_TRUE(ReadConfigFile(reread, QFile::encodeName(saved).toStdString()));
+    ASSERT_TRUE(reread.device);
+    EXPECT_EQ(reread.device->DevType, 11);
+}
+
+TEST_F(TxPage, ConfigurationFilesAsDirectionFiles) {
+    // A panel without GSM saved as a configuration file has no directions to give.
+    ChooseFromMenu(10);
+    dialogs.fileNames.push_back(Temp(QStringLiteral("plain.cf8")));
+    window->FileSaveAsClick();
+    // One with GSM has.
+    ChooseFromMenu(5);
+    GsmOn(5);
+    Direction(1, 1, QStringLiteral("+79990000001"));
+    dialogs.fileNames.push_back(Temp(QStringLiteral("five.cf8")));
+    window->FileSaveAsClick();
+    ASSERT_TRUE(QFile::exists(Temp(QStringLiteral("five.cf8"))));
+
+    ChooseFromMenu(13);
+    GsmOn(13);
+    const FrameBuffer before = state.GsmFrame;
+    dialogs.fileNames.push_back(Temp(QStringLiteral("plain.cf8")));
+    window->setWindowTitle(QStringLiteral("unchanged"));
+    Click(Find<QToolButton>(QStringLiteral("btnGSMFileLoad")));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MsgKind::Error);
+    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Ошибка чтения файла"));
+    EXPECT_EQ(dialogs.shown[0].text,
+              QStringLiteral("В конфигурации отсутствует информация о направлениях передачи по GSM"));
+    EXPECT_EQ(state.GsmFrame, before);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("unchanged"));
+
+    dialogs.fileNames.push_back(Temp(QStringLiteral("five.cf8")));
+    Click(Find<QToolButton>(QStringLiteral("btnGSMFileLoad")));
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(Row(1), (QStringList{"1", "1,2", "Voice", "+79990000001"}));
+    EXPECT_EQ(state.device->DevType, 13);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The commit step refuses: nothing is written or saved.
+
+enum class Command { Write, SaveAs, DirectionsFile };
+
+class Refusal : public TxPage, public ::testing::WithParamInterface<Command> {};
+
+TEST_P(Refusal, IsShownAndNothingLeaves) {
+    ChooseFromMenu(11);
+    NoPort();
+    GsmOn(11);
+    Direction(0, 1, QStringLiteral("+79991234567"));
+    ASSERT_TRUE(window->UpdateAllTXBuffers());
+    // GPRS on, but the dialog left with no APN at all.
+    dialogs.dialogSteps.push_back([](QDialog& dialog) {
+        for (const char* name : {"edtAPN1", "edtAPN2"}) {
+            auto* apn = dialog.findChild<QLineEdit*>(QString::fromLatin1(name));
+            apn->setFocus();
+            apn->selectAll();
+            QTest::keyClick(apn, Qt::Key_Backspace);
+        }
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btnSave")), Qt::LeftButton);
+    });
+    Click(Find<QCheckBox>(QStringLiteral("chkUseGPRScfg")));
+    ASSERT_TRUE(GetGprsFlag(state.GsmFrame));
+    const FrameBuffer gsm = state.GsmFrame;
+    const QString file = Temp(QStringLiteral("refused.cf8"));
+
+    switch (GetParam()) {
+    case Command::Write:
+        QTest::mouseClick(Find<QPushButton>(QStringLiteral("ButtonWrite")), Qt::LeftButton);
+        EXPECT_FALSE(window->Link().Busy());
+        EXPECT_TRUE(window->StatusText().isEmpty()); // no transaction started
+        EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonWrite"))->isEnabled());
+        break;
+    case Command::SaveAs:
+        dialogs.fileNames.push_back(file);
+        window->FileSaveAsClick();
+        break;
+    case Command::DirectionsFile:
+        dialogs.fileNames.push_back(file);
+        Click(Find<QToolButton>(QStringLiteral("btnGSMFileSave")));
+        break;
+    }
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Параметры GPRS"));
+    EXPECT_EQ(dialogs.shown[0].text, ToQ(gprs::kNoApnText));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(window->StatusText().isEmpty());
+    // At most sealed again (the directions file save encodes the table first): same content.
+    const std::size_t length = gsm[1];
+    ASSERT_EQ(state.GsmFrame[1], length);
+    EXPECT_TRUE(std::equal(gsm.begin(), gsm.begin() + length - 1, state.GsmFrame.begin()));
+    EXPECT_TRUE(window->FileName().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCommand, Refusal,
+                         ::testing::Values(Command::Write, Command::SaveAs, Command::DirectionsFile));
+
+} // namespace
