@@ -281,6 +281,33 @@ TEST_F(DirectionsGridTest, DeviceNumberStoredOnLeaving) {
     EXPECT_EQ(changed.count(), 1);
 }
 
+TEST_F(DirectionsGridTest, FinishEditingStoresWhatIsStillBeingTyped) {
+    // A number in the field and a text in a cell, neither left yet.
+    ClickCell(grid, 1, dcAttempts);
+    PickInList(Combo("bxGrTryCnt"), 1);
+    ClickCell(grid, 1, dcTarget);
+    QLineEdit* cell = CellEditorLine(grid);
+    ASSERT_NE(cell, nullptr);
+    TypeInto(cell, QStringLiteral("+70001112233"));
+    widget->FinishEditing();
+    EXPECT_FALSE(grid->IsEditingText());
+    EXPECT_EQ(state.Directions.Row(1).target, "+70001112233");
+
+    QLineEdit* field = widget->DeviceNumberEdit();
+    TypeInto(field, QStringLiteral("0815"));
+    ASSERT_TRUE(field->hasFocus());
+    widget->FinishEditing();
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 815);
+    // An incomplete one is refused as on leaving; an untouched field stores nothing.
+    TypeInto(field, QStringLiteral("12"));
+    widget->FinishEditing();
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 815);
+    EXPECT_EQ(field->displayText(), QStringLiteral("0815"));
+    SetDeviceNumber(state.GsmFrame, 9);
+    widget->FinishEditing();
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 9);
+}
+
 TEST_F(DirectionsGridTest, DeviceNumberAboveFourDigitsIsShownWholeAndKept) {
     SetDeviceNumber(state.GsmFrame, 12345);
     widget->Refresh();
