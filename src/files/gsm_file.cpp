@@ -120,6 +120,11 @@ bool ReadSmsList(pugi::xml_node cfg, TProgramState& state) {
             if (!record) {
                 return false;
             }
+            // Type 0 is an empty slot: stored, it would end the list before the records after it,
+            // and switch the list on with nothing in it.
+            if ((*record)[0] == 0) {
+                continue;
+            }
             sms.SetRecord(++n, *record);
             SetSmsFlag(state.GsmFrame, true);
         }
@@ -138,6 +143,9 @@ bool ReadSmsList(pugi::xml_node cfg, TProgramState& state) {
             const auto record = RecordFrom(item);
             if (!record) {
                 return false;
+            }
+            if ((*record)[0] == 0) {
+                continue;
             }
             records.push_back(*record);
             SetSmsFlag(state.GsmFrame, true);
