@@ -3,7 +3,8 @@ PRESET ?= default
 BUILD_DIR = build/$(PRESET)
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench demo test-asan test-tsan fuzz package format format-check clean
+.PHONY: all deps configure build run test bench demo test-asan test-tsan fuzz fuzz-build fuzz-short fuzz-corpus package format \
+        format-check clean
 
 all: build
 
@@ -33,6 +34,15 @@ bench: configure
 	./$(BUILD_DIR)/bench/link_bench $(BENCH_RUNS)
 	./$(BUILD_DIR)/bench/firmware_bench $(BENCH_RUNS)
 
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (preset asan, its own
+# build tree): any report fails its test.
+SAN_ENV = QT_QPA_PLATFORM=offscreen ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
+          UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	$(SAN_ENV) ctest --preset asan -j $(JOBS)
+
 # The serial link under ThreadSanitizer: port driver, protocol worker and the end-to-end tests
 # against the simulated panel. Only these are built; any report fails its test.
 test-tsan: deps
@@ -42,6 +52,26 @@ test-tsan: deps
 	  QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	    ctest --test-dir build/tsan/$$dir -j $(JOBS) --output-on-failure || exit 1; \
 	done
+
+# The fuzz targets (fuzz/) built with clang, AddressSanitizer and UndefinedBehaviorSanitizer
+# (preset fuzz), each run for FUZZ_SECONDS from its seed corpus; anything found fails the run and
+# is left in fuzz-out/<target>/. fuzz-short is the pass CI makes. fuzz-corpus writes the seed
+# corpora anew.
+FUZZ_TARGETS = config_file gsm_file read_transaction gsm_frames firmware_image
+FUZZ_SECONDS ?= 60
+FUZZ_SHORT_SECONDS ?= 20
+fuzz-build: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS) --target fuzzers
+
+fuzz: fuzz-build
+	./fuzz/run $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+fuzz-short: fuzz-build
+	./fuzz/run $(FUZZ_SHORT_SECONDS) $(FUZZ_TARGETS)
+
+fuzz-corpus: fuzz-build
+	./build/fuzz/fuzz/fuzz_make_corpus fuzz/corpus
 
 # A Debian package of the program, the command-line tool and the simulator.
 package: build

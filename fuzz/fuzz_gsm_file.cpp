@@ -1,0 +1,66 @@
+// GSM directions files from anywhere: a refused file changes nothing; an accepted one changes
+// only the direction records, and written back and read again gives the same frame.
+#include "files/gsm_file.h"
+#include "fuzz_support.h"
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using namespace orv;
+using namespace orv::fuzz;
+
+std::string ScratchFile(const char* role) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir && *dir ? dir : "/tmp") + "/orvanta-fuzz-gsm-" + role + "-" +
+           std::to_string(::getpid()) + ".cf8";
+}
+
+void Put(const std::string& path, const void* data, std::size_t size) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ORV_CHECK(f != nullptr);
+    ORV_CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
+    std::fclose(f);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string input = ScratchFile("in");
+    static const std::string output = ScratchFile("out");
+    TProgramState state = LivedInState();
+    const StateImage before = Snapshot(state);
+    Put(input, data, size);
+    if (!ReadGsmDirectionsFile(state, input)) {
+        ORV_CHECK(Snapshot(state) == before);
+        return 0;
+    }
+    // Only the records change: the device, the other frames and models, the device number and
+    // the flags stay.
+    StateImage after = Snapshot(state);
+    ORV_CHECK(after.device == before.device && after.buf == before.buf);
+    ORV_CHECK(after.gprs == before.gprs && after.sms == before.sms);
+    ORV_CHECK(after.smsRows == before.smsRows && after.gprsSims == before.gprsSims);
+    ORV_CHECK(after.gsm[0] == before.gsm[0] && after.gsm[4] == before.gsm[4] &&
+              after.gsm[5] == before.gsm[5] && after.gsm[6] == before.gsm[6] &&
+              after.gsm[7] == before.gsm[7]);
+    // The frame is whole: its length fits and its checksum is right.
+    const std::size_t length = state.GsmFrame[1];
+    ORV_CHECK(length >= 14 && length <= frame::kMaxFrame);
+    ORV_CHECK(frame::Crc8(state.GsmFrame.data(), length - 1) == state.GsmFrame[length - 1]);
+    // The grid shows what the frame holds.
+    DirectionsModel shown;
+    DecodeDirections(state.GsmFrame, shown);
+    ORV_CHECK(shown.Rows() == state.Directions.Rows());
+
+    // Written back and read again into another state: the same records.
+    const std::string document = BuildGsmDirectionsDocument(state);
+    Put(output, document.data(), document.size());
+    TProgramState again = LivedInState();
+    ORV_CHECK(ReadGsmDirectionsFile(again, output));
+    ORV_CHECK(ReadDirectionRecords(again.GsmFrame) == ReadDirectionRecords(state.GsmFrame));
+    ORV_CHECK(BuildGsmDirectionsDocument(again) == document);
+    return 0;
+}
