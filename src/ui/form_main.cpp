@@ -268,10 +268,14 @@ void TFormMain::BuildPages() {
     retTk_ = new TPageRet(context, PageMain_);
     retShlf_ = new TPageRetShlf(context, PageMain_);
     outputs_ = new TPageOutputs(context, PageMain_);
-    update_ = new TPageUpdate(context,
-                              {[this] { return cbbPorts_->currentText(); },
-                               [this](bool on) { ControlsEnable(on); }, [this] { HandleResult(8, 0); }},
-                              PageMain_);
+    update_ =
+        new TPageUpdate(context,
+                        {[this] { return cbbPorts_->currentText(); }, [this](bool on) { ControlsEnable(on); },
+                         [this](const QString& reason) {
+                             portErrorReason_ = reason;
+                             HandleResult(8, 0);
+                         }},
+                        PageMain_);
     // Tab order puts every type's first page first among the pages it shows.
     pages_ = {zones_, periph_, op5_, kp2_, cnc8_, cnc5_, retTk_, retShlf_, tx_, outputs_, update_};
     for (auto* page : pages_) {
@@ -579,7 +583,9 @@ void TFormMain::PortError() {
         this, MsgKind::Error, QStringLiteral("Ошибка открытия порта"),
         QStringLiteral(
             "Невозможно открыть последовательный порт.\r\nВыберите другой порт и попробуйте снова"),
-        MsgButtons::Ok, PortErrorDetails(link_->LastPortError()));
+        MsgButtons::Ok,
+        PortErrorDetails(portErrorReason_.isEmpty() ? link_->LastPortError() : portErrorReason_));
+    portErrorReason_.clear();
 }
 
 void TFormMain::HandleResult(int code, int argument) {

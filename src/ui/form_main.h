@@ -117,6 +117,8 @@ private:
     void PortError();
 
     TProgramState& state_;
+    // The reason of a port error found outside the protocol worker (the firmware update's port).
+    QString portErrorReason_;
     IDialogs& dialogs_;
     TLinkBridge* link_;
 

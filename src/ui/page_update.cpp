@@ -96,7 +96,7 @@ void TPageUpdate::btnUpdateClick() {
         return;
     }
     if (!sender_->Open(PortPathForEntry(hooks_.portEntry()))) {
-        hooks_.portError();
+        hooks_.portError(port_->LastError());
         return;
     }
     hooks_.controlsEnable(false);

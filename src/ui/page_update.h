@@ -16,9 +16,9 @@ class TFirmwareSender;
 
 // What the firmware page needs from the main window.
 struct TUpdateHooks {
-    std::function<QString()> portEntry;       // the text of the port list
-    std::function<void(bool)> controlsEnable; // ControlsEnable
-    std::function<void()> portError;          // the window's result code 8
+    std::function<QString()> portEntry;            // the text of the port list
+    std::function<void(bool)> controlsEnable;      // ControlsEnable
+    std::function<void(const QString&)> portError; // the window's result code 8, with the reason
 };
 
 // "Прошивка": chooses a firmware file and sends it to the panel's loader over a port of its own

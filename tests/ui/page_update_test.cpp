@@ -308,6 +308,9 @@ TEST_F(UpdatePage, MissingPortIsThePortError) {
     ExpectLastMessage(MsgKind::Error, QStringLiteral("Ошибка открытия порта"),
                       QStringLiteral("Невозможно открыть последовательный порт.\r\nВыберите другой порт и "
                                      "попробуйте снова"));
+    // The details carry the update port's own reason, not the protocol port's.
+    EXPECT_FALSE(dialogs.shown.back().details.isEmpty());
+    EXPECT_EQ(dialogs.shown.back().details, port->LastError());
     EXPECT_EQ(window->StatusText(), QStringLiteral("Ошибка порта"));
     EXPECT_EQ(window->StatusColor(), QColor(255, 0, 0));
     EXPECT_TRUE(progress.empty());
