@@ -105,6 +105,12 @@ TFrmSMS::TFrmSMS(TProgramState& state, IDialogs& dialogs, QWidget* parent)
     Setup();
 }
 
+// The focus leaves the grid while the base class tears the dialog down: that must not reach a
+// dialog that is no longer one.
+TFrmSMS::~TFrmSMS() {
+    disconnect(qApp, &QApplication::focusChanged, this, &TFrmSMS::FocusChanged);
+}
+
 void TFrmSMS::Setup() {
     if (state_.device) {
         state_.Sms.Setup(*state_.device);

@@ -44,6 +44,7 @@ class TFrmSMS final : public QDialog {
     Q_OBJECT
 public:
     TFrmSMS(TProgramState& state, IDialogs& dialogs, QWidget* parent = nullptr);
+    ~TFrmSMS() override;
 
     // Row count and partition rules for the current device, then the grid.
     void Setup();

@@ -157,6 +157,12 @@ TGsmDirections::TGsmDirections(TProgramState& state, QWidget* parent) : QWidget(
     Refresh();
 }
 
+// An editor still open commits its text while the base class tears the widget down; the grid
+// must not report that through a widget that is no longer one.
+TGsmDirections::~TGsmDirections() {
+    disconnect(grdG1_, nullptr, this, nullptr);
+}
+
 void TGsmDirections::Decode() {
     DecodeDirections(state_.GsmFrame, state_.Directions);
     Refresh();

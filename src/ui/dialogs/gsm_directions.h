@@ -42,6 +42,7 @@ class TGsmDirections final : public QWidget {
     Q_OBJECT
 public:
     explicit TGsmDirections(TProgramState& state, QWidget* parent = nullptr);
+    ~TGsmDirections() override;
 
     // The grid from the frame's records (DecodeDirections), then Refresh.
     void Decode();
