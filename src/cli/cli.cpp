@@ -7,6 +7,7 @@
 #include "link/transaction.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace orv::cli {
 
@@ -75,7 +76,10 @@ std::optional<TParsedArgs> ParseArgs(const TCommandArgs& args, std::span<const s
 }
 
 int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io) {
-    TmodData data;
+    // On the heap: on the main thread's stack, ThreadSanitizer loses the ordering the receive
+    // buffer's mutex gives between the port's callback and the worker.
+    const auto owned = std::make_unique<TmodData>();
+    TmodData& data = *owned;
     const QString path = PortPathForEntry(QString::fromStdString(portEntry));
     data.cmprtdrvr1.SetPortName(path);
     int finalCode = -1;
