@@ -43,15 +43,19 @@ test-asan: deps
 	cmake --build --preset asan -j $(JOBS)
 	$(SAN_ENV) ctest --preset asan -j $(JOBS)
 
-# The serial link under ThreadSanitizer: port driver, protocol worker and the end-to-end tests
-# against the simulated panel. Only these are built; any report fails its test.
+# The serial link under ThreadSanitizer: port driver, protocol worker, the end-to-end tests
+# against the simulated panel and the worker and the command-line tool over a faulty line. Only
+# these are built; any report fails its test.
+TSAN_ENV = QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 test-tsan: deps
 	cmake --preset tsan
-	cmake --build --preset tsan -j $(JOBS) --target link_tests e2e_tests orvanta-sim
+	cmake --build --preset tsan -j $(JOBS) --target tests/link/all tests/e2e/all fault_e2e_tests orvanta-sim \
+	  orvanta-cli
 	for dir in tests/link tests/e2e; do \
-	  QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-	    ctest --test-dir build/tsan/$$dir -j $(JOBS) --output-on-failure || exit 1; \
+	  $(TSAN_ENV) ctest --test-dir build/tsan/$$dir -j $(JOBS) --output-on-failure || exit 1; \
 	done
+	$(TSAN_ENV) ctest --test-dir build/tsan/tests/faults -R 'LineFault|CliFault|E2eTest' -j $(JOBS) \
+	  --output-on-failure
 
 # The fuzz targets (fuzz/) built with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 # (preset fuzz), each run for FUZZ_SECONDS from its seed corpus; anything found fails the run and
