@@ -7,29 +7,16 @@
 
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 using namespace orv;
 using namespace orv::fuzz;
 
-// One file per fuzzing process, rewritten for every input.
-const std::string& ScratchFile() {
-    static const std::string path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir && *dir ? dir : "/tmp") + "/orvanta-fuzz-config-" +
-               std::to_string(::getpid()) + ".cf8";
-    }();
-    return path;
-}
-
 bool ReadThroughFile(TProgramState& state, const std::uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(ScratchFile().c_str(), "wb");
-    ORV_CHECK(f != nullptr);
-    ORV_CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
-    std::fclose(f);
-    return ReadConfigFile(state, ScratchFile());
+    static const ScratchFile file("config.cf8");
+    file.Put(data, size);
+    return ReadConfigFile(state, file.Path());
 }
 
 // Written back and read again, a state read from a file gives the same image and document. With

@@ -5,9 +5,7 @@
 #include "fuzz_support.h"
 
 #include <cctype>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -59,15 +57,6 @@ void CheckLoad(const TFirmwareLoad& load, std::string_view text) {
     ORV_CHECK(again.ok() && again.image.bytes == load.image.bytes && again.image.blocks == load.image.blocks);
 }
 
-const std::string& ScratchFile() {
-    static const std::string path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir && *dir ? dir : "/tmp") + "/orvanta-fuzz-firmware-" +
-               std::to_string(::getpid()) + ".enc";
-    }();
-    return path;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -75,11 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TFirmwareLoad load = ParseFirmwareText(text);
     CheckLoad(load, text);
 
-    std::FILE* f = std::fopen(ScratchFile().c_str(), "wb");
-    ORV_CHECK(f != nullptr);
-    ORV_CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
-    std::fclose(f);
-    const TFirmwareLoad fromFile = ReadFirmwareFile(ScratchFile());
+    static const ScratchFile file("firmware.enc");
+    file.Put(data, size);
+    const TFirmwareLoad fromFile = ReadFirmwareFile(file.Path());
     ORV_CHECK(fromFile.fault == load.fault && fromFile.position == load.position);
     ORV_CHECK(fromFile.image.bytes == load.image.bytes && fromFile.image.blocks == load.image.blocks);
 

@@ -3,37 +3,22 @@
 #include "files/gsm_file.h"
 #include "fuzz_support.h"
 
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 using namespace orv;
 using namespace orv::fuzz;
 
-std::string ScratchFile(const char* role) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/orvanta-fuzz-gsm-" + role + "-" +
-           std::to_string(::getpid()) + ".cf8";
-}
-
-void Put(const std::string& path, const void* data, std::size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ORV_CHECK(f != nullptr);
-    ORV_CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
-    std::fclose(f);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string input = ScratchFile("in");
-    static const std::string output = ScratchFile("out");
+    static const ScratchFile input("directions-in.cf8");
+    static const ScratchFile output("directions-out.cf8");
     TProgramState state = LivedInState();
     const StateImage before = Snapshot(state);
-    Put(input, data, size);
-    if (!ReadGsmDirectionsFile(state, input)) {
+    input.Put(data, size);
+    if (!ReadGsmDirectionsFile(state, input.Path())) {
         ORV_CHECK(Snapshot(state) == before);
         return 0;
     }
@@ -57,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Written back and read again into another state: the same records.
     const std::string document = BuildGsmDirectionsDocument(state);
-    Put(output, document.data(), document.size());
+    output.Put(document.data(), document.size());
     TProgramState again = LivedInState();
-    ORV_CHECK(ReadGsmDirectionsFile(again, output));
+    ORV_CHECK(ReadGsmDirectionsFile(again, output.Path()));
     ORV_CHECK(ReadDirectionRecords(again.GsmFrame) == ReadDirectionRecords(state.GsmFrame));
     ORV_CHECK(BuildGsmDirectionsDocument(again) == document);
     return 0;

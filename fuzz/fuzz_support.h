@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace orv::fuzz {
@@ -50,6 +51,31 @@ private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t pos_ = 0;
+};
+
+// A file of the fuzzing process's own, for readers that take a path: rewritten for every input,
+// removed when the process ends.
+class ScratchFile {
+public:
+    explicit ScratchFile(const char* name) {
+        const char* dir = std::getenv("TMPDIR");
+        path_ = std::string(dir && *dir ? dir : "/tmp") + "/orvanta-fuzz-" + std::to_string(::getpid()) +
+                "-" + name;
+    }
+    ~ScratchFile() { std::remove(path_.c_str()); }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    void Put(const void* data, std::size_t size) const {
+        std::FILE* f = std::fopen(path_.c_str(), "wb");
+        ORV_CHECK(f != nullptr);
+        ORV_CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
+        ORV_CHECK(std::fclose(f) == 0);
+    }
+
+private:
+    std::string path_;
 };
 
 // Everything of a program state that a read or a file may change, by value.
