@@ -1,5 +1,7 @@
 #include "tx_number.h"
 
+#include "link/hex_digits.h"
+
 #include <cstdio>
 
 namespace orv::txnum {
@@ -10,19 +12,6 @@ constexpr char32_t kEnter = U'\r';
 constexpr char32_t kEscape = 0x1B;
 constexpr char32_t kBackspace = 0x08;
 constexpr std::size_t kFieldChars = 6;
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '_';
@@ -76,7 +65,7 @@ std::optional<std::uint32_t> FromHexForm(std::string_view text) {
     }
     std::uint32_t value = 0;
     for (const char c : text.substr(0, kFieldChars)) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             return 0;
         }

@@ -1,5 +1,7 @@
 #include "firmware_image.h"
 
+#include "link/hex_digits.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -11,19 +13,6 @@ namespace orv {
 namespace {
 
 constexpr std::size_t kMaxDigits = 2 * kFirmwareMaxBytes;
-
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 TFirmwareLoad Refused(TFirmwareFault fault, std::size_t position) {
     TFirmwareLoad load;
@@ -71,7 +60,7 @@ TFirmwareLoad ParseFirmwareText(std::string_view text) {
     int high = -1;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        const int digit = DigitValue(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             return Refused(c == '\r' || c == '\n' ? TFirmwareFault::LineBreak : TFirmwareFault::NotHex,
                            i + 1);

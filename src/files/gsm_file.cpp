@@ -3,6 +3,7 @@
 #include "device/retranslator.h"
 #include "files/xml_rules.h"
 #include "gsm/tx_buffers.h"
+#include "link/hex_digits.h"
 
 #include <optional>
 #include <vector>
@@ -13,28 +14,13 @@ namespace {
 
 using namespace xml;
 
-constexpr const char* kHexDigits = "0123456789ABCDEF";
-
 std::string PduText(const SmsRecord& record) {
     std::string text;
     for (std::size_t i = 2; i < record.size(); ++i) {
-        text += kHexDigits[record[i] >> 4];
-        text += kHexDigits[record[i] & 0x0F];
+        text += kUpperHexDigits[record[i] >> 4];
+        text += kUpperHexDigits[record[i] & 0x0F];
     }
     return text;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
 }
 
 // The first 16 characters as eight bytes; anything else means a damaged file.
@@ -44,8 +30,8 @@ std::optional<std::array<Byte, 8>> ParsePdu(std::string_view text) {
     }
     std::array<Byte, 8> bytes{};
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const int high = HexValue(text[2 * i]);
-        const int low = HexValue(text[2 * i + 1]);
+        const int high = HexDigitValue(text[2 * i]);
+        const int low = HexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

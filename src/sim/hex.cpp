@@ -1,29 +1,15 @@
 #include "hex.h"
 
+#include "link/hex_digits.h"
+
 namespace orv::sim {
 
-namespace {
-int Digit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-} // namespace
-
 std::string ToHex(std::span<const Byte> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(bytes.size() * 2);
     for (const Byte b : bytes) {
-        text.push_back(kDigits[b >> 4]);
-        text.push_back(kDigits[b & 0x0F]);
+        text.push_back(kUpperHexDigits[b >> 4]);
+        text.push_back(kUpperHexDigits[b & 0x0F]);
     }
     return text;
 }
@@ -35,7 +21,7 @@ std::optional<std::vector<Byte>> FromHex(std::string_view text) {
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
             continue;
         }
-        const int d = Digit(c);
+        const int d = HexDigitValue(c);
         if (d < 0) {
             return std::nullopt;
         }

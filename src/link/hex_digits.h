@@ -1,0 +1,21 @@
+#pragma once
+
+namespace orv {
+
+inline constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
+
+// The value of one hexadecimal digit in either case, or -1.
+constexpr int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+} // namespace orv
