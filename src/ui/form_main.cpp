@@ -745,33 +745,41 @@ void TFormMain::FileSaveClick() {
     SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
 }
 
+QString TFormMain::AskSavePath(const QString& title) {
+    const FileDialogSpec spec{title, kConfigFilter, QStringLiteral("cf8"),
+                              ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
+    QString path = dialogs_.GetSaveFileName(this, spec);
+    if (!path.isEmpty() && !path.contains(QLatin1String(".cf8"))) {
+        path += QStringLiteral(".cf8");
+    }
+    return path;
+}
+
+bool TFormMain::SaveUnderName(const QString& path, QString (*save)(const TProgramState&, const QString&)) {
+    // A refused commit saves nothing and leaves the current file as it was.
+    if (!UpdateAllTXBuffers()) {
+        return false;
+    }
+    fileName_ = path;
+    const QString error = save(state_, fileName_);
+    if (!error.isEmpty()) {
+        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
+        return false;
+    }
+    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
+    WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));
+    return true;
+}
+
 void TFormMain::FileSaveAsClick() {
     if (!state_.device) {
         return;
     }
     BtnClose_->setFocus();
-    const FileDialogSpec spec{QStringLiteral("Сохранить настройки прибора в файл"), kConfigFilter,
-                              QStringLiteral("cf8"),
-                              ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
-    const QString name = dialogs_.GetSaveFileName(this, spec);
-    if (name.isEmpty()) {
-        return;
+    const QString path = AskSavePath(QStringLiteral("Сохранить настройки прибора в файл"));
+    if (!path.isEmpty()) {
+        SaveUnderName(path, &SaveConfigFile);
     }
-    QString path = name;
-    if (!path.contains(QLatin1String(".cf8"))) {
-        path += QStringLiteral(".cf8");
-    }
-    if (!UpdateAllTXBuffers()) {
-        return;
-    }
-    fileName_ = path;
-    const QString error = SaveConfigFile(state_, fileName_);
-    if (!error.isEmpty()) {
-        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
-        return;
-    }
-    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
-    WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));
 }
 
 void TFormMain::btnGSMFileSaveClick() {
@@ -786,30 +794,10 @@ void TFormMain::btnGSMFileSaveClick() {
                          MsgButtons::Ok);
         return;
     }
-    const FileDialogSpec spec{QStringLiteral("Сохранить настройки направлений в файл"), kConfigFilter,
-                              QStringLiteral("cf8"),
-                              ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
-    const QString name = dialogs_.GetSaveFileName(this, spec);
-    if (name.isEmpty()) {
-        return;
+    const QString path = AskSavePath(QStringLiteral("Сохранить настройки направлений в файл"));
+    if (!path.isEmpty() && SaveUnderName(path, &SaveGsmDirectionsFile)) {
+        setWindowTitle(ShortPathName(fileName_) + QStringLiteral(" : ") + QString::fromUtf8(kAppTitle));
     }
-    QString path = name;
-    if (!path.contains(QLatin1String(".cf8"))) {
-        path += QStringLiteral(".cf8");
-    }
-    // A refused commit saves nothing and leaves the current file as it was.
-    if (!UpdateAllTXBuffers()) {
-        return;
-    }
-    fileName_ = path;
-    const QString error = SaveGsmDirectionsFile(state_, fileName_);
-    if (!error.isEmpty()) {
-        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
-        return;
-    }
-    setWindowTitle(ShortPathName(fileName_) + QStringLiteral(" : ") + QString::fromUtf8(kAppTitle));
-    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
-    WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));
 }
 
 void TFormMain::btnGSMFileLoadClick() {

@@ -115,6 +115,10 @@ private:
     void Flash(const QColor& color);
     void PageChanged(int index);
     void PortError();
+    // The save dialog's choice with ".cf8" added when missing; empty when cancelled.
+    QString AskSavePath(const QString& title);
+    // Commits the edits and saves under path, which becomes the current file name.
+    bool SaveUnderName(const QString& path, QString (*save)(const TProgramState&, const QString&));
 
     TProgramState& state_;
     // The reason of a port error found outside the protocol worker (the firmware update's port).

@@ -3,7 +3,7 @@
 #include "device/catalogue.h"
 #include "dialogs.h"
 #include "exp_mask_dialog.h"
-#include "page_periph.h"
+#include "panel_controls.h"
 #include "widgets.h"
 
 #include <QCheckBox>
@@ -19,19 +19,6 @@
 namespace orv {
 
 namespace {
-
-QCheckBox* MakeCheck(QWidget* parent, const QString& name, const QString& caption) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(name);
-    return box;
-}
-
-QComboBox* MakeCombo(QWidget* parent, const QString& name, const QStringList& items) {
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(name);
-    combo->addItems(items);
-    return combo;
-}
 
 const QStringList& AutoResetItems() {
     static const QStringList items{QStringLiteral("до нажатия кнопки \"сброс\""),
@@ -64,21 +51,8 @@ QGroupBox* BuildRelayBlock(QWidget* parent, const QString& prefix, const QString
     return grp;
 }
 
-void StoreRelay(TDevice* d, QComboBox* combo, bool high) {
-    const int index = combo->currentIndex();
-    if (!d || index < 0) {
-        return;
-    }
-    const Byte v = d->GetParam(prmReleAlarmFire);
-    d->SetParam(prmReleAlarmFire, high ? WithHighNibble(v, index) : WithLowNibble(v, index));
-}
-
 void FillRelays(const TDevice& d, const RelayBlock& b) {
-    const Byte af = d.GetParam(prmReleAlarmFire);
-    SetIndexQuietly(b.alarm, af >> 4);
-    SetIndexQuietly(b.fire, af & 0x0F);
-    SetCheckedQuietly(b.fireCtrl, (d.GetParam(prmOPsCheck) >> 1) & 1);
-    SetCheckedQuietly(b.buzzer, d.GetBuzzer() != 0);
+    FillRelayControls(d, b.alarm, b.fire, b.fireCtrl, b.buzzer);
 }
 
 } // namespace
@@ -213,22 +187,18 @@ void TPageCnc8::chkBVIEnableResetClick() {
 }
 
 void TPageCnc8::bxCNCReleAlarmCloseUp() {
-    StoreRelay(Device(), bxCNCReleAlarm_, true);
+    StoreRelayMode(Device(), bxCNCReleAlarm_, true);
 }
 void TPageCnc8::bxCNCReleFireCloseUp() {
-    StoreRelay(Device(), bxCNCReleFire_, false);
+    StoreRelayMode(Device(), bxCNCReleFire_, false);
 }
 
 void TPageCnc8::chkCncFireReleCntrClick() {
-    if (auto* d = Device()) {
-        d->SetParam(prmOPsCheck, WithBit(d->GetParam(prmOPsCheck), 1, chkCncFireReleCntr_->isChecked()));
-    }
+    StoreFireRelayControl(Device(), chkCncFireReleCntr_);
 }
 
 void TPageCnc8::chkUseBuzzerClick() {
-    if (auto* d = Device()) {
-        d->SetBuzzer(chkCncBuzzOn_->isChecked() ? 1 : 0);
-    }
+    StoreBuzzer(Device(), chkCncBuzzOn_);
 }
 
 void TPageCnc8::CNC_AutoResetCloseUp() {
@@ -368,22 +338,18 @@ void TPageCnc5::chkResetSNSByBVIClick() {
 }
 
 void TPageCnc5::bxCNCReleAlarmCloseUp() {
-    StoreRelay(Device(), bxCNC5ReleAlarm_, true);
+    StoreRelayMode(Device(), bxCNC5ReleAlarm_, true);
 }
 void TPageCnc5::bxCNCReleFireCloseUp() {
-    StoreRelay(Device(), bxCNC5ReleFire_, false);
+    StoreRelayMode(Device(), bxCNC5ReleFire_, false);
 }
 
 void TPageCnc5::chkCncFireReleCntrClick() {
-    if (auto* d = Device()) {
-        d->SetParam(prmOPsCheck, WithBit(d->GetParam(prmOPsCheck), 1, chkCnc5FireReleCntr_->isChecked()));
-    }
+    StoreFireRelayControl(Device(), chkCnc5FireReleCntr_);
 }
 
 void TPageCnc5::chkUseBuzzerClick() {
-    if (auto* d = Device()) {
-        d->SetBuzzer(chkCnc5BuzzOn_->isChecked() ? 1 : 0);
-    }
+    StoreBuzzer(Device(), chkCnc5BuzzOn_);
 }
 
 void TPageCnc5::chkCNC5_GuardQTClick() {

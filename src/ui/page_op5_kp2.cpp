@@ -1,7 +1,7 @@
 #include "page_op5_kp2.h"
 
 #include "device/catalogue.h"
-#include "page_periph.h"
+#include "panel_controls.h"
 #include "widgets.h"
 
 #include <QCheckBox>
@@ -46,9 +46,7 @@ void TPageOP5::Refresh() {
 }
 
 void TPageOP5::chkOP5UseBuzerClick() {
-    if (auto* d = Device()) {
-        d->SetBuzzer(chkOP5UseBuzer_->isChecked() ? 1 : 0);
-    }
+    StoreBuzzer(Device(), chkOP5UseBuzer_);
 }
 
 void TPageOP5::chkOP5GrdFdbckONClick() {
@@ -130,11 +128,7 @@ void TPageKP2::Refresh() {
         event_[i]->setEnabled(t != 0);
         event_[i]->SetCIDByte(d->GetZoneCID(i + 1));
     }
-    const Byte af = d->GetParam(prmReleAlarmFire);
-    SetIndexQuietly(bxKP2ReleAlarm_, af >> 4);
-    SetIndexQuietly(bxKP2ReleFire_, af & 0x0F);
-    SetCheckedQuietly(chkKP2ReleContr_, (d->GetParam(prmOPsCheck) >> 1) & 1);
-    SetCheckedQuietly(chkKP2BuzzerOn_, d->GetBuzzer() != 0);
+    FillRelayControls(*d, bxKP2ReleAlarm_, bxKP2ReleFire_, chkKP2ReleContr_, chkKP2BuzzerOn_);
 }
 
 void TPageKP2::KP2TypeChange(int zone) {
@@ -147,12 +141,8 @@ void TPageKP2::KP2TypeChange(int zone) {
     if (t < 0) {
         return;
     }
-    if (t != 0) {
-        event_[i]->setEnabled(true);
-        event_[i]->SetCIDByte(ZoneTypeDefaultCID(static_cast<Byte>(t)));
+    if (ShowZoneTypeOnEvent(event_[i], t)) {
         cbbEventChange(event_[i]);
-    } else {
-        event_[i]->setEnabled(false);
     }
     d->SetZoneType(zone, static_cast<Byte>(t));
 }
@@ -164,29 +154,19 @@ void TPageKP2::cbbEventChange(TComboboxEvent* combo) {
 }
 
 void TPageKP2::bxCNCReleAlarmCloseUp() {
-    if (auto* d = Device(); d && bxKP2ReleAlarm_->currentIndex() >= 0) {
-        d->SetParam(prmReleAlarmFire,
-                    WithHighNibble(d->GetParam(prmReleAlarmFire), bxKP2ReleAlarm_->currentIndex()));
-    }
+    StoreRelayMode(Device(), bxKP2ReleAlarm_, true);
 }
 
 void TPageKP2::bxCNCReleFireCloseUp() {
-    if (auto* d = Device(); d && bxKP2ReleFire_->currentIndex() >= 0) {
-        d->SetParam(prmReleAlarmFire,
-                    WithLowNibble(d->GetParam(prmReleAlarmFire), bxKP2ReleFire_->currentIndex()));
-    }
+    StoreRelayMode(Device(), bxKP2ReleFire_, false);
 }
 
 void TPageKP2::chkKP2ReleContrClick() {
-    if (auto* d = Device()) {
-        d->SetParam(prmOPsCheck, WithBit(d->GetParam(prmOPsCheck), 1, chkKP2ReleContr_->isChecked()));
-    }
+    StoreFireRelayControl(Device(), chkKP2ReleContr_);
 }
 
 void TPageKP2::chkUseBuzzerClick() {
-    if (auto* d = Device()) {
-        d->SetBuzzer(chkKP2BuzzerOn_->isChecked() ? 1 : 0);
-    }
+    StoreBuzzer(Device(), chkKP2BuzzerOn_);
 }
 
 } // namespace orv

@@ -1,6 +1,7 @@
 #include "page_periph.h"
 
 #include "device/catalogue.h"
+#include "panel_controls.h"
 #include "widgets.h"
 
 #include <QCheckBox>
@@ -15,33 +16,10 @@
 
 namespace orv {
 
-Byte WithHighNibble(Byte value, int nibble) {
-    return static_cast<Byte>((value & 0x0F) | ((nibble & 0x0F) << 4));
-}
-Byte WithLowNibble(Byte value, int nibble) {
-    return static_cast<Byte>((value & 0xF0) | (nibble & 0x0F));
-}
-Byte WithBit(Byte value, int bit, bool on) {
-    return static_cast<Byte>(on ? (value | (1u << bit)) : (value & ~(1u << bit)));
-}
-
 namespace {
 
 TDevOP8* AsOP8(TDevice* d) {
     return dynamic_cast<TDevOP8*>(d);
-}
-
-QComboBox* MakeCombo(QWidget* parent, const QString& name, const QStringList& items) {
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(name);
-    combo->addItems(items);
-    return combo;
-}
-
-QCheckBox* MakeCheck(QWidget* parent, const QString& name, const QString& caption) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(name);
-    return box;
 }
 
 } // namespace
@@ -177,11 +155,8 @@ void TPagePeriph::Refresh() {
     for (auto* box : opsBoxes_) {
         SetCheckedQuietly(box, (ops >> Tag(box)) & 1);
     }
-    const Byte af = d->GetParam(prmReleAlarmFire);
-    SetIndexQuietly(bxReleAlarm_, af >> 4);
-    SetIndexQuietly(bxReleFire_, af & 0x0F);
+    FillRelayControls(*d, bxReleAlarm_, bxReleFire_, nullptr, chkUseBuzzer_);
     SetIndexQuietly(bxReleControl_, d->GetParam(prmReleCtrlFail) >> 4);
-    SetCheckedQuietly(chkUseBuzzer_, d->GetBuzzer() != 0);
     const Byte sys = d->GetParam(prmSysCFG);
     SetIndexQuietly(bxSysPartID_, sys & 0x07);
     SetCheckedQuietly(chkGuardSnd_, d->GetGuardSnd());
@@ -206,17 +181,11 @@ void TPagePeriph::Refresh() {
 }
 
 void TPagePeriph::bxReleAlarmCloseUp() {
-    if (auto* d = Device(); d && bxReleAlarm_->currentIndex() >= 0) {
-        d->SetParam(prmReleAlarmFire,
-                    WithHighNibble(d->GetParam(prmReleAlarmFire), bxReleAlarm_->currentIndex()));
-    }
+    StoreRelayMode(Device(), bxReleAlarm_, true);
 }
 
 void TPagePeriph::bxReleFireCloseUp() {
-    if (auto* d = Device(); d && bxReleFire_->currentIndex() >= 0) {
-        d->SetParam(prmReleAlarmFire,
-                    WithLowNibble(d->GetParam(prmReleAlarmFire), bxReleFire_->currentIndex()));
-    }
+    StoreRelayMode(Device(), bxReleFire_, false);
 }
 
 void TPagePeriph::bxReleControlCloseUp() {
@@ -272,9 +241,7 @@ void TPagePeriph::chkTM_LEDClick() {
 }
 
 void TPagePeriph::chkUseBuzzerClick() {
-    if (auto* d = Device()) {
-        d->SetBuzzer(chkUseBuzzer_->isChecked() ? 1 : 0);
-    }
+    StoreBuzzer(Device(), chkUseBuzzer_);
 }
 
 void TPagePeriph::chkGuardSndClick() {

@@ -54,9 +54,4 @@ private:
     QCheckBox* chkAttSirenON_;
 };
 
-// Nibble and bit helpers shared by the pages' handlers: each changes only its own bits.
-Byte WithHighNibble(Byte value, int nibble);
-Byte WithLowNibble(Byte value, int nibble);
-Byte WithBit(Byte value, int bit, bool on);
-
 } // namespace orv

@@ -3,7 +3,7 @@
 #include "device/catalogue.h"
 #include "device/retranslator.h"
 #include "dialogs.h"
-#include "page_periph.h"
+#include "panel_controls.h"
 #include "ui/dialogs/form_obj.h"
 #include "widgets.h"
 
@@ -29,19 +29,6 @@ enum TxMode { txOff = 0, txMirel410 = 1, txMirel420 = 2, txTersAn = 3 };
 constexpr int kKnsLimit = 32; // hours
 constexpr int kLnLimit = 99;  // minutes
 const QString kPeriodOff = QStringLiteral("Выкл.");
-
-QCheckBox* MakeCheck(QWidget* parent, const QString& name, const QString& caption) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(name);
-    return box;
-}
-
-QComboBox* MakeCombo(QWidget* parent, const QString& name, const QStringList& items) {
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(name);
-    combo->addItems(items);
-    return combo;
-}
 
 QStringList Numbers(int from, int to) {
     QStringList items;
@@ -214,11 +201,7 @@ void TPageRet::Refresh() {
     SetIndexQuietly(cbbRetLiterRX_, d->GetLiterRX() - 1);
     SetCheckedQuietly(chkRetIndTxTM_, d->GetRelayIndication(0));
     SetCheckedQuietly(chkRetIndTxLed_, d->GetRelayIndication(1));
-    const Byte relays = d->GetParam(prmReleAlarmFire);
-    SetIndexQuietly(cbbRetReleAlarmCfg_, relays >> 4);
-    SetIndexQuietly(cbbRetReleFireCfg_, relays & 0x0F);
-    SetCheckedQuietly(chkRetReleFireCtr_, (d->GetParam(prmOPsCheck) >> 1) & 1);
-    SetCheckedQuietly(chkRetBuzOn_, d->GetBuzzer() != 0);
+    FillRelayControls(*d, cbbRetReleAlarmCfg_, cbbRetReleFireCfg_, chkRetReleFireCtr_, chkRetBuzOn_);
 
     SetIndexQuietly(cbbRetTxMode_, d->GetTxMode());
     RebuildLiterList(d->GetTxMode());
@@ -266,29 +249,19 @@ void TPageRet::chkRetIndTxLedClick() {
 }
 
 void TPageRet::bxCNCReleAlarmCloseUp() {
-    if (TDV15_Ret* d = Ret(); d && cbbRetReleAlarmCfg_->currentIndex() >= 0) {
-        d->SetParam(prmReleAlarmFire,
-                    WithHighNibble(d->GetParam(prmReleAlarmFire), cbbRetReleAlarmCfg_->currentIndex()));
-    }
+    StoreRelayMode(Ret(), cbbRetReleAlarmCfg_, true);
 }
 
 void TPageRet::bxCNCReleFireCloseUp() {
-    if (TDV15_Ret* d = Ret(); d && cbbRetReleFireCfg_->currentIndex() >= 0) {
-        d->SetParam(prmReleAlarmFire,
-                    WithLowNibble(d->GetParam(prmReleAlarmFire), cbbRetReleFireCfg_->currentIndex()));
-    }
+    StoreRelayMode(Ret(), cbbRetReleFireCfg_, false);
 }
 
 void TPageRet::chkRetReleFireCtrClick() {
-    if (TDV15_Ret* d = Ret()) {
-        d->SetParam(prmOPsCheck, WithBit(d->GetParam(prmOPsCheck), 1, chkRetReleFireCtr_->isChecked()));
-    }
+    StoreFireRelayControl(Ret(), chkRetReleFireCtr_);
 }
 
 void TPageRet::chkUseBuzzerClick() {
-    if (TDV15_Ret* d = Ret()) {
-        d->SetBuzzer(chkRetBuzOn_->isChecked() ? 1 : 0);
-    }
+    StoreBuzzer(Ret(), chkRetBuzOn_);
 }
 
 void TPageRet::btnRetObjClick() {
@@ -485,12 +458,8 @@ void TPageRetShlf::TypeChange(int zone) {
     if (t < 0) {
         return;
     }
-    if (t != 0) {
-        event_[i]->setEnabled(true);
-        event_[i]->SetCIDByte(ZoneTypeDefaultCID(static_cast<Byte>(t)));
+    if (ShowZoneTypeOnEvent(event_[i], t)) {
         cbbEventChange(event_[i]);
-    } else {
-        event_[i]->setEnabled(false);
     }
     d->SetZoneType(zone, static_cast<Byte>(t));
 }

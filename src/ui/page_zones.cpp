@@ -1,6 +1,7 @@
 #include "page_zones.h"
 
 #include "device/catalogue.h"
+#include "panel_controls.h"
 #include "widgets.h"
 
 #include <QCheckBox>
@@ -191,11 +192,7 @@ void TPageZones::TypeChange(int zone) {
     if (t < 0) {
         return;
     }
-    if (t == 0) {
-        eventCombo_[i]->setEnabled(false);
-    } else {
-        eventCombo_[i]->setEnabled(true);
-        eventCombo_[i]->SetCIDByte(ZoneTypeDefaultCID(static_cast<Byte>(t)));
+    if (ShowZoneTypeOnEvent(eventCombo_[i], t)) {
         cbbEventChange(eventCombo_[i]);
     }
     rearm_[i]->setEnabled(t != 4);
