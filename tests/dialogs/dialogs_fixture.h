@@ -1,7 +1,7 @@
 #pragma once
 
+#include "support/grid_input.h"
 #include "ui/dialogs.h"
-#include "ui/dialogs/cell_grid.h"
 
 #include <QDialog>
 #include <QString>
@@ -37,26 +37,5 @@ public:
     std::vector<Shown> shown;
     int execs = 0;
 };
-
-// Shows a top-level widget and makes it the active window, so that focus changes happen.
-void Activate(QWidget* window);
-bool WaitActive(QWidget* window);
-// Lets queued calls (an editor closing after its list) run.
-void Settle();
-
-// A click on a cell of a grid (data rows from 0).
-void ClickCell(QTableWidget* grid, int row, int column);
-// Presses the mouse on one cell and releases it on another.
-void DragCell(QTableWidget* grid, int fromRow, int toRow, int column = 0);
-// What the user does with a dropped-down list: picks the item and presses Enter in the list.
-void PickInList(TCellCombo* combo, int index);
-// The text editor open in a grid cell, or null.
-QLineEdit* CellEditorLine(TCellGrid* grid);
-// Types text key by key (characters outside ASCII too).
-void TypeKeys(QWidget* widget, const QString& text);
-// Replaces what an edit holds by typing text key by key.
-void TypeInto(QLineEdit* edit, const QString& text);
-
-QString CellText(const QTableWidget* grid, int row, int column);
 
 } // namespace orv::test

@@ -1,6 +1,7 @@
 // The simulator's firmware loader: whole blocks answered, its faults, its log and its pace.
 #include "sim/hex.h"
 #include "sim/sim_options.h"
+#include "support/raw_terminal.h"
 #include "support/sim_process.h"
 
 #include <QElapsedTimer>
@@ -8,59 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 namespace orv {
 namespace {
 
 using Bytes = std::vector<Byte>;
-
-// The program's end of the simulator's terminal, raw.
-class Terminal {
-public:
-    explicit Terminal(const QString& path) {
-        fd_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-        if (fd_ >= 0) {
-            termios tio{};
-            tcgetattr(fd_, &tio);
-            cfmakeraw(&tio);
-            tcsetattr(fd_, TCSANOW, &tio);
-        }
-    }
-    ~Terminal() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    bool Valid() const { return fd_ >= 0; }
-    bool Write(const Bytes& bytes) {
-        return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-    // What arrives until count bytes came or timeoutMs passed.
-    Bytes Read(std::size_t count, int timeoutMs) {
-        Bytes data;
-        QElapsedTimer clock;
-        clock.start();
-        while (data.size() < count && clock.elapsed() < timeoutMs) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(timeoutMs - clock.elapsed())) > 0 && (p.revents & POLLIN)) {
-                Byte buffer[256];
-                const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-                if (n <= 0) {
-                    break;
-                }
-                data.insert(data.end(), buffer, buffer + n);
-            }
-        }
-        return data;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 Bytes Hex(const char* text) {
     return *sim::FromHex(text);
@@ -146,7 +98,7 @@ protected:
 
 TEST_F(Loader, AnswersEachWholeBlockAndNothingBefore) {
     Start({"--no-pace"});
-    Terminal line(sim->PortPath());
+    test::RawTerminal line(sim->PortPath());
     ASSERT_TRUE(line.Valid());
 
     ASSERT_TRUE(line.Write(Hex("0003AABBCC")));
@@ -178,7 +130,7 @@ TEST_F(Loader, FaultsShapeTheAnswerToOneBlock) {
     for (const FaultCase& c : {FaultCase{"nak:2", {0x11, 0x13, 0x11}}, FaultCase{"mute:2", {0x11, 0x11}},
                                FaultCase{"nak:1", {0x13, 0x11, 0x11}}, FaultCase{"mute:3", {0x11, 0x11}}}) {
         Start({"--no-pace", "--fault", c.fault});
-        Terminal line(sim->PortPath());
+        test::RawTerminal line(sim->PortPath());
         ASSERT_TRUE(line.Valid());
         Bytes answers;
         for (Byte k = 1; k <= 3; ++k) {
@@ -196,7 +148,7 @@ TEST_F(Loader, FaultsShapeTheAnswerToOneBlock) {
 TEST_F(Loader, LogsBytesThatNeverMadeABlock) {
     Start({"--no-pace"});
     {
-        Terminal line(sim->PortPath());
+        test::RawTerminal line(sim->PortPath());
         ASSERT_TRUE(line.Write(Hex("0003AABBCC0005AABB")));
         EXPECT_EQ(line.Read(2, 500), Bytes{0x11});
     }
@@ -206,7 +158,7 @@ TEST_F(Loader, LogsBytesThatNeverMadeABlock) {
 
 TEST_F(Loader, GivesUpABlockLeftUnfinished) {
     Start({"--no-pace"});
-    Terminal line(sim->PortPath());
+    test::RawTerminal line(sim->PortPath());
     ASSERT_TRUE(line.Write(Hex("0005AABB")));
     EXPECT_TRUE(line.Read(1, 1500).empty());
     // The stale start is forgotten: the next block stands on its own.
@@ -218,7 +170,7 @@ TEST_F(Loader, GivesUpABlockLeftUnfinished) {
 
 TEST_F(Loader, ReceivesNothingLogsNothing) {
     Start({});
-    { Terminal line(sim->PortPath()); }
+    { test::RawTerminal line(sim->PortPath()); }
     EXPECT_TRUE(sim->Stop());
     EXPECT_TRUE(QFile::exists(sim->LogPath()));
     EXPECT_TRUE(LogLines(*sim).isEmpty());
@@ -227,7 +179,7 @@ TEST_F(Loader, ReceivesNothingLogsNothing) {
 // Paced, a block is answered no sooner than its bytes would take on the line.
 TEST_F(Loader, TakesBlocksAtTheLinePace) {
     Start({"--baud", "19200"});
-    Terminal line(sim->PortPath());
+    test::RawTerminal line(sim->PortPath());
     ASSERT_TRUE(line.Valid());
     const Bytes block = Block(958, 0x5A); // 960 bytes: 500 ms at 19200 bit/s
     QElapsedTimer clock;

@@ -1,61 +1,14 @@
 // The simulator as a process: its terminal, its pace, its files and its clean stop.
 #include "sim/hex.h"
+#include "support/raw_terminal.h"
 #include "support/sim_process.h"
 
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 namespace orv {
 namespace {
-
-// The program's end of the simulator's terminal, opened raw as a port would be.
-class Terminal {
-public:
-    explicit Terminal(const QString& path) {
-        fd_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-        if (fd_ >= 0) {
-            termios tio{};
-            tcgetattr(fd_, &tio);
-            cfmakeraw(&tio);
-            tcsetattr(fd_, TCSANOW, &tio);
-        }
-    }
-    ~Terminal() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    bool Valid() const { return fd_ >= 0; }
-    bool Write(const std::vector<Byte>& bytes) {
-        return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-    std::vector<Byte> Read(std::size_t count, int timeoutMs) {
-        std::vector<Byte> data;
-        QElapsedTimer clock;
-        clock.start();
-        while (data.size() < count && clock.elapsed() < timeoutMs) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(timeoutMs - clock.elapsed())) > 0 && (p.revents & POLLIN)) {
-                Byte buffer[256];
-                const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-                if (n <= 0) {
-                    break;
-                }
-                data.insert(data.end(), buffer, buffer + n);
-            }
-        }
-        return data;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 std::vector<Byte> Request(Byte sub, Byte page = 0) {
     const auto r = frame::BuildReadRequest(sub, page);
@@ -69,7 +22,7 @@ TEST(SimProcess, AnswersLogsDumpsAndStopsCleanly) {
     EXPECT_TRUE(sim.PortPath().startsWith("/dev/pts/")) << sim.PortPath().toStdString();
     EXPECT_GT(sim.Pid(), 0);
     {
-        Terminal line(sim.PortPath());
+        test::RawTerminal line(sim.PortPath());
         ASSERT_TRUE(line.Valid());
         // Garbage first: the panel falls back in step and answers the request behind it.
         std::vector<Byte> bytes{0x00, 0x7E, 0x03};
@@ -97,7 +50,7 @@ TEST(SimProcess, SurvivesThePortBeingReopened) {
     test::SimProcess sim({"--type", "6", "--no-pace"});
     ASSERT_TRUE(sim.Start()) << sim.Error().toStdString();
     for (int round = 0; round < 3; ++round) {
-        Terminal line(sim.PortPath());
+        test::RawTerminal line(sim.PortPath());
         ASSERT_TRUE(line.Valid());
         ASSERT_TRUE(line.Write(Request(1)));
         EXPECT_EQ(line.Read(18, 5000).size(), 18u) << round;
@@ -110,7 +63,7 @@ TEST(SimProcess, PacesItsRepliesAtTheBitRate) {
     test::EnsureQtApp();
     test::SimProcess sim({"--type", "15", "--sms-records", "10", "--baud", "2400"});
     ASSERT_TRUE(sim.Start()) << sim.Error().toStdString();
-    Terminal line(sim.PortPath());
+    test::RawTerminal line(sim.PortPath());
     ASSERT_TRUE(line.Valid());
     QElapsedTimer clock;
     clock.start();

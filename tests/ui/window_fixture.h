@@ -2,8 +2,8 @@
 
 #include "gsm/program_state.h"
 #include "link/data_module.h"
+#include "support/grid_input.h"
 #include "ui/dialogs.h"
-#include "ui/dialogs/cell_grid.h"
 #include "ui/form_main.h"
 
 #include <QComboBox>
@@ -42,19 +42,6 @@ public:
     std::vector<FileDialogSpec> fileDialogs;
     int execs = 0;
 };
-
-// Grids with in-place editors (data rows from 0), as a user works them.
-void Settle();
-void ClickCell(QTableWidget* grid, int row, int column);
-// Presses the mouse on a cell of one row and releases it on the same column of another.
-void DragCell(QTableWidget* grid, int fromRow, int toRow, int column = 0);
-// Picks an item from the editor's dropped-down list with Enter.
-void PickInList(TCellCombo* combo, int index);
-// Types the text into the cell (which must be open for typing) and leaves it with Enter.
-void TypeIntoCell(TCellGrid* grid, int row, int column, const QString& text);
-QString CellText(const QTableWidget* grid, int row, int column);
-// Types text key by key, characters outside ASCII too.
-void TypeKeys(QWidget* widget, const QString& text);
 
 // Every test gets its own settings store, removed afterwards.
 class SettingsSandbox {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "link/frame.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <vector>
+
+namespace orv::test {
+
+// The program's end of the simulator's terminal, opened raw as a port would be.
+class RawTerminal {
+public:
+    explicit RawTerminal(const QString& path);
+    ~RawTerminal();
+    RawTerminal(const RawTerminal&) = delete;
+    RawTerminal& operator=(const RawTerminal&) = delete;
+
+    bool Valid() const { return fd_ >= 0; }
+    bool Write(const std::vector<Byte>& bytes);
+    // What arrives until count bytes came or timeoutMs passed.
+    std::vector<Byte> Read(std::size_t count, int timeoutMs);
+
+private:
+    int fd_ = -1;
+};
+
+} // namespace orv::test
