@@ -46,7 +46,8 @@ test-asan: deps
 # The serial link under ThreadSanitizer: port driver, protocol worker, the end-to-end tests
 # against the simulated panel and the worker and the command-line tool over a faulty line. Only
 # these are built; any report fails its test.
-TSAN_ENV = QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+TSAN_ENV = QT_QPA_PLATFORM=offscreen \
+           TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp"
 test-tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS) --target tests/link/all tests/e2e/all fault_e2e_tests orvanta-sim \
