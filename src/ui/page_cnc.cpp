@@ -51,10 +51,6 @@ QGroupBox* BuildRelayBlock(QWidget* parent, const QString& prefix, const QString
     return grp;
 }
 
-void FillRelays(const TDevice& d, const RelayBlock& b) {
-    FillRelayControls(d, b.alarm, b.fire, b.fireCtrl, b.buzzer);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -148,7 +144,7 @@ void TPageCnc8::Refresh() {
     SetCheckedQuietly(chkBVIAlarmDuress_, bvi & 0x02);
     SetCheckedQuietly(chkResetSNSByBVI_, bvi & 0x80);
     SetCheckedQuietly(chkBVIEnableReset_, d->GetBviButtons());
-    FillRelays(*d, {bxCNCReleAlarm_, bxCNCReleFire_, chkCncFireReleCntr_, chkCncBuzzOn_});
+    FillRelayControls(*d, bxCNCReleAlarm_, bxCNCReleFire_, chkCncFireReleCntr_, chkCncBuzzOn_);
     SetIndexQuietly(cbbCNC8_AutoRst_, d->GetAutoReset() != 0 ? 1 : 0);
 }
 
@@ -292,7 +288,7 @@ void TPageCnc5::Refresh() {
     SetCheckedQuietly(chkCP5ResetSNSByBVI_, bvi & 0x80);
     SetCheckedQuietly(chkCNC5_GuardQT_, d->GetArmFeedback() != 0);
     SetIndexQuietly(cbbCNC5_AutoRst_, d->GetAutoReset() != 0 ? 1 : 0);
-    FillRelays(*d, {bxCNC5ReleAlarm_, bxCNC5ReleFire_, chkCnc5FireReleCntr_, chkCnc5BuzzOn_});
+    FillRelayControls(*d, bxCNC5ReleAlarm_, bxCNC5ReleFire_, chkCnc5FireReleCntr_, chkCnc5BuzzOn_);
 }
 
 bool TPageCnc5::eventFilter(QObject* watched, QEvent* event) {

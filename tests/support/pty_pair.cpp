@@ -41,10 +41,10 @@ void PtyPair::CloseMaster() {
     }
 }
 
-bool PtyPair::Write(const void* data, std::size_t count) {
+bool WriteAll(int fd, const void* data, std::size_t count) {
     const auto* p = static_cast<const char*>(data);
     while (count > 0) {
-        const ssize_t n = ::write(master_, p, count);
+        const ssize_t n = ::write(fd, p, count);
         if (n <= 0) {
             return false;
         }
@@ -54,7 +54,7 @@ bool PtyPair::Write(const void* data, std::size_t count) {
     return true;
 }
 
-std::string PtyPair::Read(std::size_t count, int timeoutMs) {
+std::string ReadWithin(int fd, std::size_t count, int timeoutMs) {
     std::string data;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (data.size() < count) {
@@ -63,21 +63,29 @@ std::string PtyPair::Read(std::size_t count, int timeoutMs) {
         if (left.count() <= 0) {
             break;
         }
-        pollfd fd{master_, POLLIN, 0};
-        if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
             continue;
         }
-        if (!(fd.revents & POLLIN)) {
+        if (!(p.revents & POLLIN)) {
             break; // the other end is closed
         }
         char buffer[512];
-        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n <= 0) {
             break;
         }
         data.append(buffer, static_cast<std::size_t>(n));
     }
     return data;
+}
+
+bool PtyPair::Write(const void* data, std::size_t count) {
+    return WriteAll(master_, data, count);
+}
+
+std::string PtyPair::Read(std::size_t count, int timeoutMs) {
+    return ReadWithin(master_, count, timeoutMs);
 }
 
 } // namespace orv::test

@@ -4,6 +4,12 @@
 
 namespace orv::test {
 
+// Writes everything to a descriptor; false when it refuses.
+bool WriteAll(int fd, const void* data, std::size_t count);
+// Reads what arrives at a descriptor until count bytes came, timeoutMs passed or the other end
+// closed.
+std::string ReadWithin(int fd, std::size_t count, int timeoutMs);
+
 // A pseudo-terminal for port tests: the test holds the master end; the port under test opens
 // SlavePath. Raw from the start, so nothing is echoed.
 class PtyPair {

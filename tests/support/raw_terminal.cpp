@@ -1,9 +1,8 @@
 #include "raw_terminal.h"
 
-#include <QElapsedTimer>
+#include "pty_pair.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,25 +25,12 @@ RawTerminal::~RawTerminal() {
 }
 
 bool RawTerminal::Write(const std::vector<Byte>& bytes) {
-    return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    return WriteAll(fd_, bytes.data(), bytes.size());
 }
 
 std::vector<Byte> RawTerminal::Read(std::size_t count, int timeoutMs) {
-    std::vector<Byte> data;
-    QElapsedTimer clock;
-    clock.start();
-    while (data.size() < count && clock.elapsed() < timeoutMs) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(timeoutMs - clock.elapsed())) > 0 && (p.revents & POLLIN)) {
-            Byte buffer[256];
-            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-            if (n <= 0) {
-                break;
-            }
-            data.insert(data.end(), buffer, buffer + n);
-        }
-    }
-    return data;
+    const std::string data = ReadWithin(fd_, count, timeoutMs);
+    return {data.begin(), data.end()};
 }
 
 } // namespace orv::test

@@ -65,14 +65,13 @@ int TScriptedDialogs::Exec(QDialog& dialog) {
     dialog.setModal(true);
     dialog.show();
     dialog.activateWindow();
-    EXPECT_TRUE(QTest::qWaitFor([&dialog] { return QApplication::activeWindow() == &dialog; }))
-        << dialog.objectName().toStdString();
+    EXPECT_TRUE(WaitActive(&dialog)) << dialog.objectName().toStdString();
     step(dialog);
     dialog.hide();
     // A window system gives the focus back to the window below; the offscreen platform does not.
     if (QWidget* below = dialog.parentWidget(); below && below->window()->isVisible()) {
         below->window()->activateWindow();
-        EXPECT_TRUE(QTest::qWaitFor([below] { return QApplication::activeWindow() == below->window(); }));
+        EXPECT_TRUE(WaitActive(below->window()));
     }
     return dialog.result();
 }
