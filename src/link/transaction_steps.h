@@ -6,7 +6,7 @@
 // replies given as bytes. Plain C++.
 
 #include "gsm/program_state.h"
-#include "link/frame.h"
+#include "frame/frame.h"
 #include "link/result_codes.h"
 
 #include <memory>

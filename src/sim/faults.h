@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/frame.h"
+#include "frame/frame.h"
 
 #include <chrono>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "device/sms_list.h"
-#include "link/frame.h"
+#include "frame/frame.h"
 
 #include <array>
 #include <span>

@@ -1,4 +1,4 @@
-#include "link/frame.h"
+#include "frame/frame.h"
 
 #include <gtest/gtest.h>
 

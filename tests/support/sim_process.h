@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/frame.h"
+#include "frame/frame.h"
 #include "sim/panel.h"
 
 #include <QProcess>
