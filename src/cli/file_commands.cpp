@@ -34,7 +34,7 @@ std::optional<TParsedArgs> Parse(const TCommandArgs& args, std::span<const std::
 
 // The commit step and the save, as the window's "Сохранить как..." runs them.
 int Save(TProgramState& state, const std::string& path, TCliIo& io) {
-    const CommitResult commit = UpdateAllTXBuffers(state, nullptr);
+    const CommitResult commit = UpdateAllTXBuffers(state, nullptr, CommitFor::File);
     if (!commit.ok()) {
         io.err << commit.refusal << "\n";
         return kExitFile;
@@ -120,7 +120,7 @@ int CmdWrite(const TCommandArgs& args, TCliIo& io) {
     if (!Load(state, parsed->positional[0], io)) {
         return kExitFile;
     }
-    const CommitResult commit = UpdateAllTXBuffers(state, nullptr);
+    const CommitResult commit = UpdateAllTXBuffers(state, nullptr, CommitFor::Panel);
     if (!commit.ok()) {
         io.err << commit.refusal << "\n";
         return kExitFile;
