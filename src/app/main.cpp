@@ -1,15 +1,14 @@
 #include "gsm/program_state.h"
 #include "link/data_module.h"
+#include "ui/application.h"
 #include "ui/dialogs.h"
 #include "ui/form_main.h"
-#include "ui/images.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8(orv::kAppTitle));
-    QApplication::setWindowIcon(orv::AppIcon());
+    orv::SetUpApplication();
 
     // The data module with the protocol port comes first, then the window.
     orv::TmodData data;

@@ -1,0 +1,37 @@
+#include "application.h"
+
+#include "images.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace orv {
+
+namespace {
+
+void InstallQtTranslations(const QLocale& locale) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const QString& catalogue : {QStringLiteral("qtbase"), QStringLiteral("qtserialport")}) {
+        auto* translator = new QTranslator(QCoreApplication::instance());
+        if (translator->load(locale, catalogue, QStringLiteral("_"), folder)) {
+            QCoreApplication::installTranslator(translator);
+        } else {
+            delete translator;
+        }
+    }
+}
+
+} // namespace
+
+void SetUpApplication() {
+    // Every text the user sees is Russian, whatever the desktop's language: Qt's own ones too,
+    // and the dates and sizes its file dialog shows.
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    QLocale::setDefault(russian);
+    InstallQtTranslations(russian);
+    QApplication::setWindowIcon(AppIcon());
+}
+
+} // namespace orv
