@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
@@ -35,6 +36,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -54,6 +57,9 @@ const QString kStartText = QStringLiteral(
     "конфигурацию прибора из меню \"Файл\"\r\n");
 
 const QString kConfigFilter = QStringLiteral("Файлы конфигурации прибора (*.cf8)");
+// The configuration file's dialogs; the GSM directions file uses them as well.
+const QString kOpenConfigCaption = QStringLiteral("Открыть файл конфигурации");
+const QString kSaveConfigCaption = QStringLiteral("Сохранить настройки прибора в файл");
 
 QString ShortPathName(const QString& path) {
 #ifdef Q_OS_WIN
@@ -72,13 +78,30 @@ QString FolderOf(const QString& path) {
     return QDir::toNativeSeparators(QFileInfo(path).absolutePath() + QLatin1Char('/'));
 }
 
+#ifndef Q_OS_WIN
+// The port's reason is Qt's text, translated: its permission failures are told by their texts.
+bool IsPermissionFailure(const QString& reason) {
+    const std::pair<const char*, const char*> texts[] = {
+        {"QIODevice", "Permission denied"},
+        {"QSerialPort", "Permission error while locking the device"},
+        {"QSerialPort", "Permission error while creating lock file"}};
+    for (const auto& [context, text] : texts) {
+        if (reason.contains(QCoreApplication::translate(context, text)) ||
+            reason.contains(QLatin1String(text))) {
+            return true;
+        }
+    }
+    return false;
+}
+#endif
+
 QString PortErrorDetails(const QString& reason) {
     if (reason.isEmpty()) {
         return {};
     }
     QString details = reason;
 #ifndef Q_OS_WIN
-    if (reason.contains(QLatin1String("ermission"))) {
+    if (IsPermissionFailure(reason)) {
         details += QStringLiteral("\r\nНет прав на доступ к порту: добавьте пользователя в группу dialout "
                                   "(sudo usermod -aG dialout $USER) и войдите в систему заново.");
     }
@@ -229,6 +252,9 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     IndTimer_->setInterval(400);
     connect(IndTimer_, &QTimer::timeout, this, &TFormMain::IndTimerTimer);
 
+    // The GSM settings start from their defaults (device number 0001), so that a read whose GSM
+    // replies are unusable does not show or write an empty frame.
+    ResetGsmSettings(state_);
     BuildPages();
     BuildMenu();
 
@@ -353,12 +379,15 @@ void TFormMain::PageChanged(int index) {
 
 void TFormMain::SendData(int mode) {
     ControlsEnable(false);
-    if (mode == 1 && !UpdateAllTXBuffers()) {
+    if (mode == 1 && !UpdateAllTXBuffers(CommitFor::Panel)) {
         ControlsEnable(true);
         return;
     }
-    // Refused only while a transaction still runs; its last code enables the controls again.
-    link_->Start(mode, [this](int code, int argument) { HandleResult(code, argument); });
+    if (!link_->Start(mode, [this](int code, int argument) { HandleResult(code, argument); }) &&
+        !link_->Busy()) {
+        // Refused with nothing running, no final code would enable the controls again.
+        ControlsEnable(true);
+    }
 }
 
 void TFormMain::ControlsEnable(bool on) {
@@ -480,7 +509,7 @@ void TFormMain::RefreshRet() {
     retTk_->Refresh();
 }
 
-bool TFormMain::UpdateAllTXBuffers() {
+bool TFormMain::UpdateAllTXBuffers(CommitFor purpose) {
     // A direction or device number still being typed belongs to what is written.
     tx_->FinishEditing();
     // The zone page's boxes describe the device only when the page was filled from it.
@@ -490,7 +519,7 @@ bool TFormMain::UpdateAllTXBuffers() {
         zones_->PartsLogic();
         view = zones_->View();
     }
-    const TCommitOutcome outcome = CommitPages(state_, zonesShown ? &view : nullptr);
+    const TCommitOutcome outcome = CommitPages(state_, zonesShown ? &view : nullptr, purpose);
     if (!outcome.refusal.isEmpty()) {
         dialogs_.Message(this, MsgKind::Error, outcome.caption, outcome.refusal, MsgButtons::Ok);
         return false;
@@ -514,6 +543,8 @@ void TFormMain::ChooseDevice(Byte code) {
     state_.device = std::move(device);
     SetDeviceControls();
     RefreshControls();
+    // An earlier read's result says nothing about the panel now shown.
+    SetStatus(QString());
     WriteSetting(QStringLiteral("devicetype"), QString::number(created));
 }
 
@@ -526,7 +557,7 @@ void TFormMain::ButtonWriteClick() {
     if (!d) {
         return;
     }
-    if (!UpdateAllTXBuffers()) {
+    if (!UpdateAllTXBuffers(CommitFor::Panel)) {
         return;
     }
     if (d->GetGsmConnected() && !AnyDirectionEnabled(state_)) {
@@ -541,12 +572,14 @@ void TFormMain::ButtonWriteClick() {
 }
 
 void TFormMain::SetStatus(const QString& text) {
-    lblStatus_->setText(text);
+    statusText_ = text;
+    // The status bar holds one line: a text of two lines is shown as one.
+    lblStatus_->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
     emit statusChanged(text);
 }
 
 QString TFormMain::StatusText() const {
-    return lblStatus_->text();
+    return statusText_;
 }
 
 QColor TFormMain::StatusColor() const {
@@ -704,8 +737,7 @@ void TFormMain::cbbPortsDropDown() {
 }
 
 void TFormMain::FileOpenClick() {
-    const FileDialogSpec spec{QStringLiteral("Открыть файл конфигурации"), kConfigFilter,
-                              QStringLiteral("cf8"),
+    const FileDialogSpec spec{kOpenConfigCaption, kConfigFilter, QStringLiteral("cf8"),
                               ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
     const QString name = dialogs_.GetOpenFileName(this, spec);
     if (name.isEmpty()) {
@@ -734,7 +766,7 @@ void TFormMain::FileSaveClick() {
         FileSaveAsClick();
         return;
     }
-    if (!UpdateAllTXBuffers()) {
+    if (!UpdateAllTXBuffers(CommitFor::File)) {
         return;
     }
     const QString error = SaveConfigFile(state_, fileName_);
@@ -757,7 +789,7 @@ QString TFormMain::AskSavePath(const QString& title) {
 
 bool TFormMain::SaveUnderName(const QString& path, QString (*save)(const TProgramState&, const QString&)) {
     // A refused commit saves nothing and leaves the current file as it was.
-    if (!UpdateAllTXBuffers()) {
+    if (!UpdateAllTXBuffers(CommitFor::File)) {
         return false;
     }
     fileName_ = path;
@@ -776,7 +808,7 @@ void TFormMain::FileSaveAsClick() {
         return;
     }
     BtnClose_->setFocus();
-    const QString path = AskSavePath(QStringLiteral("Сохранить настройки прибора в файл"));
+    const QString path = AskSavePath(kSaveConfigCaption);
     if (!path.isEmpty()) {
         SaveUnderName(path, &SaveConfigFile);
     }
@@ -794,15 +826,14 @@ void TFormMain::btnGSMFileSaveClick() {
                          MsgButtons::Ok);
         return;
     }
-    const QString path = AskSavePath(QStringLiteral("Сохранить настройки направлений в файл"));
+    const QString path = AskSavePath(kSaveConfigCaption);
     if (!path.isEmpty() && SaveUnderName(path, &SaveGsmDirectionsFile)) {
         setWindowTitle(ShortPathName(fileName_) + QStringLiteral(" : ") + QString::fromUtf8(kAppTitle));
     }
 }
 
 void TFormMain::btnGSMFileLoadClick() {
-    const FileDialogSpec spec{QStringLiteral("Открыть настройки направлений"), kConfigFilter,
-                              QStringLiteral("cf8"),
+    const FileDialogSpec spec{kOpenConfigCaption, kConfigFilter, QStringLiteral("cf8"),
                               ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
     const QString name = dialogs_.GetOpenFileName(this, spec);
     if (name.isEmpty()) {

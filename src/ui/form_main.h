@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gsm/program_state.h"
+#include "gsm/tx_buffers.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -68,7 +69,7 @@ public:
     void RefreshRet();
     // The commit step: page edits held back and the GSM frames, before every write and save.
     // False (after telling the user) when the GSM settings cannot be encoded.
-    bool UpdateAllTXBuffers();
+    bool UpdateAllTXBuffers(CommitFor purpose = CommitFor::Panel);
 
     // A result code of the worker with its argument (the window message 1025).
     void HandleResult(int code, int argument);
@@ -158,6 +159,7 @@ private:
     int currentPageIndex_ = -1;
     bool layingOut_ = false;
     QString fileName_;
+    QString statusText_; // as given; the status bar shows it on one line
     QColor flashColor_;
     QColor savedColor_;
     int flashStep_ = 0;
