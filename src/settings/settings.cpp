@@ -174,12 +174,14 @@ void Outputs(Builder& b, const TDevice& d) {
     }
 }
 
-// The number or text of a cell, as stored: a number when the text is one.
+// A typed-in cell, as it will be stored: a number when the text is one ("007" stores 7).
 void NumberOrTextCell(Builder& b, const Builder::Row& row, std::string_view field, std::string_view column,
                       const std::string& text) {
-    const bool number =
-        !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
-    b.Cell(row, field, column, text, text, number);
+    if (!text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos) {
+        b.Cell(row, field, column, text, std::stol(text));
+    } else {
+        b.Cell(row, field, column, text, text, false);
+    }
 }
 
 // A directions grid cell's stored index: its position in the list, or the text when it is none.

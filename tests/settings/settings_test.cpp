@@ -381,6 +381,13 @@ TEST(SettingsValues, AsThePagesShowThem) {
     EXPECT_EQ(list.Find("gsm.directions.4.number")->value, "");
     EXPECT_EQ(list.Find("gsm.sms.3.partition")->value, s.Sms.Row(2).partition);
     EXPECT_EQ(list.Find("gsm.gprs.2.user")->value, s.Gprs.Sim(1).user);
+    // A typed-in partition is stored as the number it reads as.
+    TProgramState typed = test::RandomConfiguration(3, 9);
+    typed.Sms.SetPartition(0, "007");
+    const SettingsList typedList = ListSettings(typed);
+    ASSERT_NE(typedList.Find("gsm.sms.1.partition"), nullptr);
+    EXPECT_EQ(typedList.Find("gsm.sms.1.partition")->value, "007");
+    EXPECT_EQ(typedList.Find("gsm.sms.1.partition")->raw, "7");
 }
 
 TEST_P(SettingsEveryType, KeysAreUniqueAndWellFormed) {
