@@ -8,6 +8,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // The command-line tool uses the same name: both keep one journal in the same data folder.
+    QApplication::setApplicationName(QStringLiteral("orvanta"));
     QApplication::setApplicationDisplayName(QString::fromUtf8(orv::kAppTitle));
     QApplication::setWindowIcon(orv::AppIcon());
 

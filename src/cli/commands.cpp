@@ -2,6 +2,7 @@
 
 #include "cli/file_commands.h"
 #include "cli/flash_command.h"
+#include "cli/journal_commands.h"
 #include "link/port_discovery.h"
 
 #include <array>
@@ -17,6 +18,8 @@ constexpr std::array kCommands{
     TCommand{"show", "FILE.cf8", "print every setting of a configuration file", &CmdShow},
     TCommand{"flash", "--port PORT FILE.enc", "update the panel's firmware from a firmware file", &CmdFlash},
     TCommand{"ports", "", "list the serial ports present", &CmdPorts},
+    TCommand{"journal", "SUBCOMMAND ...", "list, show, export or annotate journal entries (journal help)",
+             &CmdJournal},
 };
 
 } // namespace

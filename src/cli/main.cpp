@@ -9,6 +9,8 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // The window's name: both programs keep one journal in the same data folder.
+    QCoreApplication::setApplicationName(QStringLiteral("orvanta"));
     std::vector<std::string> args;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
