@@ -71,16 +71,23 @@ QString SearchFold(const QString& site, const QString& note, const QString& devi
     return (site + u'\n' + note + u'\n' + device + u'\n' + file).toLower();
 }
 
-// A LIKE pattern matching any text that contains `part`, in any case.
-QString ContainsPattern(const QString& part) {
-    QString escaped;
-    for (const QChar c : part.toLower()) {
-        if (c == u'\\' || c == u'%' || c == u'_') {
-            escaped += u'\\';
-        }
-        escaped += c;
+// The conditions of a filter. Search columns hold lower-case text, so a part is found in any
+// case by a plain substring search (instr: SQLite's LIKE folds only Latin letters and is slower).
+QString Where(const TFilter& filter, QVariantList& values) {
+    QString where = QStringLiteral(" WHERE 1 = 1");
+    if (!filter.site.isEmpty()) {
+        where += QStringLiteral(" AND instr(site_fold, ?) > 0");
+        values << filter.site.toLower();
     }
-    return u'%' + escaped + u'%';
+    if (!filter.search.isEmpty()) {
+        where += QStringLiteral(" AND instr(search_fold, ?) > 0");
+        values << filter.search.toLower();
+    }
+    if (filter.deviceType != 0) {
+        where += QStringLiteral(" AND device_type = ?");
+        values << filter.deviceType;
+    }
+    return where;
 }
 
 QByteArray Compress(const QByteArray& text) {
@@ -184,7 +191,7 @@ bool ReadEntry(const QSqlQuery& row, TEntry& entry) {
     entry.time = QDateTime::fromMSecsSinceEpoch(number(4), Qt::UTC);
     entry.user = text(5);
     entry.host = text(6);
-    const auto action = ActionFromCode(text(7).toStdString());
+    const auto action = ActionFromCode(text(7).toLatin1().toStdString());
     entry.port = text(8);
     entry.filePath = text(9);
     entry.deviceType = static_cast<int>(number(10));
@@ -388,6 +395,8 @@ bool TJournal::OpenDatabase() {
     if (!pragma.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !pragma.next() ||
         pragma.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0 ||
         !pragma.exec(QStringLiteral("PRAGMA synchronous = FULL")) ||
+        // Room for the list index of a large journal, so that searching again reads no file.
+        !pragma.exec(QStringLiteral("PRAGMA cache_size = -32768")) ||
         !pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"))) {
         const QSqlError error = pragma.lastError();
         pragma.finish();
@@ -490,72 +499,96 @@ bool TJournal::Migrate() {
 }
 
 std::optional<qint64> TJournal::Record(const TNewEntry& entry) {
+    const auto ids = Record(std::span<const TNewEntry>(&entry, 1));
+    return ids ? std::optional<qint64>(ids->front()) : std::nullopt;
+}
+
+std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> entries) {
     if (!Open()) {
         return std::nullopt;
     }
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    const QByteArray text = QByteArray::fromStdString(entry.config);
-    const QString sha = Sha256(text);
-    const QByteArray body = Compress(text);
-    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    struct TPrepared {
+        QByteArray text;
+        QString sha;
+        QByteArray body;
+    };
+    // Hashed and compressed before the transaction, so other programs wait only for the writes.
+    std::vector<TPrepared> prepared;
+    prepared.reserve(entries.size());
+    for (const TNewEntry& entry : entries) {
+        TPrepared p{QByteArray::fromStdString(entry.config), {}, {}};
+        p.sha = Sha256(p.text);
+        p.body = Compress(p.text);
+        prepared.push_back(std::move(p));
+    }
+    const QString user = OsUser();
+    const QString host = QSysInfo::machineHostName();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
 
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
     TWrite write(db);
     if (!write.Begun()) {
         FailWith(write.Error());
         return std::nullopt;
     }
-    QSqlQuery config(db);
-    config.prepare(QStringLiteral("INSERT INTO configs (sha256, size, encoding, body) VALUES (?, ?, ?, ?) "
-                                  "ON CONFLICT (sha256) DO NOTHING"));
-    config.addBindValue(Text(sha));
-    config.addBindValue(static_cast<qint64>(text.size()));
-    config.addBindValue(QString::fromLatin1(kEncoding));
-    config.addBindValue(body);
-    if (!config.exec()) {
-        FailWith(config.lastError());
-        return std::nullopt;
-    }
     QSqlQuery seq(db);
-    seq.prepare(QStringLiteral("SELECT COALESCE(MAX(seq), 0) + 1 FROM entries WHERE origin = ?"));
+    seq.prepare(QStringLiteral("SELECT COALESCE(MAX(seq), 0) FROM entries WHERE origin = ?"));
     seq.addBindValue(Text(origin_));
     if (!seq.exec() || !seq.next()) {
         FailWith(seq.lastError());
         return std::nullopt;
     }
-    const qint64 next = seq.value(0).toLongLong();
+    qint64 last = seq.value(0).toLongLong();
     seq.finish();
+    QSqlQuery config(db);
+    config.prepare(QStringLiteral("INSERT INTO configs (sha256, size, encoding, body) VALUES (?, ?, ?, ?) "
+                                  "ON CONFLICT (sha256) DO NOTHING"));
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
         "INSERT INTO entries (uuid, origin, seq, created_ms, os_user, host_name, action, port, file_path, "
         "device_type, device_name, firmware, config_sha256, site, note, site_fold, search_fold) "
         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    insert.addBindValue(Text(uuid));
-    insert.addBindValue(Text(origin_));
-    insert.addBindValue(next);
-    insert.addBindValue(QDateTime::currentMSecsSinceEpoch());
-    insert.addBindValue(Text(OsUser()));
-    insert.addBindValue(Text(QSysInfo::machineHostName()));
-    insert.addBindValue(QString::fromLatin1(ActionCode(entry.action)));
-    insert.addBindValue(Text(entry.port));
-    insert.addBindValue(Text(entry.filePath));
-    insert.addBindValue(entry.deviceType);
-    insert.addBindValue(Text(entry.deviceName));
-    insert.addBindValue(entry.firmware);
-    insert.addBindValue(Text(sha));
-    insert.addBindValue(Text(entry.site));
-    insert.addBindValue(Text(entry.note));
-    insert.addBindValue(Text(entry.site.toLower()));
-    insert.addBindValue(Text(SearchFold(entry.site, entry.note, entry.deviceName, entry.filePath)));
-    if (!insert.exec()) {
-        FailWith(insert.lastError());
-        return std::nullopt;
+    std::vector<qint64> ids;
+    ids.reserve(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const TNewEntry& entry = entries[k];
+        const TPrepared& p = prepared[k];
+        config.addBindValue(Text(p.sha));
+        config.addBindValue(static_cast<qint64>(p.text.size()));
+        config.addBindValue(QString::fromLatin1(kEncoding));
+        config.addBindValue(p.body);
+        if (!config.exec()) {
+            FailWith(config.lastError());
+            return std::nullopt;
+        }
+        insert.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        insert.addBindValue(Text(origin_));
+        insert.addBindValue(++last);
+        insert.addBindValue(entry.time.isValid() ? entry.time.toMSecsSinceEpoch() : now);
+        insert.addBindValue(Text(user));
+        insert.addBindValue(Text(host));
+        insert.addBindValue(QString::fromLatin1(ActionCode(entry.action)));
+        insert.addBindValue(Text(entry.port));
+        insert.addBindValue(Text(entry.filePath));
+        insert.addBindValue(entry.deviceType);
+        insert.addBindValue(Text(entry.deviceName));
+        insert.addBindValue(entry.firmware);
+        insert.addBindValue(Text(p.sha));
+        insert.addBindValue(Text(entry.site));
+        insert.addBindValue(Text(entry.note));
+        insert.addBindValue(Text(entry.site.toLower()));
+        insert.addBindValue(Text(SearchFold(entry.site, entry.note, entry.deviceName, entry.filePath)));
+        if (!insert.exec()) {
+            FailWith(insert.lastError());
+            return std::nullopt;
+        }
+        ids.push_back(insert.lastInsertId().toLongLong());
     }
-    const qint64 id = insert.lastInsertId().toLongLong();
     if (!write.Commit()) {
         FailWith(write.Error());
         return std::nullopt;
     }
-    return id;
+    return ids;
 }
 
 TListing TJournal::List(const TFilter& filter) {
@@ -564,23 +597,13 @@ TListing TJournal::List(const TFilter& filter) {
         listing.warning = problem_;
         return listing;
     }
-    QString sql = QStringLiteral("SELECT %1 FROM entries WHERE 1 = 1").arg(QLatin1String(kEntryColumns));
     QVariantList values;
-    if (!filter.site.isEmpty()) {
-        sql += QStringLiteral(" AND site_fold LIKE ? ESCAPE '\\'");
-        values << ContainsPattern(filter.site);
-    }
-    if (!filter.search.isEmpty()) {
-        sql += QStringLiteral(" AND search_fold LIKE ? ESCAPE '\\'");
-        values << ContainsPattern(filter.search);
-    }
-    if (filter.deviceType != 0) {
-        sql += QStringLiteral(" AND device_type = ?");
-        values << filter.deviceType;
-    }
-    sql += QStringLiteral(" ORDER BY created_ms DESC, id DESC");
-    if (filter.limit > 0) {
-        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    QString sql = QStringLiteral("SELECT %1 FROM entries").arg(QLatin1String(kEntryColumns)) +
+                  Where(filter, values) + QStringLiteral(" ORDER BY created_ms DESC, id DESC");
+    if (filter.limit > 0 || filter.offset > 0) {
+        sql += QStringLiteral(" LIMIT %1 OFFSET %2")
+                   .arg(filter.limit > 0 ? filter.limit : -1)
+                   .arg(filter.offset);
     }
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.setForwardOnly(true);
@@ -601,13 +624,35 @@ TListing TJournal::List(const TFilter& filter) {
             ++listing.skipped;
         }
     }
+    const qint64 rows = static_cast<qint64>(listing.entries.size()) + listing.skipped;
+    if (filter.limit <= 0 || rows < filter.limit) {
+        listing.total = filter.offset + rows;
+    }
     if (query.lastError().isValid()) {
+        listing.total.reset();
         FailWith(query.lastError());
         listing.warning = QStringLiteral("Журнал прочитан не до конца. %1").arg(problem_);
     } else if (listing.skipped > 0) {
         listing.warning = QStringLiteral("Пропущены поврежденные записи журнала: %1").arg(listing.skipped);
     }
     return listing;
+}
+
+std::optional<qint64> TJournal::Count(const TFilter& filter) {
+    if (!Open()) {
+        return std::nullopt;
+    }
+    QVariantList values;
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.prepare(QStringLiteral("SELECT COUNT(*) FROM entries") + Where(filter, values));
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    if (!query.exec() || !query.next()) {
+        FailWith(query.lastError());
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong();
 }
 
 std::optional<TEntry> TJournal::Find(qint64 id) {

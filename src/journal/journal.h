@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,7 @@ struct TNewEntry {
     std::string config; // the configuration file's text
     QString site;
     QString note;
+    QDateTime time; // when it happened; invalid: now
 };
 
 // An entry for the state's configuration as the program would save it now; the state must have
@@ -66,13 +68,17 @@ struct TFilter {
     QString site{};     // a part of the site name, any case
     QString search{};   // a part of the site name, note, device name or file path, any case
     int deviceType = 0; // 0: any
-    int limit = 0;      // the newest so many; 0: all
+    int limit = 0;      // so many of the newest; 0: all
+    int offset = 0;     // after skipping so many of the newest
 };
 
 struct TListing {
     std::vector<TEntry> entries; // newest first
     int skipped = 0;             // damaged entries left out
-    QString warning;             // for the user when anything was left out, in Russian
+    // How many entries the filter lets through in all, when the page shows where they end;
+    // otherwise Count() tells.
+    std::optional<qint64> total;
+    QString warning; // for the user when anything was left out, in Russian
 };
 
 enum class TConfigState {
@@ -115,8 +121,13 @@ public:
 
     // Adds an entry in one transaction; its id, or nothing (Problem() says why).
     std::optional<qint64> Record(const TNewEntry& entry);
+    // Adds entries in one transaction, all or none; their ids in order.
+    std::optional<std::vector<qint64>> Record(std::span<const TNewEntry> entries);
 
+    // The entries the filter lets through, newest first; a list shows them a page at a time
+    // (limit and offset) with the Count of them all.
     TListing List(const TFilter& filter = {});
+    std::optional<qint64> Count(const TFilter& filter = {});
     std::optional<TEntry> Find(qint64 id);
     // The entry's configuration, checked against its SHA-256 and read as a configuration;
     // nothing when there is no such entry.

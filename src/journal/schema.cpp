@@ -46,7 +46,8 @@ constexpr std::array<std::string_view, 9> kVersion1{
     " sent INTEGER NOT NULL DEFAULT 0,"
     " UNIQUE (origin, seq))",
 
-    "CREATE INDEX entries_created ON entries (created_ms, id)",
+    // Lists newest first and searches walk this index alone; only the entries shown are read.
+    "CREATE INDEX entries_list ON entries (created_ms, id, device_type, site_fold, search_fold)",
     "CREATE INDEX entries_type_created ON entries (device_type, created_ms, id)",
     "CREATE INDEX entries_unsent ON entries (sent, origin, seq)",
 

@@ -54,10 +54,10 @@ protected:
     test::TempDir dir;
 };
 
-// Entries come back as recorded, newest first; a repeated read is a visit of its own while its
-// configuration is stored once; site names, notes, device names and file paths are found in any
-// case (Cyrillic included) with wildcards taken literally; site and note edits are their own
-// records in this journal's stream.
+// Entries come back as recorded, newest first, a page at a time; a repeated read is a visit of its
+// own while its configuration is stored once; site names, notes, device names and file paths are
+// found in any case (Cyrillic included) with wildcards taken literally; site and note edits are
+// their own records in this journal's stream.
 TEST_F(JournalTest, KeepsEntriesAndFindsThem) {
     const TProgramState panel = Factory(13);
     TNewEntry first = EntryFromState(TAction::Read, panel, QStringLiteral("/dev/ttyUSB0"));
@@ -119,6 +119,12 @@ TEST_F(JournalTest, KeepsEntriesAndFindsThem) {
     EXPECT_EQ(found({.search = QStringLiteral("%")}), (std::vector<qint64>{}));
     EXPECT_EQ(found({.deviceType = 5}), (std::vector<qint64>{*id3}));
     EXPECT_EQ(found({.deviceType = 13, .limit = 1}), (std::vector<qint64>{*id2}));
+    EXPECT_EQ(found({.deviceType = 13, .limit = 1, .offset = 1}), (std::vector<qint64>{*id1}));
+    EXPECT_EQ(found({.limit = 5, .offset = 1}), (std::vector<qint64>{*id2, *id1}));
+    EXPECT_EQ(journal.Count({.deviceType = 13}), 2);
+    EXPECT_EQ(journal.List({.limit = 5, .offset = 1}).total, 3);
+    EXPECT_EQ(journal.List({.limit = 2}).total, std::nullopt);
+    EXPECT_EQ(journal.Count({.site = QStringLiteral("ленина"), .deviceType = 5}), 0);
 
     ASSERT_TRUE(journal.SetSite(*id3, QStringLiteral("Склад №2")));
     ASSERT_TRUE(journal.SetNote(*id3, QStringLiteral("Новый АКБ")));
