@@ -220,6 +220,10 @@ struct FaultCase {
     std::vector<const char*> reasons; // any one of them, as the platform allows the fault
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class JournalUnderFault : public JournalCli, public ::testing::WithParamInterface<FaultCase> {};
 
 // Whatever is wrong with the journal, reads, writes and saves go on; each run tells the user

@@ -210,6 +210,10 @@ struct Unusable {
     const char* reason;
 };
 
+void PrintTo(const Unusable& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class UnusableJournal : public JournalTest, public ::testing::WithParamInterface<Unusable> {};
 
 // A file that is not a journal of this program is never changed; the user is told once why, with
