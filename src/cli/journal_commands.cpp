@@ -1,6 +1,6 @@
 #include "journal_commands.h"
 
-#include "cli/describe.h"
+#include "cli/settings_commands.h"
 #include "files/config_file.h"
 #include "files/safe_save.h"
 #include "journal/recorder.h"
@@ -21,12 +21,14 @@ using journal::TJournal;
 
 constexpr const char* kJournalUsage =
     "usage: orvanta-cli journal list [--site TEXT] [--search TEXT] [--type CODE] [--json]\n"
-    "       orvanta-cli journal show ID\n"
+    "       orvanta-cli journal show [--json] ID\n"
+    "       orvanta-cli journal diff [--json] ID ID2\n"
     "       orvanta-cli journal export ID --out FILE.cf8\n"
     "       orvanta-cli journal site ID TEXT\n"
     "       orvanta-cli journal note ID TEXT\n"
     "list prints the entries newest first, one a line: id, time, action, site, device type,\n"
-    "device, firmware version, port or file, tab-separated. ORVANTA_JOURNAL names the journal file.\n";
+    "device, firmware version, port or file, tab-separated. show and diff print as show and diff\n"
+    "do (diff: the settings of ID2 that differ from ID's). ORVANTA_JOURNAL names the journal file.\n";
 
 std::optional<qint64> ParseId(const std::string& text) {
     qint64 id = 0;
@@ -52,19 +54,30 @@ bool OpenJournal(TJournal& journal, TCliIo& io) {
 
 // The entry's configuration, read; reports why not on err.
 int LoadEntry(TJournal& journal, qint64 id, journal::TStoredConfig& stored, TCliIo& io) {
+    // As diff: 1 says "different", so a configuration that cannot be had is 3.
     if (!OpenJournal(journal, io)) {
-        return kExitFailed;
+        return kExitFile;
     }
     auto found = journal.Configuration(id);
     if (!found) {
         io.err << "В журнале нет записи " << id << "\n";
-        return kExitFailed;
+        return kExitFile;
     }
     if (found->state != journal::TConfigState::Ok) {
         io.err << journal::ConfigStateText(found->state, id).toStdString() << "\n";
         return kExitFile;
     }
     stored = std::move(*found);
+    return kExitOk;
+}
+
+// The entry's configuration read into state; reports why not on err.
+int LoadState(TJournal& journal, qint64 id, TProgramState& state, TCliIo& io) {
+    journal::TStoredConfig stored;
+    if (const int status = LoadEntry(journal, id, stored, io); status != kExitOk) {
+        return status;
+    }
+    ReadConfigDocument(state, stored.text.data(), stored.text.size());
     return kExitOk;
 }
 
@@ -95,15 +108,8 @@ QJsonObject EntryJson(const journal::TEntry& e) {
 }
 
 int List(const TCommandArgs& given, TCliIo& io) {
-    TCommandArgs args;
-    bool json = false;
-    for (const std::string& arg : given) {
-        if (arg == "--json") {
-            json = true;
-        } else {
-            args.push_back(arg);
-        }
-    }
+    TCommandArgs args = given;
+    const bool json = TakeJson(args);
     static constexpr std::array<std::string_view, 3> kOptions{"--site", "--search", "--type"};
     std::string error;
     const auto parsed = ParseArgs(args, kOptions, error);
@@ -152,20 +158,39 @@ int List(const TCommandArgs& given, TCliIo& io) {
     return kExitOk;
 }
 
-int Show(const TCommandArgs& args, TCliIo& io) {
+int Show(const TCommandArgs& given, TCliIo& io) {
+    TCommandArgs args = given;
+    const bool json = TakeJson(args);
     const auto id = args.size() == 1 ? ParseId(args[0]) : std::nullopt;
     if (!id) {
         return Usage(io, "show takes one entry id");
     }
     TJournal journal;
-    journal::TStoredConfig stored;
-    if (const int status = LoadEntry(journal, *id, stored, io); status != kExitOk) {
+    TProgramState state;
+    if (const int status = LoadState(journal, *id, state, io); status != kExitOk) {
         return status;
     }
-    TProgramState state;
-    ReadConfigDocument(state, stored.text.data(), stored.text.size());
-    io.out << DescribeConfiguration(state);
+    PrintSettings(state, json, io);
     return kExitOk;
+}
+
+int Diff(const TCommandArgs& given, TCliIo& io) {
+    TCommandArgs args = given;
+    const bool json = TakeJson(args);
+    const auto a = args.size() == 2 ? ParseId(args[0]) : std::nullopt;
+    const auto b = args.size() == 2 ? ParseId(args[1]) : std::nullopt;
+    if (!a || !b) {
+        return Usage(io, "diff takes two entry ids");
+    }
+    TJournal journal;
+    TProgramState first;
+    TProgramState second;
+    for (const auto& [id, state] : {std::pair{*a, &first}, std::pair{*b, &second}}) {
+        if (const int status = LoadState(journal, id, *state, io); status != kExitOk) {
+            return status;
+        }
+    }
+    return PrintComparison(first, second, json, io);
 }
 
 int Export(const TCommandArgs& args, TCliIo& io) {
@@ -231,6 +256,9 @@ int CmdJournal(const TCommandArgs& args, TCliIo& io) {
     }
     if (sub == "show") {
         return Show(rest, io);
+    }
+    if (sub == "diff") {
+        return Diff(rest, io);
     }
     if (sub == "export") {
         return Export(rest, io);

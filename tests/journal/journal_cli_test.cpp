@@ -120,9 +120,14 @@ TEST_F(JournalCli, ReadRecordsWhatThePanelSent) {
     const std::string exported = dir.File("exported.cf8");
     ASSERT_EQ(Cli({"journal", "export", id, "--out", exported}).status, 0);
     EXPECT_EQ(test::ReadWholeFile(exported), journal.Configuration(entry.id)->text);
-    const auto shown = Cli({"journal", "show", id});
-    ASSERT_EQ(shown.status, 0) << shown.err;
-    EXPECT_EQ(shown.out, Cli({"show", exported}).out);
+    for (const std::string json : {"", "--json"}) {
+        const auto shown = Cli(json.empty() ? std::vector<std::string>{"journal", "show", id}
+                                            : std::vector<std::string>{"journal", "show", json, id});
+        ASSERT_EQ(shown.status, 0) << shown.err;
+        EXPECT_EQ(shown.out, Cli(json.empty() ? std::vector<std::string>{"show", exported}
+                                              : std::vector<std::string>{"show", json, exported})
+                                 .out);
+    }
 
     ASSERT_EQ(Cli({"journal", "site", id, "Школа №3, пост охраны"}).status, 0);
     ASSERT_EQ(Cli({"journal", "note", id, "ШС2 переведен в пожарный"}).status, 0);
@@ -142,7 +147,7 @@ TEST_F(JournalCli, ReadRecordsWhatThePanelSent) {
     EXPECT_EQ(json[QStringLiteral("uuid")].toString(), entry.uuid);
     EXPECT_EQ(QDateTime::fromString(json[QStringLiteral("time")].toString(), Qt::ISODate), entry.time);
 
-    EXPECT_EQ(Cli({"journal", "show", "99"}).status, cli::kExitFailed);
+    EXPECT_EQ(Cli({"journal", "show", "99"}).status, cli::kExitFile);
     EXPECT_EQ(Cli({"journal", "site", "99", "x"}).status, cli::kExitFailed);
     EXPECT_EQ(Cli({"journal", "show", "one"}).status, cli::kExitUsage);
     EXPECT_EQ(Cli({"journal", "export", id}).status, cli::kExitUsage);
@@ -210,6 +215,17 @@ TEST_F(JournalCli, WriteRecordsWhatThePanelReceived) {
                            QFileInfo(QString::fromStdString(dir.File("new.cf8"))).absoluteFilePath()}));
     EXPECT_EQ(lines[1].split(u'\t').value(2), QStringLiteral("write"));
     EXPECT_EQ(lines[1].split(u'\t').value(0), QString::number(entry.id));
+
+    // The written entry compared with itself and with the new file's, as diff compares the files.
+    const std::string writeId = std::to_string(entry.id);
+    const std::string newId = saved[0].toStdString();
+    const auto same = Cli({"journal", "diff", writeId, writeId});
+    EXPECT_EQ(same.status, 0) << same.out << same.err;
+    EXPECT_EQ(same.out, Cli({"diff", file, file}).out);
+    const auto differ = Cli({"journal", "diff", "--json", writeId, newId});
+    EXPECT_EQ(differ.status, 1) << differ.err;
+    EXPECT_EQ(differ.out, Cli({"diff", "--json", file, dir.File("new.cf8")}).out);
+    EXPECT_EQ(Cli({"journal", "diff", writeId, "99"}).status, cli::kExitFile);
 }
 
 enum class JournalFault { FullDisk, ReadOnlyFolder, Garbage, NewerSchema };
