@@ -2,7 +2,8 @@
 
 // The largest configuration of a type: every GSM direction on, every SMS row filled, both SIM
 // cards with GPRS settings, and for the retranslator every object. `variant` changes numbers and
-// texts, so two variants differ in many settings.
+// texts, so two variants differ in many settings. The settings are in the models; the commit step
+// (UpdateAllTXBuffers) puts them into the frames.
 
 #include "device/catalogue.h"
 #include "device/retranslator.h"
@@ -57,7 +58,6 @@ inline TProgramState Largest(Byte code, int variant) {
         s.Gprs.SetUser(sim, "user" + std::to_string(variant));
         s.Gprs.SetPassword(sim, "password" + std::to_string(sim));
     }
-    UpdateAllTXBuffers(s, nullptr);
     return s;
 }
 
