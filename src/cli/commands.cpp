@@ -2,6 +2,7 @@
 
 #include "cli/file_commands.h"
 #include "cli/flash_command.h"
+#include "cli/journal_commands.h"
 #include "cli/settings_commands.h"
 #include "link/port_discovery.h"
 
@@ -22,6 +23,8 @@ constexpr std::array kCommands{
              &CmdDiff},
     TCommand{"flash", "--port PORT FILE.enc", "update the panel's firmware from a firmware file", &CmdFlash},
     TCommand{"ports", "", "list the serial ports present", &CmdPorts},
+    TCommand{"journal", "SUBCOMMAND ...",
+             "list, show, compare, export or annotate journal entries (journal help)", &CmdJournal},
 };
 
 } // namespace

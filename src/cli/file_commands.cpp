@@ -1,5 +1,6 @@
 #include "file_commands.h"
 
+#include "cli/journal_commands.h"
 #include "device/catalogue.h"
 #include "files/config_file.h"
 #include "gsm/tx_buffers.h"
@@ -76,7 +77,12 @@ int CmdNew(const TCommandArgs& args, TCliIo& io) {
     state.device = CreateDevice(static_cast<Byte>(code));
     ResetGsmFrame(state.GsmFrame);
     RefreshGsmModels(state);
-    return Save(state, parsed->options.find("--out")->second, io);
+    const std::string& out = parsed->options.find("--out")->second;
+    const int saved = Save(state, out, io);
+    if (saved == kExitOk) {
+        RecordInJournal(io, JournalEntry(io, journal::TAction::Save, state), out);
+    }
+    return saved;
 }
 
 int CmdRead(const TCommandArgs& args, TCliIo& io) {
@@ -87,13 +93,20 @@ int CmdRead(const TCommandArgs& args, TCliIo& io) {
     }
     TProgramState state;
     ResetGsmFrame(state.GsmFrame);
-    const int result = RunTransactionCommand(parsed->options.find("--port")->second, state, 0, io);
+    const std::string& port = parsed->options.find("--port")->second;
+    const int result = RunTransactionCommand(port, state, 0, io);
     if (result != kExitOk) {
         return result;
     }
     // The models must show what was read, or the commit before saving would replace it.
     RefreshGsmModels(state);
-    return Save(state, parsed->options.find("--out")->second, io);
+    // What the panel sent, before the commit of the save encodes the models again.
+    auto entry = JournalEntry(io, journal::TAction::Read, state, port);
+    const std::string& out = parsed->options.find("--out")->second;
+    const int saved = Save(state, out, io);
+    // The read is kept even when the file could not be saved.
+    RecordInJournal(io, std::move(entry), saved == kExitOk ? out : std::string());
+    return saved;
 }
 
 int CmdWrite(const TCommandArgs& args, TCliIo& io) {
@@ -114,7 +127,12 @@ int CmdWrite(const TCommandArgs& args, TCliIo& io) {
     if (state.device->GetGsmConnected() && !AnyDirectionEnabled(state.Directions)) {
         io.err << "Ни одно направление не включено\n";
     }
-    return RunTransactionCommand(parsed->options.find("--port")->second, state, 1, io);
+    const std::string& port = parsed->options.find("--port")->second;
+    const int result = RunTransactionCommand(port, state, 1, io);
+    if (result == kExitOk) {
+        RecordInJournal(io, JournalEntry(io, journal::TAction::Write, state, port), parsed->positional[0]);
+    }
+    return result;
 }
 
 } // namespace orv::cli

@@ -9,9 +9,6 @@
 
 namespace orv::cli {
 
-namespace {
-
-// Removes every "--json"; true when there was one.
 bool TakeJson(TCommandArgs& args) {
     const auto end = std::remove(args.begin(), args.end(), std::string("--json"));
     const bool found = end != args.end();
@@ -19,7 +16,16 @@ bool TakeJson(TCommandArgs& args) {
     return found;
 }
 
-} // namespace
+void PrintSettings(const TProgramState& state, bool json, TCliIo& io) {
+    const SettingsList list = ListSettings(state);
+    io.out << (json ? ToJson(list) : ToText(list));
+}
+
+int PrintComparison(const TProgramState& a, const TProgramState& b, bool json, TCliIo& io) {
+    const Comparison comparison = Compare(ListSettings(a), ListSettings(b));
+    io.out << (json ? ToJson(comparison) : ToText(comparison));
+    return comparison.Equal() ? kExitOk : kExitFailed;
+}
 
 int CmdShow(const TCommandArgs& args, TCliIo& io) {
     TCommandArgs rest = args;
@@ -34,8 +40,7 @@ int CmdShow(const TCommandArgs& args, TCliIo& io) {
     if (!LoadConfiguration(state, parsed->positional[0], io)) {
         return kExitFile;
     }
-    const SettingsList list = ListSettings(state);
-    io.out << (json ? ToJson(list) : ToText(list));
+    PrintSettings(state, json, io);
     return kExitOk;
 }
 
@@ -75,9 +80,7 @@ int CmdDiff(const TCommandArgs& args, TCliIo& io) {
         }
         RefreshGsmModels(a);
     }
-    const Comparison comparison = Compare(ListSettings(a), ListSettings(b));
-    io.out << (json ? ToJson(comparison) : ToText(comparison));
-    return comparison.Equal() ? kExitOk : kExitFailed;
+    return PrintComparison(a, b, json, io);
 }
 
 } // namespace orv::cli

@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "images.h"
+#include "settings.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -32,6 +33,10 @@ void SetUpApplication() {
     QLocale::setDefault(russian);
     InstallQtTranslations(russian);
     QApplication::setWindowIcon(AppIcon());
+    // The names the stored settings use; the data folder (the journal) follows them, and the
+    // command-line tool sets the same so both keep one journal.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganization));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kSettingsApplication));
 }
 
 } // namespace orv

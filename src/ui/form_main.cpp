@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "files/gsm_file.h"
 #include "images.h"
+#include "journal/recorder.h"
 #include "link_bridge.h"
 #include "model_bridge.h"
 #include "page_cnc.h"
@@ -628,6 +629,7 @@ void TFormMain::HandleResult(int code, int argument) {
     }
     switch (code) {
     case 0: {
+        Record(journal::TAction::Read);
         const TDevice* d = state_.device.get();
         SetStatus(QStringLiteral("Конфигурация прочитана, версия прибора - ") +
                   QString::number(d ? d->GetVersion() : 0));
@@ -639,6 +641,7 @@ void TFormMain::HandleResult(int code, int argument) {
         break;
     }
     case 1:
+        Record(journal::TAction::Write);
         SetStatus(QStringLiteral("Конфигурация записана"));
         Flash(kFlashGreen);
         ControlsEnable(true);
@@ -711,6 +714,12 @@ void TFormMain::HandleResult(int code, int argument) {
     }
 }
 
+void TFormMain::Record(journal::TAction action, const QString& file) {
+    if (journal_ != nullptr) {
+        journal_->Record(action, state_, file.isEmpty() ? link_->PortName() : QString(), file);
+    }
+}
+
 void TFormMain::cbbPortsChange(const QString& text) {
     if (NamesPort(text)) {
         link_->SetPortName(text);
@@ -748,6 +757,7 @@ void TFormMain::FileOpenClick() {
                          QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
         return;
     }
+    Record(journal::TAction::Open, name);
     SetDeviceControls();
     RefreshControls();
     fileName_ = name;
@@ -774,6 +784,7 @@ void TFormMain::FileSaveClick() {
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
         return;
     }
+    Record(journal::TAction::Save, fileName_);
     SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
 }
 
@@ -797,6 +808,9 @@ bool TFormMain::SaveUnderName(const QString& path, QString (*save)(const TProgra
     if (!error.isEmpty()) {
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
         return false;
+    }
+    if (save == &SaveConfigFile) {
+        Record(journal::TAction::Save, fileName_);
     }
     SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
     WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));

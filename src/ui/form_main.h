@@ -20,6 +20,11 @@ class QStatusBar;
 
 namespace orv {
 
+namespace journal {
+class TJournalRecorder;
+enum class TAction;
+} // namespace journal
+
 class IDialogs;
 class TLinkBridge;
 class TmodData;
@@ -55,6 +60,9 @@ public:
     // data: the data module with the protocol port, created before the window.
     TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QWidget* parent = nullptr);
     ~TFormMain() override;
+
+    // Every successful read, write, file open and save goes into the journal from now on.
+    void SetJournal(journal::TJournalRecorder* journal) { journal_ = journal; }
 
     // Starts a transaction: 0 read, 1 write.
     void SendData(int mode);
@@ -109,6 +117,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void Record(journal::TAction action, const QString& file = {});
     void BuildMenu();
     void BuildDeviceMenu();
     void BuildPages();
@@ -160,6 +169,7 @@ private:
     bool layingOut_ = false;
     QString fileName_;
     QString statusText_; // as given; the status bar shows it on one line
+    journal::TJournalRecorder* journal_ = nullptr;
     QColor flashColor_;
     QColor savedColor_;
     int flashStep_ = 0;
