@@ -1,6 +1,7 @@
 #include "gsm/program_state.h"
 #include "link/data_module.h"
 #include "ui/dialogs.h"
+#include "ui/dialogs/program_style.h"
 #include "ui/form_main.h"
 #include "ui/images.h"
 
@@ -8,6 +9,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    orv::UseProgramStyle();
     QApplication::setApplicationDisplayName(QString::fromUtf8(orv::kAppTitle));
     QApplication::setWindowIcon(orv::AppIcon());
 
