@@ -1,6 +1,5 @@
 #include "file_commands.h"
 
-#include "cli/describe.h"
 #include "device/catalogue.h"
 #include "files/config_file.h"
 #include "gsm/tx_buffers.h"
@@ -48,15 +47,15 @@ int Save(TProgramState& state, const std::string& path, TCliIo& io) {
     return kExitOk;
 }
 
-bool Load(TProgramState& state, const std::string& path, TCliIo& io) {
+} // namespace
+
+bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io) {
     if (ReadConfigFile(state, path)) {
         return true;
     }
     io.err << kDamagedFileText << ": " << path << "\n";
     return false;
 }
-
-} // namespace
 
 int CmdNew(const TCommandArgs& args, TCliIo& io) {
     static constexpr std::array<std::string_view, 2> kOptions{"--type", "--out"};
@@ -78,19 +77,6 @@ int CmdNew(const TCommandArgs& args, TCliIo& io) {
     ResetGsmFrame(state.GsmFrame);
     RefreshGsmModels(state);
     return Save(state, parsed->options.find("--out")->second, io);
-}
-
-int CmdShow(const TCommandArgs& args, TCliIo& io) {
-    const auto parsed = Parse(args, {}, 1, "show", io);
-    if (!parsed) {
-        return kExitUsage;
-    }
-    TProgramState state;
-    if (!Load(state, parsed->positional[0], io)) {
-        return kExitFile;
-    }
-    io.out << DescribeConfiguration(state);
-    return kExitOk;
 }
 
 int CmdRead(const TCommandArgs& args, TCliIo& io) {
@@ -117,7 +103,7 @@ int CmdWrite(const TCommandArgs& args, TCliIo& io) {
         return kExitUsage;
     }
     TProgramState state;
-    if (!Load(state, parsed->positional[0], io)) {
+    if (!LoadConfiguration(state, parsed->positional[0], io)) {
         return kExitFile;
     }
     const CommitResult commit = UpdateAllTXBuffers(state, nullptr);
