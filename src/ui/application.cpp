@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "dialogs/program_style.h"
 #include "images.h"
 #include "settings.h"
 
@@ -32,6 +33,7 @@ void SetUpApplication() {
     const QLocale russian(QLocale::Russian, QLocale::Russia);
     QLocale::setDefault(russian);
     InstallQtTranslations(russian);
+    UseProgramStyle();
     QApplication::setWindowIcon(AppIcon());
     // The names the stored settings use; the data folder (the journal) follows them, and the
     // command-line tool sets the same so both keep one journal.

@@ -33,6 +33,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -185,10 +186,18 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     body->setContentsMargins(0, 0, 0, 0);
     column->addLayout(body, 1);
 
-    auto* left = new QVBoxLayout;
-    left->setContentsMargins(4, 4, 4, 4);
-    body->addLayout(left, 1);
-    lblStart_ = new QLabel(kStartText, central);
+    // The start-up text and the pages share one place, so the window is as large from the start
+    // as the largest page needs.
+    auto* leftColumn = new QVBoxLayout;
+    leftColumn->setContentsMargins(4, 4, 4, 4);
+    body->addLayout(leftColumn, 1);
+    leftStack_ = new QStackedWidget(central);
+    leftColumn->addWidget(leftStack_);
+    auto* startPanel = new QWidget(leftStack_);
+    auto* left = new QVBoxLayout(startPanel);
+    left->setContentsMargins(0, 0, 0, 0);
+    leftStack_->addWidget(startPanel);
+    lblStart_ = new QLabel(kStartText, startPanel);
     lblStart_->setObjectName(QStringLiteral("lblStart"));
     QFont startFont = lblStart_->font();
     // 19 pixels in the narrow fonts of the original; 17 fit the same width with the usual fonts.
@@ -197,15 +206,14 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     lblStart_->setStyleSheet(QStringLiteral("color: rgb(0, 0, 128);"));
     lblStart_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     left->addWidget(lblStart_);
-    logo_ = new QLabel(central);
+    logo_ = new QLabel(startPanel);
     logo_->setObjectName(QStringLiteral("imgLogo"));
     logo_->setPixmap(LogoPixmap());
     logo_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     left->addWidget(logo_, 1);
     PageMain_ = new QTabWidget(central);
     PageMain_->setObjectName(QStringLiteral("PageMain"));
-    PageMain_->setVisible(false);
-    left->addWidget(PageMain_, 1);
+    leftStack_->addWidget(PageMain_);
 
     auto* Panel1 = new QFrame(central);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -238,7 +246,6 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
 
     StatusBar_ = new QStatusBar(this);
     StatusBar_->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar_->setFixedHeight(20);
     StatusBar_->setSizeGripEnabled(false);
     StatusBar_->setAutoFillBackground(true);
     // One simple panel: a label of its own, so that menu hints passing over the status bar
@@ -246,6 +253,8 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     lblStatus_ = new QLabel(StatusBar_);
     lblStatus_->setObjectName(QStringLiteral("lblStatus"));
     StatusBar_->addWidget(lblStatus_, 1);
+    // 20 pixels, or what a larger font needs.
+    StatusBar_->setFixedHeight(std::max(20, StatusBar_->sizeHint().height()));
     setStatusBar(StatusBar_);
 
     IndTimer_ = new QTimer(this);
@@ -274,10 +283,15 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
         link_->SetPortName(port);
     }
 
-    // Client area of fixed size; the menu bar comes on top of it.
-    setFixedSize(752, 520 + menuBar()->sizeHint().height());
+    // A client area of 752 x 520 below the menu bar, unless the pages need more (a larger font):
+    // the layouts keep the window at least as large as its content needs.
+    resize(752, 520 + menuBar()->sizeHint().height());
+    layout()->activate();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
+        // Centred; a window larger than the desktop keeps its top left corner on it.
+        const QRect desktop = screen->availableGeometry();
+        const QPoint centred = desktop.center() - rect().center();
+        move(std::max(centred.x(), desktop.left()), std::max(centred.y(), desktop.top()));
     }
 }
 
@@ -422,7 +436,7 @@ void TFormMain::SetDeviceControls() {
     lblDeviceName_->setVisible(true);
     lblStart_->setVisible(false);
     logo_->setVisible(false);
-    PageMain_->setVisible(true);
+    leftStack_->setCurrentWidget(PageMain_);
 
     const int mask = PageMask(type);
     layingOut_ = true;

@@ -17,6 +17,7 @@ class QTimer;
 class QMenu;
 class QAction;
 class QStatusBar;
+class QStackedWidget;
 
 namespace orv {
 
@@ -143,6 +144,7 @@ private:
     QPushButton* ButtonWrite_ = nullptr;
     QLabel* lblStart_ = nullptr;
     QLabel* logo_ = nullptr;
+    QStackedWidget* leftStack_ = nullptr; // the start-up text, then the pages
     QTabWidget* PageMain_ = nullptr;
     QStatusBar* StatusBar_ = nullptr;
     QLabel* lblStatus_ = nullptr;
