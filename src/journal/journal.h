@@ -68,6 +68,8 @@ struct TFilter {
     QString site{};     // a part of the site name, any case
     QString search{};   // a part of the site name, note, device name or file path, any case
     int deviceType = 0; // 0: any
+    QString user{};     // the operating-system user, exactly; empty: any
+    QString host{};     // the computer's name, exactly; empty: any
     int limit = 0;      // so many of the newest; 0: all
     int offset = 0;     // after skipping so many of the newest
 };
