@@ -11,8 +11,10 @@ namespace orv::cli {
 namespace {
 
 constexpr std::array kCommands{
-    TCommand{"read", "--port PORT --out FILE.cf8", "read the panel's configuration into a file", &CmdRead},
-    TCommand{"write", "--port PORT FILE.cf8", "write a configuration file into the panel", &CmdWrite},
+    TCommand{"read", "--port PORT --out FILE.cf8 [--slow]", "read the panel's configuration into a file",
+             &CmdRead},
+    TCommand{"write", "--port PORT FILE.cf8 [--slow]", "write a configuration file into the panel",
+             &CmdWrite},
     TCommand{"new", "--type CODE --out FILE.cf8", "write the factory configuration of a type", &CmdNew},
     TCommand{"show", "FILE.cf8", "print every setting of a configuration file", &CmdShow},
     TCommand{"flash", "--port PORT FILE.enc", "update the panel's firmware from a firmware file", &CmdFlash},

@@ -5,6 +5,7 @@
 #include "files/config_file.h"
 #include "gsm/tx_buffers.h"
 
+#include <algorithm>
 #include <array>
 
 namespace orv::cli {
@@ -46,6 +47,16 @@ int Save(TProgramState& state, const std::string& path, TCliIo& io) {
     }
     io.out << "Файл сохранен: " << path << "\n";
     return kExitOk;
+}
+
+// Takes the flag out of the arguments; true when it was there.
+bool TakeFlag(TCommandArgs& args, std::string_view flag) {
+    const auto found = std::find(args.begin(), args.end(), flag);
+    if (found == args.end()) {
+        return false;
+    }
+    args.erase(found);
+    return true;
 }
 
 bool Load(TProgramState& state, const std::string& path, TCliIo& io) {
@@ -93,15 +104,17 @@ int CmdShow(const TCommandArgs& args, TCliIo& io) {
     return kExitOk;
 }
 
-int CmdRead(const TCommandArgs& args, TCliIo& io) {
+int CmdRead(const TCommandArgs& given, TCliIo& io) {
     static constexpr std::array<std::string_view, 2> kOptions{"--port", "--out"};
+    TCommandArgs args = given;
+    const bool slow = TakeFlag(args, "--slow");
     const auto parsed = Parse(args, kOptions, 0, "read", io);
     if (!parsed) {
         return kExitUsage;
     }
     TProgramState state;
     ResetGsmFrame(state.GsmFrame);
-    const int result = RunTransactionCommand(parsed->options.find("--port")->second, state, 0, io);
+    const int result = RunTransactionCommand(parsed->options.find("--port")->second, state, 0, io, slow);
     if (result != kExitOk) {
         return result;
     }
@@ -110,8 +123,10 @@ int CmdRead(const TCommandArgs& args, TCliIo& io) {
     return Save(state, parsed->options.find("--out")->second, io);
 }
 
-int CmdWrite(const TCommandArgs& args, TCliIo& io) {
+int CmdWrite(const TCommandArgs& given, TCliIo& io) {
     static constexpr std::array<std::string_view, 1> kOptions{"--port"};
+    TCommandArgs args = given;
+    const bool slow = TakeFlag(args, "--slow");
     const auto parsed = Parse(args, kOptions, 1, "write", io);
     if (!parsed) {
         return kExitUsage;
@@ -128,7 +143,7 @@ int CmdWrite(const TCommandArgs& args, TCliIo& io) {
     if (state.device->GetGsmConnected() && !AnyDirectionEnabled(state.Directions)) {
         io.err << "Ни одно направление не включено\n";
     }
-    return RunTransactionCommand(parsed->options.find("--port")->second, state, 1, io);
+    return RunTransactionCommand(parsed->options.find("--port")->second, state, 1, io, slow);
 }
 
 } // namespace orv::cli

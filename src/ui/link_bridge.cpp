@@ -57,6 +57,14 @@ bool TLinkBridge::Busy() const {
     return worker_ != nullptr;
 }
 
+void TLinkBridge::SetSlowExchange(bool slow) {
+    data_.SetSlowExchange(slow);
+}
+
+bool TLinkBridge::SlowExchange() const {
+    return data_.SlowExchange();
+}
+
 QString TLinkBridge::LastPortError() const {
     return data_.cmprtdrvr1.LastError();
 }

@@ -40,6 +40,10 @@ public:
     bool Start(int mode, ResultSink sink);
     bool Busy() const;
 
+    // The compatible exchange (the port polled every 500 ms); takes effect at once.
+    void SetSlowExchange(bool slow);
+    bool SlowExchange() const;
+
     // The operating system's reason for the last failed open of the port, for the error box.
     QString LastPortError() const;
 
