@@ -2,9 +2,9 @@
 // Usage: orvanta-screenshot ORVANTA-SIM OUT.png [TYPE]
 #include "gsm/program_state.h"
 #include "link/data_module.h"
+#include "ui/application.h"
 #include "ui/dialogs.h"
 #include "ui/form_main.h"
-#include "ui/images.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -42,8 +42,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8(orv::kAppTitle));
-    QApplication::setWindowIcon(orv::AppIcon());
+    orv::SetUpApplication();
 
     const QString type = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("13");
     QProcess sim;

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "device/catalogue.h"
+#include "journal/recorder.h"
 #include "link/data_module.h"
 #include "link/port_discovery.h"
 #include "link/result_codes.h"
@@ -12,7 +13,7 @@
 namespace orv::cli {
 
 std::string Usage() {
-    std::string usage = "usage: orvanta-cli COMMAND [ARGUMENTS]\ncommands:\n";
+    std::string usage = "usage: orvanta-cli [--no-journal] COMMAND [ARGUMENTS]\ncommands:\n";
     for (const TCommand& c : Commands()) {
         std::string head = "  " + std::string(c.name);
         if (!c.synopsis.empty()) {
@@ -30,8 +31,14 @@ std::string Usage() {
     return usage;
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    TCliIo io{out, err};
+int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args = givenArgs;
+    const auto noJournal = std::remove(args.begin(), args.end(), std::string("--no-journal"));
+    const bool keepJournal = noJournal == args.end();
+    args.erase(noJournal, args.end());
+    journal::TJournalRecorder recorder(
+        [&err](const QString& message) { err << message.toStdString() << "\n"; });
+    TCliIo io{out, err, keepJournal ? &recorder : nullptr};
     if (args.empty()) {
         err << Usage();
         return kExitUsage;

@@ -10,6 +10,10 @@
 #include <string_view>
 #include <vector>
 
+namespace orv::journal {
+class TJournalRecorder;
+}
+
 namespace orv::cli {
 
 inline constexpr int kExitOk = 0;
@@ -21,6 +25,7 @@ inline constexpr int kExitFile = 3; // a file that cannot be read or written
 struct TCliIo {
     std::ostream& out;
     std::ostream& err;
+    journal::TJournalRecorder* journal = nullptr; // none: the run keeps no journal
 };
 
 using TCommandArgs = std::vector<std::string>;
@@ -36,7 +41,8 @@ struct TCommand {
 
 std::span<const TCommand> Commands();
 
-// The whole tool: args without the program name; returns the exit status.
+// The whole tool: args without the program name; returns the exit status. "--no-journal"
+// anywhere among them keeps this run out of the journal.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 std::string Usage();

@@ -2,6 +2,8 @@
 
 #include "cli/file_commands.h"
 #include "cli/flash_command.h"
+#include "cli/journal_commands.h"
+#include "cli/settings_commands.h"
 #include "link/port_discovery.h"
 
 #include <array>
@@ -16,9 +18,15 @@ constexpr std::array kCommands{
     TCommand{"write", "--port PORT FILE.cf8 [--slow]", "write a configuration file into the panel",
              &CmdWrite},
     TCommand{"new", "--type CODE --out FILE.cf8", "write the factory configuration of a type", &CmdNew},
-    TCommand{"show", "FILE.cf8", "print every setting of a configuration file", &CmdShow},
+    TCommand{"show", "[--json] FILE.cf8", "print every setting of a configuration file", &CmdShow},
+    TCommand{"diff", "[--json] A.cf8 B.cf8", "the settings that differ (exit 0 equal, 1 different)",
+             &CmdDiff},
+    TCommand{"diff", "[--json] --port PORT FILE.cf8", "the settings the panel holds otherwise than the file",
+             &CmdDiff},
     TCommand{"flash", "--port PORT FILE.enc", "update the panel's firmware from a firmware file", &CmdFlash},
     TCommand{"ports", "", "list the serial ports present", &CmdPorts},
+    TCommand{"journal", "SUBCOMMAND ...",
+             "list, show, compare, export or annotate journal entries (journal help)", &CmdJournal},
 };
 
 } // namespace

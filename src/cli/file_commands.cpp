@@ -1,6 +1,6 @@
 #include "file_commands.h"
 
-#include "cli/describe.h"
+#include "cli/journal_commands.h"
 #include "device/catalogue.h"
 #include "files/config_file.h"
 #include "gsm/tx_buffers.h"
@@ -35,7 +35,7 @@ std::optional<TParsedArgs> Parse(const TCommandArgs& args, std::span<const std::
 
 // The commit step and the save, as the window's "Сохранить как..." runs them.
 int Save(TProgramState& state, const std::string& path, TCliIo& io) {
-    const CommitResult commit = UpdateAllTXBuffers(state, nullptr);
+    const CommitResult commit = UpdateAllTXBuffers(state, nullptr, CommitFor::File);
     if (!commit.ok()) {
         io.err << commit.refusal << "\n";
         return kExitFile;
@@ -59,15 +59,15 @@ bool TakeFlag(TCommandArgs& args, std::string_view flag) {
     return true;
 }
 
-bool Load(TProgramState& state, const std::string& path, TCliIo& io) {
+} // namespace
+
+bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io) {
     if (ReadConfigFile(state, path)) {
         return true;
     }
     io.err << kDamagedFileText << ": " << path << "\n";
     return false;
 }
-
-} // namespace
 
 int CmdNew(const TCommandArgs& args, TCliIo& io) {
     static constexpr std::array<std::string_view, 2> kOptions{"--type", "--out"};
@@ -88,20 +88,12 @@ int CmdNew(const TCommandArgs& args, TCliIo& io) {
     state.device = CreateDevice(static_cast<Byte>(code));
     ResetGsmFrame(state.GsmFrame);
     RefreshGsmModels(state);
-    return Save(state, parsed->options.find("--out")->second, io);
-}
-
-int CmdShow(const TCommandArgs& args, TCliIo& io) {
-    const auto parsed = Parse(args, {}, 1, "show", io);
-    if (!parsed) {
-        return kExitUsage;
+    const std::string& out = parsed->options.find("--out")->second;
+    const int saved = Save(state, out, io);
+    if (saved == kExitOk) {
+        RecordInJournal(io, JournalEntry(io, journal::TAction::Save, state), out);
     }
-    TProgramState state;
-    if (!Load(state, parsed->positional[0], io)) {
-        return kExitFile;
-    }
-    io.out << DescribeConfiguration(state);
-    return kExitOk;
+    return saved;
 }
 
 int CmdRead(const TCommandArgs& given, TCliIo& io) {
@@ -114,13 +106,20 @@ int CmdRead(const TCommandArgs& given, TCliIo& io) {
     }
     TProgramState state;
     ResetGsmFrame(state.GsmFrame);
-    const int result = RunTransactionCommand(parsed->options.find("--port")->second, state, 0, io, slow);
+    const std::string& port = parsed->options.find("--port")->second;
+    const int result = RunTransactionCommand(port, state, 0, io, slow);
     if (result != kExitOk) {
         return result;
     }
     // The models must show what was read, or the commit before saving would replace it.
     RefreshGsmModels(state);
-    return Save(state, parsed->options.find("--out")->second, io);
+    // What the panel sent, before the commit of the save encodes the models again.
+    auto entry = JournalEntry(io, journal::TAction::Read, state, port);
+    const std::string& out = parsed->options.find("--out")->second;
+    const int saved = Save(state, out, io);
+    // The read is kept even when the file could not be saved.
+    RecordInJournal(io, std::move(entry), saved == kExitOk ? out : std::string());
+    return saved;
 }
 
 int CmdWrite(const TCommandArgs& given, TCliIo& io) {
@@ -132,10 +131,10 @@ int CmdWrite(const TCommandArgs& given, TCliIo& io) {
         return kExitUsage;
     }
     TProgramState state;
-    if (!Load(state, parsed->positional[0], io)) {
+    if (!LoadConfiguration(state, parsed->positional[0], io)) {
         return kExitFile;
     }
-    const CommitResult commit = UpdateAllTXBuffers(state, nullptr);
+    const CommitResult commit = UpdateAllTXBuffers(state, nullptr, CommitFor::Panel);
     if (!commit.ok()) {
         io.err << commit.refusal << "\n";
         return kExitFile;
@@ -143,7 +142,12 @@ int CmdWrite(const TCommandArgs& given, TCliIo& io) {
     if (state.device->GetGsmConnected() && !AnyDirectionEnabled(state.Directions)) {
         io.err << "Ни одно направление не включено\n";
     }
-    return RunTransactionCommand(parsed->options.find("--port")->second, state, 1, io, slow);
+    const std::string& port = parsed->options.find("--port")->second;
+    const int result = RunTransactionCommand(port, state, 1, io, slow);
+    if (result == kExitOk) {
+        RecordInJournal(io, JournalEntry(io, journal::TAction::Write, state, port), parsed->positional[0]);
+    }
+    return result;
 }
 
 } // namespace orv::cli

@@ -4,10 +4,11 @@
 
 namespace orv::cli {
 
+// Reads a configuration file into state; says on err why it cannot.
+bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io);
+
 // orvanta-cli new --type CODE --out FILE.cf8: the factory configuration of a type.
 int CmdNew(const TCommandArgs& args, TCliIo& io);
-// orvanta-cli show FILE.cf8: every setting of a configuration file.
-int CmdShow(const TCommandArgs& args, TCliIo& io);
 // orvanta-cli read --port PORT --out FILE.cf8 [--slow]: the panel's configuration into a file.
 int CmdRead(const TCommandArgs& args, TCliIo& io);
 // orvanta-cli write --port PORT FILE.cf8 [--slow]: a configuration file into the panel.

@@ -9,6 +9,9 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // The window's names: both programs keep one journal in the same data folder.
+    QCoreApplication::setOrganizationName(QStringLiteral("Zelvorin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvanta"));
     std::vector<std::string> args;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {

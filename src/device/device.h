@@ -246,6 +246,7 @@ public:
     virtual void SetGsmTx(bool on);
 
     bool HasGsm() const { return layout_.gsmConnected >= 0; }
+    const Op5Layout& Layout() const { return layout_; }
 
 protected:
     TDevOP5(const DeviceSpec& spec, const Op5Layout& layout);
@@ -341,10 +342,10 @@ public:
     virtual void SetAutoReset(Byte value);
 
     bool HasAutoReset() const { return layout_.autoReset >= 0; }
+    const CncLayout& CLayout() const { return layout_; }
 
 protected:
     TDevCnc(const DeviceSpec& spec, const CncLayout& layout);
-    const CncLayout& CLayout() const { return layout_; }
 
 private:
     const CncLayout& layout_;

@@ -28,7 +28,7 @@ struct TProgramState {
     // (gsm/tx_buffers.h) fills the models again after the frames were read or loaded.
     DirectionsModel Directions; // the directions grid, over GsmFrame
     SmsModel Sms;               // the "SMS" dialog, over SmsFrame
-    RetSmsModel RetSms;         // the "Передача SMS" dialog, over the retranslator's T_SMS_List
+    RetSmsModel RetSms;         // the retranslator's T_SMS_List as "Передача SMS" last saved it
     GprsModel Gprs;             // the "Параметры GPRS" dialog, over GprsFrame
 };
 

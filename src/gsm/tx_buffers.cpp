@@ -63,7 +63,7 @@ PartitionMasks ComputePartitionMasks(const TDevOP8& device) {
     return m;
 }
 
-CommitResult UpdateAllTXBuffers(TProgramState& state, const ZonePageView* view) {
+CommitResult UpdateAllTXBuffers(TProgramState& state, const ZonePageView* view, CommitFor purpose) {
     TDevice* device = state.device.get();
     if (device == nullptr) {
         return {};
@@ -84,8 +84,9 @@ CommitResult UpdateAllTXBuffers(TProgramState& state, const ZonePageView* view) 
     }
     FrameBuffer gprsFrame = state.GprsFrame;
     if (gprsOn) {
-        // Without an APN the frame would only be marked empty and a stale one would be sent.
-        if (!state.Gprs.HasApn()) {
+        // Without an APN the frame would only be marked empty and a stale one would be sent. A
+        // file keeps the settings as they are (its reader marks such a frame empty as well).
+        if (purpose == CommitFor::Panel && !state.Gprs.HasApn()) {
             return {std::string(gprs::kNoApnText), std::string(gprs::kCaption)};
         }
         if (auto refusal = state.Gprs.Encode(gprsFrame)) {

@@ -49,6 +49,10 @@ struct CommitResult {
     bool ok() const { return refusal.empty(); }
 };
 
+// What the commit step prepares for. A file keeps what the user set up even where the panel
+// could not take it (GPRS on without an APN); a panel refuses it.
+enum class CommitFor { Panel, File };
+
 // For the eight-zone family: the partitions rule (no-arm mask from the zones as view shows them,
 // or without a view as the device holds them), the dependency rule (with a view: its checked
 // boxes that the partitions rule leaves enabled; without: the device's dependency bits of
@@ -56,7 +60,8 @@ struct CommitResult {
 // fire re-query boxes. Then, when the device has a GSM communicator: the directions, the SMS
 // list when the SMS flag is on (the retranslator's T_SMS_List from its 40-row model) and the GPRS
 // frame when the GPRS flag is on.
-CommitResult UpdateAllTXBuffers(TProgramState& state, const ZonePageView* view);
+CommitResult UpdateAllTXBuffers(TProgramState& state, const ZonePageView* view,
+                                CommitFor purpose = CommitFor::Panel);
 
 // After the frames (and the retranslator's T_SMS_List) were filled from a panel or a file, and
 // whenever another device object is shown: the directions, SMS and GPRS models show what the

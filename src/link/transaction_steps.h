@@ -5,8 +5,8 @@
 // protocol worker runs them over the serial port; the tests and the fuzzers run them over
 // replies given as bytes. Plain C++.
 
-#include "gsm/program_state.h"
 #include "frame/frame.h"
+#include "gsm/program_state.h"
 #include "link/result_codes.h"
 
 #include <memory>

@@ -2,7 +2,10 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 
 namespace orv {
 
@@ -12,6 +15,9 @@ MsgAnswer TQtDialogs::Message(QWidget* parent, MsgKind kind, const QString& capt
     box.setWindowTitle(caption);
     box.setText(text);
     switch (kind) {
+    case MsgKind::Plain:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     case MsgKind::Information:
         box.setIcon(QMessageBox::Information);
         break;
@@ -40,30 +46,55 @@ MsgAnswer TQtDialogs::Message(QWidget* parent, MsgKind kind, const QString& capt
 
 namespace {
 
-QString RunFileDialog(QWidget* parent, const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(parent, spec.title, spec.directory, spec.filter);
-    dialog.setAcceptMode(mode);
-    dialog.setDefaultSuffix(spec.defaultSuffix);
-    if (mode == QFileDialog::AcceptOpen) {
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setOption(QFileDialog::ReadOnly, false);
-    } else {
-        dialog.setFileMode(QFileDialog::AnyFile);
+// The kinds of files and folders the file dialog lists, which Qt's Russian texts leave out.
+class TFileKinds final : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isRoot()) {
+            return QStringLiteral("Диск");
+        }
+        if (info.isDir()) {
+            return QStringLiteral("Папка");
+        }
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(info);
+        if (!mime.isDefault()) {
+            return mime.comment(); // in the language of the default locale
+        }
+        return info.suffix().isEmpty() ? QStringLiteral("Файл") : QStringLiteral("Файл ") + info.suffix();
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+};
+
+QString RunFileDialog(QWidget* parent, const FileDialogSpec& spec, bool save) {
+    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent, spec, save);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
         return {};
     }
-    return dialog.selectedFiles().constFirst();
+    return dialog->selectedFiles().constFirst();
 }
 
 } // namespace
 
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileDialogSpec& spec, bool save) {
+    auto dialog = std::make_unique<QFileDialog>(parent, spec.title, spec.directory, spec.filter);
+    static TFileKinds kinds;
+    dialog->setIconProvider(&kinds);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setDefaultSuffix(spec.defaultSuffix);
+    if (save) {
+        dialog->setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setOption(QFileDialog::ReadOnly, false);
+    }
+    return dialog;
+}
+
 QString TQtDialogs::GetOpenFileName(QWidget* parent, const FileDialogSpec& spec) {
-    return RunFileDialog(parent, spec, QFileDialog::AcceptOpen);
+    return RunFileDialog(parent, spec, false);
 }
 
 QString TQtDialogs::GetSaveFileName(QWidget* parent, const FileDialogSpec& spec) {
-    return RunFileDialog(parent, spec, QFileDialog::AcceptSave);
+    return RunFileDialog(parent, spec, true);
 }
 
 int TQtDialogs::Exec(QDialog& dialog) {

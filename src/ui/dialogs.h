@@ -2,12 +2,15 @@
 
 #include <QString>
 
+#include <memory>
+
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 namespace orv {
 
-enum class MsgKind { Information, Warning, Error, Question };
+enum class MsgKind { Plain, Information, Warning, Error, Question }; // Plain: no icon
 enum class MsgButtons { Ok, YesNo };
 enum class MsgAnswer { Ok, Yes, No };
 
@@ -33,6 +36,9 @@ public:
     // Runs a dialog of the program's own (about box, expander mask) modally; returns its result.
     virtual int Exec(QDialog& dialog) = 0;
 };
+
+// The file dialog the real thing shows, before it is run.
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileDialogSpec& spec, bool save);
 
 // The real thing: QMessageBox, QFileDialog, QDialog::exec.
 class TQtDialogs final : public IDialogs {

@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "files/gsm_file.h"
 #include "images.h"
+#include "journal/recorder.h"
 #include "link_bridge.h"
 #include "model_bridge.h"
 #include "page_cnc.h"
@@ -22,6 +23,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
@@ -37,6 +39,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -56,6 +60,9 @@ const QString kStartText = QStringLiteral(
     "конфигурацию прибора из меню \"Файл\"\r\n");
 
 const QString kConfigFilter = QStringLiteral("Файлы конфигурации прибора (*.cf8)");
+// The configuration file's dialogs; the GSM directions file uses them as well.
+const QString kOpenConfigCaption = QStringLiteral("Открыть файл конфигурации");
+const QString kSaveConfigCaption = QStringLiteral("Сохранить настройки прибора в файл");
 
 QString ShortPathName(const QString& path) {
 #ifdef Q_OS_WIN
@@ -74,13 +81,30 @@ QString FolderOf(const QString& path) {
     return QDir::toNativeSeparators(QFileInfo(path).absolutePath() + QLatin1Char('/'));
 }
 
+#ifndef Q_OS_WIN
+// The port's reason is Qt's text, translated: its permission failures are told by their texts.
+bool IsPermissionFailure(const QString& reason) {
+    const std::pair<const char*, const char*> texts[] = {
+        {"QIODevice", "Permission denied"},
+        {"QSerialPort", "Permission error while locking the device"},
+        {"QSerialPort", "Permission error while creating lock file"}};
+    for (const auto& [context, text] : texts) {
+        if (reason.contains(QCoreApplication::translate(context, text)) ||
+            reason.contains(QLatin1String(text))) {
+            return true;
+        }
+    }
+    return false;
+}
+#endif
+
 QString PortErrorDetails(const QString& reason) {
     if (reason.isEmpty()) {
         return {};
     }
     QString details = reason;
 #ifndef Q_OS_WIN
-    if (reason.contains(QLatin1String("ermission"))) {
+    if (IsPermissionFailure(reason)) {
         details += QStringLiteral("\r\nНет прав на доступ к порту: добавьте пользователя в группу dialout "
                                   "(sudo usermod -aG dialout $USER) и войдите в систему заново.");
     }
@@ -231,6 +255,9 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     IndTimer_->setInterval(400);
     connect(IndTimer_, &QTimer::timeout, this, &TFormMain::IndTimerTimer);
 
+    // The GSM settings start from their defaults (device number 0001), so that a read whose GSM
+    // replies are unusable does not show or write an empty frame.
+    ResetGsmSettings(state_);
     BuildPages();
     BuildMenu();
 
@@ -359,12 +386,15 @@ void TFormMain::PageChanged(int index) {
 
 void TFormMain::SendData(int mode) {
     ControlsEnable(false);
-    if (mode == 1 && !UpdateAllTXBuffers()) {
+    if (mode == 1 && !UpdateAllTXBuffers(CommitFor::Panel)) {
         ControlsEnable(true);
         return;
     }
-    // Refused only while a transaction still runs; its last code enables the controls again.
-    link_->Start(mode, [this](int code, int argument) { HandleResult(code, argument); });
+    if (!link_->Start(mode, [this](int code, int argument) { HandleResult(code, argument); }) &&
+        !link_->Busy()) {
+        // Refused with nothing running, no final code would enable the controls again.
+        ControlsEnable(true);
+    }
 }
 
 void TFormMain::ControlsEnable(bool on) {
@@ -486,7 +516,7 @@ void TFormMain::RefreshRet() {
     retTk_->Refresh();
 }
 
-bool TFormMain::UpdateAllTXBuffers() {
+bool TFormMain::UpdateAllTXBuffers(CommitFor purpose) {
     // A direction or device number still being typed belongs to what is written.
     tx_->FinishEditing();
     // The zone page's boxes describe the device only when the page was filled from it.
@@ -496,7 +526,7 @@ bool TFormMain::UpdateAllTXBuffers() {
         zones_->PartsLogic();
         view = zones_->View();
     }
-    const TCommitOutcome outcome = CommitPages(state_, zonesShown ? &view : nullptr);
+    const TCommitOutcome outcome = CommitPages(state_, zonesShown ? &view : nullptr, purpose);
     if (!outcome.refusal.isEmpty()) {
         dialogs_.Message(this, MsgKind::Error, outcome.caption, outcome.refusal, MsgButtons::Ok);
         return false;
@@ -520,6 +550,8 @@ void TFormMain::ChooseDevice(Byte code) {
     state_.device = std::move(device);
     SetDeviceControls();
     RefreshControls();
+    // An earlier read's result says nothing about the panel now shown.
+    SetStatus(QString());
     WriteSetting(QStringLiteral("devicetype"), QString::number(created));
 }
 
@@ -532,7 +564,7 @@ void TFormMain::ButtonWriteClick() {
     if (!d) {
         return;
     }
-    if (!UpdateAllTXBuffers()) {
+    if (!UpdateAllTXBuffers(CommitFor::Panel)) {
         return;
     }
     if (d->GetGsmConnected() && !AnyDirectionEnabled(state_)) {
@@ -547,12 +579,14 @@ void TFormMain::ButtonWriteClick() {
 }
 
 void TFormMain::SetStatus(const QString& text) {
-    lblStatus_->setText(text);
+    statusText_ = text;
+    // The status bar holds one line: a text of two lines is shown as one.
+    lblStatus_->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
     emit statusChanged(text);
 }
 
 QString TFormMain::StatusText() const {
-    return lblStatus_->text();
+    return statusText_;
 }
 
 QColor TFormMain::StatusColor() const {
@@ -601,6 +635,7 @@ void TFormMain::HandleResult(int code, int argument) {
     }
     switch (code) {
     case 0: {
+        Record(journal::TAction::Read);
         const TDevice* d = state_.device.get();
         SetStatus(QStringLiteral("Конфигурация прочитана, версия прибора - ") +
                   QString::number(d ? d->GetVersion() : 0));
@@ -612,6 +647,7 @@ void TFormMain::HandleResult(int code, int argument) {
         break;
     }
     case 1:
+        Record(journal::TAction::Write);
         SetStatus(QStringLiteral("Конфигурация записана"));
         Flash(kFlashGreen);
         ControlsEnable(true);
@@ -684,6 +720,12 @@ void TFormMain::HandleResult(int code, int argument) {
     }
 }
 
+void TFormMain::Record(journal::TAction action, const QString& file) {
+    if (journal_ != nullptr) {
+        journal_->Record(action, state_, file.isEmpty() ? link_->PortName() : QString(), file);
+    }
+}
+
 void TFormMain::cbbPortsChange(const QString& text) {
     if (NamesPort(text)) {
         link_->SetPortName(text);
@@ -710,8 +752,7 @@ void TFormMain::cbbPortsDropDown() {
 }
 
 void TFormMain::FileOpenClick() {
-    const FileDialogSpec spec{QStringLiteral("Открыть файл конфигурации"), kConfigFilter,
-                              QStringLiteral("cf8"),
+    const FileDialogSpec spec{kOpenConfigCaption, kConfigFilter, QStringLiteral("cf8"),
                               ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
     const QString name = dialogs_.GetOpenFileName(this, spec);
     if (name.isEmpty()) {
@@ -722,6 +763,7 @@ void TFormMain::FileOpenClick() {
                          QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
         return;
     }
+    Record(journal::TAction::Open, name);
     SetDeviceControls();
     RefreshControls();
     fileName_ = name;
@@ -740,7 +782,7 @@ void TFormMain::FileSaveClick() {
         FileSaveAsClick();
         return;
     }
-    if (!UpdateAllTXBuffers()) {
+    if (!UpdateAllTXBuffers(CommitFor::File)) {
         return;
     }
     const QString error = SaveConfigFile(state_, fileName_);
@@ -748,6 +790,7 @@ void TFormMain::FileSaveClick() {
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
         return;
     }
+    Record(journal::TAction::Save, fileName_);
     SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
 }
 
@@ -763,7 +806,7 @@ QString TFormMain::AskSavePath(const QString& title) {
 
 bool TFormMain::SaveUnderName(const QString& path, QString (*save)(const TProgramState&, const QString&)) {
     // A refused commit saves nothing and leaves the current file as it was.
-    if (!UpdateAllTXBuffers()) {
+    if (!UpdateAllTXBuffers(CommitFor::File)) {
         return false;
     }
     fileName_ = path;
@@ -771,6 +814,9 @@ bool TFormMain::SaveUnderName(const QString& path, QString (*save)(const TProgra
     if (!error.isEmpty()) {
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
         return false;
+    }
+    if (save == &SaveConfigFile) {
+        Record(journal::TAction::Save, fileName_);
     }
     SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
     WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));
@@ -782,7 +828,7 @@ void TFormMain::FileSaveAsClick() {
         return;
     }
     BtnClose_->setFocus();
-    const QString path = AskSavePath(QStringLiteral("Сохранить настройки прибора в файл"));
+    const QString path = AskSavePath(kSaveConfigCaption);
     if (!path.isEmpty()) {
         SaveUnderName(path, &SaveConfigFile);
     }
@@ -800,15 +846,14 @@ void TFormMain::btnGSMFileSaveClick() {
                          MsgButtons::Ok);
         return;
     }
-    const QString path = AskSavePath(QStringLiteral("Сохранить настройки направлений в файл"));
+    const QString path = AskSavePath(kSaveConfigCaption);
     if (!path.isEmpty() && SaveUnderName(path, &SaveGsmDirectionsFile)) {
         setWindowTitle(ShortPathName(fileName_) + QStringLiteral(" : ") + QString::fromUtf8(kAppTitle));
     }
 }
 
 void TFormMain::btnGSMFileLoadClick() {
-    const FileDialogSpec spec{QStringLiteral("Открыть настройки направлений"), kConfigFilter,
-                              QStringLiteral("cf8"),
+    const FileDialogSpec spec{kOpenConfigCaption, kConfigFilter, QStringLiteral("cf8"),
                               ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
     const QString name = dialogs_.GetOpenFileName(this, spec);
     if (name.isEmpty()) {

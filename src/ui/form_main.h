@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gsm/program_state.h"
+#include "gsm/tx_buffers.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -18,6 +19,11 @@ class QAction;
 class QStatusBar;
 
 namespace orv {
+
+namespace journal {
+class TJournalRecorder;
+enum class TAction;
+} // namespace journal
 
 class IDialogs;
 class TLinkBridge;
@@ -55,6 +61,9 @@ public:
     TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QWidget* parent = nullptr);
     ~TFormMain() override;
 
+    // Every successful read, write, file open and save goes into the journal from now on.
+    void SetJournal(journal::TJournalRecorder* journal) { journal_ = journal; }
+
     // Starts a transaction: 0 read, 1 write.
     void SendData(int mode);
     void ControlsEnable(bool on);
@@ -68,7 +77,7 @@ public:
     void RefreshRet();
     // The commit step: page edits held back and the GSM frames, before every write and save.
     // False (after telling the user) when the GSM settings cannot be encoded.
-    bool UpdateAllTXBuffers();
+    bool UpdateAllTXBuffers(CommitFor purpose = CommitFor::Panel);
 
     // A result code of the worker with its argument (the window message 1025).
     void HandleResult(int code, int argument);
@@ -110,6 +119,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void Record(journal::TAction action, const QString& file = {});
     void BuildMenu();
     void BuildDeviceMenu();
     void BuildPages();
@@ -160,6 +170,8 @@ private:
     int currentPageIndex_ = -1;
     bool layingOut_ = false;
     QString fileName_;
+    QString statusText_; // as given; the status bar shows it on one line
+    journal::TJournalRecorder* journal_ = nullptr;
     QColor flashColor_;
     QColor savedColor_;
     int flashStep_ = 0;

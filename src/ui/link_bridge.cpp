@@ -2,7 +2,12 @@
 
 #include "link/data_module.h"
 #include "link/port_discovery.h"
+#include "link/result_codes.h"
 #include "link/thread_buff.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEvent>
 
 namespace orv {
 
@@ -10,8 +15,17 @@ TLinkBridge::TLinkBridge(TmodData& data, TProgramState& state, QObject* parent)
     : QObject(parent), data_(data), state_(state) {}
 
 TLinkBridge::~TLinkBridge() {
+    next_.reset();
     if (worker_) {
-        worker_->wait();
+        // Whoever took the results is going away: a worker still running reports to nobody.
+        disconnect(worker_, nullptr, this, nullptr);
+        // The worker closes the port and says it has ended through this thread's event queue,
+        // so the queue is served while it finishes.
+        while (!worker_->wait(QDeadlineTimer(10))) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        }
+        delete worker_;
+        worker_ = nullptr;
     }
     ClosePort();
 }
@@ -34,27 +48,54 @@ void TLinkBridge::ClosePort() {
 }
 
 bool TLinkBridge::Start(int mode, ResultSink sink) {
-    if (worker_) {
+    if (busy_) {
         return false;
     }
-    worker_ = new TThreadBuff(data_, state_, this);
-    worker_->SetMode(static_cast<Byte>(mode));
-    connect(worker_, &TThreadBuff::ResultCode, this, [sink = std::move(sink)](int code, int argument) {
-        if (sink) {
-            sink(code, argument);
-        }
-    });
-    connect(worker_, &QThread::finished, this, [this] {
-        worker_->wait();
-        worker_->deleteLater();
-        worker_ = nullptr;
-    });
-    worker_->Start();
+    busy_ = true;
+    Request request{mode, std::move(sink)};
+    if (worker_) {
+        // The previous worker has given its final code and only winds down: the port is
+        // still its own until its thread has finished.
+        next_ = std::move(request);
+    } else {
+        Launch(std::move(request));
+    }
     return true;
 }
 
-bool TLinkBridge::Busy() const {
-    return worker_ != nullptr;
+void TLinkBridge::Launch(Request request) {
+    // A name chosen while the previous worker still held the port open did not reach the port.
+    if (!portName_.isEmpty()) {
+        data_.cmprtdrvr1.SetPortName(PortPathForEntry(portName_));
+    }
+    worker_ = new TThreadBuff(data_, state_, this);
+    worker_->SetMode(static_cast<Byte>(request.mode));
+    connect(worker_, &TThreadBuff::ResultCode, this,
+            [this, sink = std::move(request.sink)](int code, int argument) {
+                // Idle from the final code on, so that its handler may already start the next one.
+                if (IsFinalResult(code)) {
+                    busy_ = false;
+                }
+                if (sink) {
+                    sink(code, argument);
+                }
+            });
+    connect(worker_, &QThread::finished, this, &TLinkBridge::WorkerFinished);
+    worker_->Start();
+}
+
+void TLinkBridge::WorkerFinished() {
+    worker_->wait();
+    worker_->deleteLater();
+    worker_ = nullptr;
+    if (next_) {
+        Request request = std::move(*next_);
+        next_.reset();
+        Launch(std::move(request));
+    } else {
+        // A worker that ended without a final code (it cannot run at all) leaves nothing running.
+        busy_ = false;
+    }
 }
 
 void TLinkBridge::SetSlowExchange(bool slow) {

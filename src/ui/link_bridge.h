@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace orv {
 
@@ -28,7 +29,8 @@ public:
 
     QList<TPortListEntry> DiscoverPorts() const;
 
-    // The port the next transaction opens, given as an entry of the port list.
+    // The port the next transaction opens, given as an entry of the port list (taken over when
+    // that transaction starts, should the port still be open then).
     void SetPortName(const QString& entry);
     QString PortName() const { return portName_; }
     void ClosePort();
@@ -36,9 +38,12 @@ public:
     // Result codes of a transaction with their argument, delivered on this object's thread
     // while the worker waits.
     using ResultSink = std::function<void(int code, int argument)>;
-    // Starts a read (mode 0) or a write (mode 1); false when one is still running.
+    // Starts a read (mode 0) or a write (mode 1); false while one has not given its final
+    // code. A transaction started while the previous worker is still winding down (after its
+    // final code) begins as soon as that worker has ended.
     bool Start(int mode, ResultSink sink);
-    bool Busy() const;
+    // A transaction has been started and has not given its final code yet.
+    bool Busy() const { return busy_; }
 
     // The compatible exchange (the port polled every 500 ms); takes effect at once.
     void SetSlowExchange(bool slow);
@@ -48,10 +53,19 @@ public:
     QString LastPortError() const;
 
 private:
+    struct Request {
+        int mode;
+        ResultSink sink;
+    };
+    void Launch(Request request);
+    void WorkerFinished();
+
     TmodData& data_;
     TProgramState& state_;
     QString portName_;
-    TThreadBuff* worker_ = nullptr;
+    TThreadBuff* worker_ = nullptr; // from its start until its thread has finished
+    std::optional<Request> next_;   // waits for worker_ to finish
+    bool busy_ = false;
 };
 
 } // namespace orv

@@ -8,8 +8,8 @@
 
 namespace orv {
 
-TCommitOutcome CommitPages(TProgramState& state, const ZonePageView* zones) {
-    const CommitResult result = UpdateAllTXBuffers(state, zones);
+TCommitOutcome CommitPages(TProgramState& state, const ZonePageView* zones, CommitFor purpose) {
+    const CommitResult result = UpdateAllTXBuffers(state, zones, purpose);
     if (result.ok()) {
         return {};
     }

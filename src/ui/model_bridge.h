@@ -15,7 +15,7 @@ struct TCommitOutcome {
     QString refusal;
     QString caption;
 };
-TCommitOutcome CommitPages(TProgramState& state, const ZonePageView* zones);
+TCommitOutcome CommitPages(TProgramState& state, const ZonePageView* zones, CommitFor purpose);
 
 // After a read filled the GSM frames: the GSM models show what the panel holds.
 void RefreshAfterRead(TProgramState& state);

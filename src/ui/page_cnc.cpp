@@ -105,8 +105,8 @@ TPageCnc8::TPageCnc8(const TPageContext& context, QWidget* parent)
     chkCncFireReleCntr_ = block.fireCtrl;
     chkCncBuzzOn_ = block.buzzer;
     right->addWidget(chkCncBuzzOn_);
-    connect(bxCNCReleAlarm_, &QComboBox::activated, this, &TPageCnc8::bxCNCReleAlarmCloseUp);
-    connect(bxCNCReleFire_, &QComboBox::activated, this, &TPageCnc8::bxCNCReleFireCloseUp);
+    OnChoiceChanged(bxCNCReleAlarm_, this, [this] { bxCNCReleAlarmCloseUp(); });
+    OnChoiceChanged(bxCNCReleFire_, this, [this] { bxCNCReleFireCloseUp(); });
     connect(chkCncFireReleCntr_, &QCheckBox::clicked, this, &TPageCnc8::chkCncFireReleCntrClick);
     connect(chkCncBuzzOn_, &QCheckBox::clicked, this, &TPageCnc8::chkUseBuzzerClick);
 
@@ -118,7 +118,7 @@ TPageCnc8::TPageCnc8(const TPageContext& context, QWidget* parent)
     resetRow->addWidget(cbbCNC8_AutoRst_, 1);
     right->addLayout(resetRow);
     right->addStretch(1);
-    connect(cbbCNC8_AutoRst_, &QComboBox::activated, this, &TPageCnc8::CNC_AutoResetCloseUp);
+    OnChoiceChanged(cbbCNC8_AutoRst_, this, [this] { CNC_AutoResetCloseUp(); });
 }
 
 void TPageCnc8::SetupForType(Byte type) {
@@ -254,12 +254,12 @@ TPageCnc5::TPageCnc5(const TPageContext& context, QWidget* parent)
     resetRow->addWidget(cbbCNC5_AutoRst_, 1);
     right->addLayout(resetRow);
     right->addStretch(1);
-    connect(bxCNC5ReleAlarm_, &QComboBox::activated, this, &TPageCnc5::bxCNCReleAlarmCloseUp);
-    connect(bxCNC5ReleFire_, &QComboBox::activated, this, &TPageCnc5::bxCNCReleFireCloseUp);
+    OnChoiceChanged(bxCNC5ReleAlarm_, this, [this] { bxCNCReleAlarmCloseUp(); });
+    OnChoiceChanged(bxCNC5ReleFire_, this, [this] { bxCNCReleFireCloseUp(); });
     connect(chkCnc5FireReleCntr_, &QCheckBox::clicked, this, &TPageCnc5::chkCncFireReleCntrClick);
     connect(chkCnc5BuzzOn_, &QCheckBox::clicked, this, &TPageCnc5::chkUseBuzzerClick);
     connect(chkCNC5_GuardQT_, &QCheckBox::clicked, this, &TPageCnc5::chkCNC5_GuardQTClick);
-    connect(cbbCNC5_AutoRst_, &QComboBox::activated, this, &TPageCnc5::CNC_AutoResetCloseUp);
+    OnChoiceChanged(cbbCNC5_AutoRst_, this, [this] { CNC_AutoResetCloseUp(); });
 }
 
 void TPageCnc5::SetupForType(Byte type) {

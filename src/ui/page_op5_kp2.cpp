@@ -74,8 +74,8 @@ TPageKP2::TPageKP2(const TPageContext& context, QWidget* parent)
         SetTag(event_[i], zone);
         zones->addWidget(tactic_[i], zone, 1);
         zones->addWidget(event_[i], zone, 2);
-        connect(tactic_[i], &QComboBox::activated, this, [this, zone] { KP2TypeChange(zone); });
-        connect(event_[i], &QComboBox::activated, this, [this, e = event_[i]] { cbbEventChange(e); });
+        OnChoiceChanged(tactic_[i], this, [this, zone] { KP2TypeChange(zone); });
+        OnChoiceChanged(event_[i], this, [this, e = event_[i]] { cbbEventChange(e); });
     }
     zones->setColumnStretch(3, 1);
     outer->addLayout(zones);
@@ -101,8 +101,8 @@ TPageKP2::TPageKP2(const TPageContext& context, QWidget* parent)
     chkKP2BuzzerOn_->setObjectName(QStringLiteral("chkKP2BuzzerOn"));
     outer->addWidget(chkKP2BuzzerOn_);
     outer->addStretch(1);
-    connect(bxKP2ReleAlarm_, &QComboBox::activated, this, &TPageKP2::bxCNCReleAlarmCloseUp);
-    connect(bxKP2ReleFire_, &QComboBox::activated, this, &TPageKP2::bxCNCReleFireCloseUp);
+    OnChoiceChanged(bxKP2ReleAlarm_, this, [this] { bxCNCReleAlarmCloseUp(); });
+    OnChoiceChanged(bxKP2ReleFire_, this, [this] { bxCNCReleFireCloseUp(); });
     connect(chkKP2ReleContr_, &QCheckBox::clicked, this, &TPageKP2::chkKP2ReleContrClick);
     connect(chkKP2BuzzerOn_, &QCheckBox::clicked, this, &TPageKP2::chkUseBuzzerClick);
 }

@@ -53,9 +53,9 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     releGrid->addWidget(new QLabel(QStringLiteral("\"Управление\""), grpRele), 2, 0);
     releGrid->addWidget(bxReleControl_, 2, 1);
     left->addWidget(grpRele);
-    connect(bxReleAlarm_, &QComboBox::activated, this, &TPagePeriph::bxReleAlarmCloseUp);
-    connect(bxReleFire_, &QComboBox::activated, this, &TPagePeriph::bxReleFireCloseUp);
-    connect(bxReleControl_, &QComboBox::activated, this, &TPagePeriph::bxReleControlCloseUp);
+    OnChoiceChanged(bxReleAlarm_, this, [this] { bxReleAlarmCloseUp(); });
+    OnChoiceChanged(bxReleFire_, this, [this] { bxReleFireCloseUp(); });
+    OnChoiceChanged(bxReleControl_, this, [this] { bxReleControlCloseUp(); });
     connect(chkOP8ReleAlrm_, &QCheckBox::clicked, this, &TPagePeriph::chkOP8ReleAlrmClick);
     connect(chkOP8ReleFire_, &QCheckBox::clicked, this, &TPagePeriph::chkOP8ReleFireClick);
 
@@ -88,7 +88,7 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     bxLampMode_ = MakeCombo(this, QStringLiteral("bxLampMode"), ToQList(LampModeNames));
     form->addRow(new QLabel(QStringLiteral("Режим работы лампы:"), this));
     form->addRow(bxLampMode_);
-    connect(bxLampMode_, &QComboBox::activated, this, &TPagePeriph::bxLampModeExit);
+    OnChoiceChanged(bxLampMode_, this, [this] { bxLampModeExit(); });
     QStringList partitions;
     for (int p = 1; p <= 8; ++p) {
         partitions << QString::number(p);
@@ -96,7 +96,7 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     bxSysPartID_ = MakeCombo(this, QStringLiteral("bxSysPartID"), partitions);
     bxSysPartID_->setToolTip(QStringLiteral("Номер раздела для передачи системных событий (тампера, БП)"));
     form->addRow(QStringLiteral("Раздел для внутренних событий"), bxSysPartID_);
-    connect(bxSysPartID_, &QComboBox::activated, this, &TPagePeriph::bxSysPartIDCloseUp);
+    OnChoiceChanged(bxSysPartID_, this, [this] { bxSysPartIDCloseUp(); });
     left->addLayout(form);
     left->addStretch(1);
 
@@ -108,7 +108,7 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     tmLayout->addWidget(cbbTMLedMode_);
     tmLayout->addWidget(chkTM_LED_);
     right->addWidget(grpTM);
-    connect(cbbTMLedMode_, &QComboBox::activated, this, &TPagePeriph::cbbTMLedModeCloseUp);
+    OnChoiceChanged(cbbTMLedMode_, this, [this] { cbbTMLedModeCloseUp(); });
     connect(chkTM_LED_, &QCheckBox::clicked, this, &TPagePeriph::chkTM_LEDClick);
 
     chkUseBuzzer_ =

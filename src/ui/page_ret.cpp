@@ -68,7 +68,7 @@ TPageRet::TPageRet(const TPageContext& context, QWidget* parent)
     rxRow->addWidget(cbbRetLiterRX_);
     rxRow->addStretch(1);
     left->addLayout(rxRow);
-    connect(cbbRetLiterRX_, &QComboBox::activated, this, &TPageRet::cbbRetLiterRXChange);
+    OnChoiceChanged(cbbRetLiterRX_, this, [this] { cbbRetLiterRXChange(); });
     cbbRetLiterRX_->installEventFilter(this);
 
     auto* grpInd = new QGroupBox(QStringLiteral("Индикация ретрансляции"), this);
@@ -98,8 +98,8 @@ TPageRet::TPageRet(const TPageContext& context, QWidget* parent)
     releGrid->addWidget(cbbRetReleFireCfg_, 1, 1);
     releGrid->addWidget(chkRetReleFireCtr_, 2, 0, 1, 2);
     left->addWidget(grpRele);
-    connect(cbbRetReleAlarmCfg_, &QComboBox::activated, this, &TPageRet::bxCNCReleAlarmCloseUp);
-    connect(cbbRetReleFireCfg_, &QComboBox::activated, this, &TPageRet::bxCNCReleFireCloseUp);
+    OnChoiceChanged(cbbRetReleAlarmCfg_, this, [this] { bxCNCReleAlarmCloseUp(); });
+    OnChoiceChanged(cbbRetReleFireCfg_, this, [this] { bxCNCReleFireCloseUp(); });
     connect(chkRetReleFireCtr_, &QCheckBox::clicked, this, &TPageRet::chkRetReleFireCtrClick);
 
     chkRetBuzOn_ =
@@ -133,7 +133,7 @@ TPageRet::TPageRet(const TPageContext& context, QWidget* parent)
     txGrid->addWidget(cbbRetLiterTX_, 1, 1);
     txGrid->addWidget(chkRetTx485_, 2, 0, 1, 2);
     right->addWidget(grpTx);
-    connect(cbbRetTxMode_, &QComboBox::activated, this, &TPageRet::cbbRetTxModeChange);
+    OnChoiceChanged(cbbRetTxMode_, this, [this] { cbbRetTxModeChange(); });
     cbbRetLiterTX_->installEventFilter(this);
     connect(chkRetTx485_, &QCheckBox::clicked, this, &TPageRet::chkRetTx485Click);
 
@@ -388,8 +388,8 @@ TPageRetShlf::TPageRetShlf(const TPageContext& context, QWidget* parent)
         event_[i]->setMinimumWidth(170);
         grid->addWidget(type_[i], zone, 1);
         grid->addWidget(event_[i], zone, 2);
-        connect(type_[i], &QComboBox::activated, this, [this, zone] { TypeChange(zone); });
-        connect(event_[i], &QComboBox::activated, this, [this, e = event_[i]] { cbbEventChange(e); });
+        OnChoiceChanged(type_[i], this, [this, zone] { TypeChange(zone); });
+        OnChoiceChanged(event_[i], this, [this, e = event_[i]] { cbbEventChange(e); });
     }
     grid->setColumnStretch(3, 1);
 

@@ -83,7 +83,7 @@ TPageTx::TPageTx(const TPageContext& context, QWidget* parent)
     bxRTX_Type_->setMinimumWidth(160);
     grid->addWidget(lblRTX_Type_, 0, 0);
     grid->addWidget(bxRTX_Type_, 0, 1);
-    connect(bxRTX_Type_, &QComboBox::activated, this, &TPageTx::bxRTX_TypeChange);
+    OnChoiceChanged(bxRTX_Type_, this, [this] { bxRTX_TypeChange(); });
 
     lblNetID_ = new QLabel(QStringLiteral("Сетевой\r\nномер").remove(QLatin1Char('\r')), this);
     lblNetID_->setObjectName(QStringLiteral("lblNetID"));

@@ -108,8 +108,8 @@ void TPageUpdate::btnUpdateClick() {
     });
     switch (outcome) {
     case TUpdateOutcome::Done:
-        Dialogs().Message(this, MsgKind::Information, kUpdateCaption,
-                          QStringLiteral("Прошивка прибора обновлена"), MsgButtons::Ok);
+        Dialogs().Message(this, MsgKind::Plain, kUpdateCaption, QStringLiteral("Прошивка прибора обновлена"),
+                          MsgButtons::Ok);
         break;
     case TUpdateOutcome::NoAnswer:
         Dialogs().Message(this, MsgKind::Error, kUpdateCaption, QStringLiteral("Нет связи с устройством"),

@@ -69,7 +69,7 @@ TPageZones::TPageZones(const TPageContext& context, QWidget* parent)
         SetTag(type, zone);
         typeCombo_[i] = type;
         grid->addWidget(type, row, 1);
-        connect(type, &QComboBox::activated, this, [this, zone] { TypeChange(zone); });
+        OnChoiceChanged(type, this, [this, zone] { TypeChange(zone); });
 
         auto* event = new TComboboxEvent(this);
         event->setObjectName(QStringLiteral("cbbEvOP8Ev%1").arg(zone));
@@ -77,7 +77,7 @@ TPageZones::TPageZones(const TPageContext& context, QWidget* parent)
         SetTag(event, zone);
         eventCombo_[i] = event;
         grid->addWidget(event, row, 2);
-        connect(event, &QComboBox::activated, this, [this, event] { cbbEventChange(event); });
+        OnChoiceChanged(event, this, [this, event] { cbbEventChange(event); });
 
         auto makeDelay = [this, zone](const QString& name) {
             auto* edit = new QLineEdit(QStringLiteral("0"), this);
@@ -102,7 +102,7 @@ TPageZones::TPageZones(const TPageContext& context, QWidget* parent)
         SetTag(part, zone);
         partCombo_[i] = part;
         grid->addWidget(part, row, 5);
-        connect(part, &QComboBox::activated, this, [this, zone] { ShlfPartChange(zone); });
+        OnChoiceChanged(part, this, [this, zone] { ShlfPartChange(zone); });
 
         auto* rearm = new QCheckBox(this);
         rearm->setObjectName(QStringLiteral("chkShlfRearm%1").arg(zone));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frame/frame.h"
+#include "ui/dialogs/combo_choice.h"
 
 #include <QComboBox>
 #include <QString>

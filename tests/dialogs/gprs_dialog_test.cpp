@@ -92,6 +92,14 @@ TEST_F(GprsDialogTest, TemplatesFillTheirSimOnly) {
     EXPECT_EQ(Field("edtUser2")->text(), QStringLiteral("dzu"));
     EXPECT_EQ(Field("edtPass2")->text(), QStringLiteral("dzu"));
     EXPECT_EQ(Field("edtAPN1")->text(), QStringLiteral("internet.tele2.ru"));
+
+    // The template shown, picked again, leaves what was typed over it.
+    TypeInto(Field("edtAPN1"), QStringLiteral("corp.apn"));
+    TypeInto(Field("edtUser1"), QStringLiteral("me"));
+    Choose(Preset(1), Preset(1)->currentIndex());
+    EXPECT_EQ(Field("edtAPN1")->text(), QStringLiteral("corp.apn"));
+    EXPECT_EQ(Field("edtUser1")->text(), QStringLiteral("me"));
+    EXPECT_EQ(state.Gprs.Sim(0).apn, "corp.apn");
 }
 
 TEST_F(GprsDialogTest, KeyFilterOfEveryField) {

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -70,6 +71,19 @@ TEST_F(TxNumDialogTest, ControlsCaptionsAndHints) {
     EXPECT_EQ(Hex()->toolTip(), QStringLiteral("Номер на плате передатчика"));
     EXPECT_EQ(Station()->toolTip(), QStringLiteral("Номер для ПЦН"));
     EXPECT_EQ(Board()->toolTip(), QStringLiteral("Номер на плате кнопок"));
+    // Every field is named on the dialog itself, not only in its hint.
+    const struct {
+        const char* label;
+        const char* text;
+        QLineEdit* field;
+    } labels[] = {
+        {"lblHex", "HEX:", Hex()}, {"lblPCN", "ПЦН:", Station()}, {"lblBtn", "Плата кнопок:", Board()}};
+    for (const auto& l : labels) {
+        auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(l.label));
+        ASSERT_NE(label, nullptr) << l.label;
+        EXPECT_EQ(label->text(), QString::fromUtf8(l.text));
+        EXPECT_EQ(label->buddy(), l.field) << l.label;
+    }
     EXPECT_EQ(Ready()->text(), QStringLiteral("Готово"));
 }
 

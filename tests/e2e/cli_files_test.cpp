@@ -3,9 +3,16 @@
 #include "e2e_support.h"
 #include "files/config_file.h"
 #include "gsm/tx_buffers.h"
+#include "settings/random_configuration.h"
+#include "settings/settings.h"
 #include "support/temp_dir.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace orv::e2e {
@@ -48,6 +55,47 @@ TEST_P(CliEveryType, NewThenShow) {
     if (fresh->ZoneCount() > 0) {
         EXPECT_NE(shown.out.find("ШС" + std::to_string(fresh->ZoneCount()) + ": "), std::string::npos);
     }
+}
+
+QJsonObject ParseJson(const std::string& text) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << text;
+    return doc.object();
+}
+
+// The commit step and the save, as the window runs them.
+std::string Save(TProgramState& state, const std::string& path) {
+    EXPECT_TRUE(UpdateAllTXBuffers(state, nullptr).ok());
+    EXPECT_TRUE(WriteConfigFile(state, path).ok);
+    return path;
+}
+
+TEST_P(CliEveryType, ShowJsonCarriesEverySetting) {
+    test::EnsureQtApp();
+    test::TempDir dir;
+    TProgramState made = test::RandomConfiguration(GetParam(), GetParam());
+    const std::string path = Save(made, dir.File("random.cf8"));
+    TProgramState read;
+    ASSERT_TRUE(ReadConfigFile(read, path));
+    const SettingsList list = ListSettings(read);
+
+    const auto shown = Cli({"show", "--json", path});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    const QJsonObject root = ParseJson(shown.out);
+    EXPECT_EQ(root["type"].toInt(), GetParam());
+    const QJsonArray settings = root["settings"].toArray();
+    ASSERT_EQ(settings.size(), static_cast<qsizetype>(list.items.size()));
+    for (qsizetype i = 0; i < settings.size(); ++i) {
+        const Setting& s = list.items[static_cast<std::size_t>(i)];
+        EXPECT_EQ(settings[i].toObject()["key"].toString().toStdString(), s.key);
+        EXPECT_EQ(settings[i].toObject()["value"].toString().toStdString(), s.value) << s.key;
+    }
+    // What the text shows is the same list.
+    EXPECT_EQ(Cli({"show", path}).out, ToText(list));
+    const auto same = Cli({"diff", path, path});
+    EXPECT_EQ(same.status, 0) << same.out << same.err;
+    EXPECT_EQ(same.out, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, CliEveryType, ::testing::ValuesIn(kTypeCodes),
@@ -128,6 +176,136 @@ TEST_P(CliCopy, ReadIntoFileWriteIntoAnotherPanel) {
     EXPECT_EQ(b->gsm, a->gsm);
     EXPECT_EQ(b->gprs, a->gprs);
     EXPECT_EQ(b->sms, a->sms);
+}
+
+// An eight-zone panel with GSM, SMS and GPRS whose zone 3 is of the given type; the types used
+// here leave the partitions rule as it was, so the zone is the only difference.
+TProgramState Panel16(Byte zone3Type) {
+    TProgramState s = test::RandomConfiguration(16, 21);
+    s.device->SetZoneType(3, zone3Type);
+    return s;
+}
+
+TEST(CliDiff, FilesStatusesAndOutput) {
+    test::EnsureQtApp();
+    test::TempDir dir;
+    TProgramState alarm = Panel16(1);
+    TProgramState fire = Panel16(3);
+    TProgramState reordered = Panel16(1);
+    reordered.Directions.MoveRow(0, 1);
+    TProgramState other = test::RandomConfiguration(13, 21);
+    const std::string a = Save(alarm, dir.File("a.cf8"));
+    const std::string again = Save(alarm, dir.File("again.cf8"));
+    const std::string b = Save(fire, dir.File("b.cf8"));
+    const std::string r = Save(reordered, dir.File("r.cf8"));
+    const std::string t = Save(other, dir.File("t.cf8"));
+
+    const auto equal = Cli({"diff", a, again});
+    EXPECT_EQ(equal.status, 0) << equal.out << equal.err;
+    EXPECT_EQ(equal.out, "");
+
+    const auto zone = Cli({"diff", a, b});
+    EXPECT_EQ(zone.status, 1) << zone.err;
+    EXPECT_EQ(zone.out, "Шлейфы, ШС3: Тип шлейфа: Тревожный → Пожарный\n");
+    const auto zoneJson = Cli({"diff", "--json", a, b});
+    EXPECT_EQ(zoneJson.status, 1);
+    const QJsonObject diff = ParseJson(zoneJson.out);
+    EXPECT_FALSE(diff["equal"].toBool());
+    EXPECT_TRUE(diff["same_type"].toBool());
+    const QJsonArray diffs = diff["differences"].toArray();
+    ASSERT_EQ(diffs.size(), 1);
+    const QJsonObject d = diffs[0].toObject();
+    EXPECT_EQ(d["key"].toString(), QStringLiteral("zones.3.type"));
+    EXPECT_EQ(d["page"].toString(), QStringLiteral("Шлейфы"));
+    EXPECT_EQ(d["a"].toString(), QStringLiteral("Тревожный"));
+    EXPECT_EQ(d["b"].toString(), QStringLiteral("Пожарный"));
+    EXPECT_EQ(d["raw_a"].toInt(), 1);
+    EXPECT_EQ(d["raw_b"].toInt(), 3);
+
+    // Reordered directions: the first two rows trade places, nothing else moves.
+    const auto moved = Cli({"diff", "--json", a, r});
+    EXPECT_EQ(moved.status, 1);
+    const QJsonArray rows = ParseJson(moved.out)["differences"].toArray();
+    EXPECT_GE(rows.size(), 2);
+    std::set<std::string> rowKeys;
+    for (const auto& v : rows) {
+        const std::string key = v.toObject()["key"].toString().toStdString();
+        EXPECT_TRUE(key.starts_with("gsm.directions.1.") || key.starts_with("gsm.directions.2.")) << key;
+        rowKeys.insert(key.substr(0, 17));
+    }
+    EXPECT_EQ(rowKeys, (std::set<std::string>{"gsm.directions.1.", "gsm.directions.2."}));
+    const SettingsList la = ListSettings(alarm);
+    const auto movedText = Cli({"diff", a, r}).out;
+    EXPECT_NE(movedText.find(
+                  "Передача, Направление 1: Телефон\\Хост: " + la.Find("gsm.directions.1.number")->value +
+                  " → " + la.Find("gsm.directions.2.number")->value + "\n"),
+              std::string::npos)
+        << movedText;
+
+    // Different types: said first, then only what both have.
+    const auto types = Cli({"diff", "--json", a, t});
+    EXPECT_EQ(types.status, 1);
+    const QJsonObject typed = ParseJson(types.out);
+    EXPECT_FALSE(typed["same_type"].toBool());
+    EXPECT_EQ(typed["type_a"].toInt(), 16);
+    EXPECT_EQ(typed["type_b"].toInt(), 13);
+    const SettingsList lt = ListSettings(other);
+    for (const auto& v : typed["differences"].toArray()) {
+        const std::string key = v.toObject()["key"].toString().toStdString();
+        EXPECT_TRUE(la.Find(key) && lt.Find(key)) << key;
+        EXPECT_FALSE(v.toObject()["a"].isNull() || v.toObject()["b"].isNull()) << key;
+    }
+    EXPECT_EQ(Cli({"diff", a, t})
+                  .out.rfind("Разные типы приборов: " + DeviceName(16) + " (тип 16) и " + DeviceName(13) +
+                                 " (тип 13)",
+                             0),
+              0u);
+
+    std::ofstream(dir.File("bad.cf8")) << "<config FileID=\"8\"/>";
+    for (const auto& args : {std::vector<std::string>{"diff", a, dir.File("missing.cf8")},
+                             std::vector<std::string>{"diff", dir.File("bad.cf8"), a},
+                             std::vector<std::string>{"diff", "--json", dir.File("bad.cf8"), a}}) {
+        const auto unreadable = Cli(args);
+        EXPECT_EQ(unreadable.status, cli::kExitFile);
+        EXPECT_EQ(unreadable.out, "");
+        EXPECT_NE(unreadable.err.find("Файл поврежден или не найден"), std::string::npos);
+    }
+    EXPECT_EQ(Cli({"diff", a}).status, cli::kExitUsage);
+    EXPECT_EQ(Cli({"diff", "--port", "/dev/null", a, b}).status, cli::kExitUsage);
+    EXPECT_EQ(Cli({"diff", "--all", a, b}).status, cli::kExitUsage);
+}
+
+// A file against what the panel holds: one read, nothing written; the status lines go to err so
+// that out is the comparison alone.
+TEST(CliDiff, FileAgainstThePanel) {
+    test::EnsureQtApp();
+    test::TempDir dir;
+    TProgramState alarm = Panel16(1);
+    TProgramState fire = Panel16(3);
+    const std::string a = Save(alarm, dir.File("a.cf8"));
+    const std::string b = Save(fire, dir.File("b.cf8"));
+    test::SimProcess sim({"--config", QString::fromStdString(a), "--no-pace"});
+    ASSERT_TRUE(sim.Start()) << sim.Error().toStdString();
+    const std::string port = sim.PortPath().toStdString();
+
+    const auto same = Cli({"diff", "--port", port, a});
+    EXPECT_EQ(same.status, 0) << same.out << same.err;
+    EXPECT_EQ(same.out, "");
+    EXPECT_NE(same.err.find("Конфигурация прочитана"), std::string::npos) << same.err;
+
+    const auto changed = Cli({"diff", "--port", port, b});
+    EXPECT_EQ(changed.status, 1) << changed.err;
+    EXPECT_EQ(changed.out, "Шлейфы, ШС3: Тип шлейфа: Тревожный → Пожарный\n");
+    const auto json = Cli({"diff", "--json", "--port", port, b});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_EQ(ParseJson(json.out)["differences"].toArray().size(), 1);
+
+    // Still what it held: comparing showed the file, it did not write it.
+    EXPECT_EQ(Cli({"diff", "--port", port, a}).status, 0);
+    ASSERT_TRUE(sim.Stop());
+
+    // A file that cannot be read fails before the port is touched.
+    EXPECT_EQ(Cli({"diff", "--port", port, dir.File("missing.cf8")}).status, cli::kExitFile);
 }
 
 } // namespace

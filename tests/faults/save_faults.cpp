@@ -122,6 +122,8 @@ FaultyFolder::FaultyFolder(SaveFault fault) {
         WriteFile(target_, oldContent_);
         if (!PermissionsIgnored(dir_.path())) {
             reason_ = "Нет прав на запись в эту папку.";
+            // The file too: a writable file in a closed folder is overwritten in place.
+            ::chmod(target_.c_str(), 0444);
             ::chmod(folder_.c_str(), 0555);
             break;
         }
@@ -164,6 +166,43 @@ FaultyFolder::~FaultyFolder() {
     if (injected_) {
         SetInjectedSaveError(0);
     }
+    for (auto it = mounts_.rbegin(); it != mounts_.rend(); ++it) {
+        ::umount2(it->c_str(), MNT_DETACH);
+    }
+    std::error_code ec;
+    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
+}
+
+ClosedFolder::ClosedFolder() {
+    folder_ = dir_.File("folder");
+    target_ = folder_ + "/site.cf8";
+    fs::create_directory(folder_);
+    WriteFile(target_, kOldContent);
+    if (!PermissionsIgnored(dir_.path())) {
+        ::chmod(folder_.c_str(), 0555);
+        return;
+    }
+    // Permissions do not hold: the folder read-only by a bind mount, the file writable by one of
+    // its own on top.
+    const std::string outside = dir_.File("site-outside.cf8");
+    WriteFile(outside, kOldContent);
+    auto mount = [this](const std::string& source, const std::string& where, unsigned long flags) {
+        if (::mount(source.c_str(), where.c_str(), nullptr, flags, nullptr) != 0) {
+            unavailable_ =
+                std::string("mounting on the test folder was refused (") + std::strerror(errno) + ")";
+            return false;
+        }
+        if ((flags & MS_REMOUNT) == 0) {
+            mounts_.push_back(where);
+        }
+        return true;
+    };
+    if (mount(folder_, folder_, MS_BIND) && mount(folder_, folder_, MS_BIND | MS_REMOUNT | MS_RDONLY)) {
+        mount(outside, target_, MS_BIND);
+    }
+}
+
+ClosedFolder::~ClosedFolder() {
     for (auto it = mounts_.rbegin(); it != mounts_.rend(); ++it) {
         ::umount2(it->c_str(), MNT_DETACH);
     }

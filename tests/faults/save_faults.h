@@ -56,6 +56,28 @@ private:
     bool injected_ = false;
 };
 
+// A folder that takes no new file while its one file, Target(), stays writable: by permissions
+// where they hold, otherwise by a read-only bind mount with the file mounted writable on top.
+class ClosedFolder {
+public:
+    ClosedFolder();
+    ~ClosedFolder();
+    ClosedFolder(const ClosedFolder&) = delete;
+    ClosedFolder& operator=(const ClosedFolder&) = delete;
+
+    // Empty when ready; otherwise why this platform cannot set it up (the test skips).
+    const std::string& Unavailable() const { return unavailable_; }
+    const std::string& Folder() const { return folder_; }
+    const std::string& Target() const { return target_; }
+
+private:
+    TempDir dir_;
+    std::string folder_;
+    std::string target_;
+    std::string unavailable_;
+    std::vector<std::string> mounts_;
+};
+
 // Reads a whole file; empty when it cannot.
 std::string ReadWholeFile(const std::string& path);
 

@@ -8,7 +8,10 @@
 #include "gsm/tx_buffers.h"
 #include "save_faults.h"
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace orv::test {
 namespace {
@@ -116,6 +119,73 @@ TEST(SaveAfterFault, SucceedsOnceTheDiskAllows) {
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_EQ(ReadWholeFile(target), BuildConfigDocument(state));
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"site.cf8"});
+}
+
+// What the user set up around a file survives a save.
+
+TEST(SaveKeeps, SymbolicLinkAndItsTarget) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("real"));
+    const std::string target = dir.File("real/site.cf8");
+    const std::string link = dir.File("site.cf8");
+    std::ofstream(target) << "old";
+    std::filesystem::create_symlink("real/site.cf8", link);
+    std::filesystem::create_symlink("real/new.cf8", dir.File("dangling.cf8"));
+
+    const TProgramState state = SampleState();
+    ASSERT_TRUE(WriteConfigFile(state, link).ok);
+    ASSERT_TRUE(WriteConfigFile(state, dir.File("dangling.cf8")).ok);
+
+    for (const char* name : {"site.cf8", "dangling.cf8"}) {
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.File(name))) << name;
+    }
+    EXPECT_EQ(std::filesystem::read_symlink(link), "real/site.cf8");
+    EXPECT_EQ(ReadWholeFile(target), BuildConfigDocument(state));
+    EXPECT_EQ(ReadWholeFile(dir.File("real/new.cf8")), BuildConfigDocument(state));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"dangling.cf8", "real", "site.cf8"}));
+}
+
+TEST(SaveKeeps, PermissionBits) {
+    TempDir dir;
+    const TProgramState state = SampleState();
+    for (const auto mode : {0600, 0640, 0664}) {
+        const std::string path = dir.File("site" + std::to_string(mode) + ".cf8");
+        std::ofstream(path) << "old";
+        ASSERT_EQ(::chmod(path.c_str(), static_cast<mode_t>(mode)), 0);
+        ASSERT_TRUE(WriteConfigFile(state, path).ok);
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(mode)) << path;
+        EXPECT_EQ(ReadWholeFile(path), BuildConfigDocument(state));
+    }
+}
+
+// A folder that refuses new files no longer refuses the save of a file that is itself writable:
+// the file is overwritten where it stands, and nothing else appears in the folder.
+TEST(SaveKeeps, WritableFileInClosedFolder) {
+    ClosedFolder folder;
+    if (!folder.Unavailable().empty()) {
+        GTEST_SKIP() << folder.Unavailable();
+    }
+    const TProgramState state = SampleState();
+    struct stat before {};
+    ASSERT_EQ(::stat(folder.Target().c_str(), &before), 0);
+    const SaveResult result = WriteConfigFile(state, folder.Target());
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(ReadWholeFile(folder.Target()), BuildConfigDocument(state));
+    struct stat after {};
+    ASSERT_EQ(::stat(folder.Target().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+
+    // A shorter document leaves no tail of the longer one.
+    ASSERT_LT(BuildGsmDirectionsDocument(state).size(), BuildConfigDocument(state).size());
+    ASSERT_TRUE(WriteGsmDirectionsFile(state, folder.Target()).ok);
+    EXPECT_EQ(ReadWholeFile(folder.Target()), BuildGsmDirectionsDocument(state));
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder.Folder())) {
+        names.push_back(e.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"site.cf8"});
 }
 
 } // namespace

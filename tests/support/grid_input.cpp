@@ -43,7 +43,7 @@ void DragCell(QTableWidget* grid, int fromRow, int toRow, int column) {
     Settle();
 }
 
-void PickInList(TCellCombo* combo, int index) {
+void PickInList(QComboBox* combo, int index) {
     ASSERT_NE(combo, nullptr);
     ASSERT_TRUE(combo->view()->isVisible()) << combo->objectName().toStdString() << ": list not dropped down";
     ASSERT_LT(index, combo->count());

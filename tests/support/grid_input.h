@@ -20,8 +20,8 @@ bool WaitActive(QWidget* window);
 void ClickCell(QTableWidget* grid, int row, int column);
 // Presses the mouse on a cell of one row and releases it on the same column of another.
 void DragCell(QTableWidget* grid, int fromRow, int toRow, int column = 0);
-// Picks an item from the editor's dropped-down list with Enter.
-void PickInList(TCellCombo* combo, int index);
+// Picks an item from the combo's dropped-down list with Enter.
+void PickInList(QComboBox* combo, int index);
 // The text editor open in a grid cell, or null.
 QLineEdit* CellEditorLine(TCellGrid* grid);
 // Types the text into the cell (which must be open for typing) and leaves it with Enter.

@@ -13,6 +13,11 @@
 namespace orv::test {
 
 void EnsureQtApp() {
+    // Reads and writes of the tests go to a journal of this process, never to the user's.
+    static QTemporaryDir journalDir;
+    if (qEnvironmentVariableIsEmpty("ORVANTA_JOURNAL") && journalDir.isValid()) {
+        qputenv("ORVANTA_JOURNAL", QFile::encodeName(journalDir.filePath(QStringLiteral("journal.sqlite"))));
+    }
     if (QCoreApplication::instance() == nullptr) {
         static int argc = 1;
         static char name[] = "orvanta-tests";

@@ -183,6 +183,17 @@ TEST_F(GsmWrite, DirectionsSmsAndGprsAsTheScreenShowsThem) {
 }
 
 // Payload byte 2 of the retranslator follows the zone types it is written with.
+TEST_F(GsmWrite, UnansweredDirectionsLeaveTheDefaultDeviceNumber) {
+    StartPanel({QStringLiteral("--type"), QStringLiteral("15"), QStringLiteral("--config-hex"),
+                HexArg(RetConfig(0x01)), QStringLiteral("--fault"), QStringLiteral("no-answer:2"),
+                QStringLiteral("--no-pace")});
+    RunAndWait("ButtonRead");
+    ASSERT_EQ(window->StatusText(), QStringLiteral("Ошибка при чтении или записи параметров GSM"));
+    ASSERT_TRUE(state.device && state.device->GetGsmConnected());
+    EXPECT_EQ(Find<QLineEdit>(QStringLiteral("medtDevNum"))->text(), QStringLiteral("0001"));
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 1);
+}
+
 struct Byte2Case {
     int type1;
     int type2;

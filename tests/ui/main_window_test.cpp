@@ -11,14 +11,23 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
+
+#include <memory>
 
 using namespace orv;
 using namespace orv::test;
@@ -88,6 +97,13 @@ TEST(StartUp, PortNamingRuleOfThisPlatform) {
         EXPECT_FALSE(NamesPort(QString::fromUtf8(bad))) << bad;
     }
 #endif
+}
+
+TEST_F(WindowTest, GsmSettingsStartFromTheirDefaults) {
+    EXPECT_EQ(state.GsmFrame[0], 0x7E);
+    EXPECT_EQ(GetDeviceNumber(state.GsmFrame), 1);
+    EXPECT_FALSE(GetSmsFlag(state.GsmFrame));
+    EXPECT_FALSE(GetGprsFlag(state.GsmFrame));
 }
 
 TEST_F(WindowTest, LayoutBeforeAnyDevice) {
@@ -248,8 +264,11 @@ TEST_F(WindowTest, DeviceMenuStructureAndCaptions) {
 }
 
 TEST_F(WindowTest, ChoosingADeviceSetsItUpAndStoresTheType) {
+    window->HandleResult(9, 0); // an earlier read of another panel
     ChooseFromMenu(10);
     ASSERT_TRUE(state.device);
+    EXPECT_TRUE(window->StatusText().isEmpty());
+    EXPECT_TRUE(Find<QLabel>(QStringLiteral("lblStatus"))->text().isEmpty());
     EXPECT_EQ(state.device->DevType, 10);
     EXPECT_EQ(settings->Stored(QStringLiteral("devicetype")), QStringLiteral("10"));
     EXPECT_EQ(Find<QLabel>(QStringLiteral("lblDeviceName"))->text(), QStringLiteral("Прибор: Терсан 34x"));
@@ -388,6 +407,11 @@ TEST_P(ResultCodes, StatusTextFlashAndControls) {
     const QColor normal = window->StatusColor();
     window->HandleResult(c.code, 0);
     EXPECT_EQ(window->StatusText(), QString::fromUtf8(c.text));
+    // The status bar shows it whole, on its one line.
+    const auto* shown = Find<QLabel>(QStringLiteral("lblStatus"));
+    EXPECT_EQ(shown->text(), QString::fromUtf8(c.text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
+    EXPECT_LE(shown->fontMetrics().horizontalAdvance(shown->text()), shown->contentsRect().width());
+    EXPECT_LE(shown->fontMetrics().height(), shown->contentsRect().height());
     const QColor expected = c.flash == 1 ? QColor(0, 128, 0) : c.flash == 2 ? QColor(255, 0, 0) : normal;
     EXPECT_EQ(window->StatusColor(), expected);
     EXPECT_EQ(Find<QTimer>(QStringLiteral("IndTimer"))->isActive(), c.flash != 0);
@@ -536,6 +560,70 @@ TEST_F(WindowTest, AboutBoxFromTheVersionRecord) {
     });
     window->AboutClick();
     EXPECT_EQ(dialogs.execs, 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Qt's own texts, as the program's start-up sets them up (the tests' main runs it too).
+
+QStringList ButtonTexts(const QWidget& parent) {
+    QStringList texts;
+    for (const QAbstractButton* b : parent.findChildren<QAbstractButton*>()) {
+        if (!b->text().isEmpty()) {
+            texts << b->text();
+        }
+    }
+    texts.sort();
+    return texts;
+}
+
+TEST(QtTexts, AreRussian) {
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDetailedText(QStringLiteral("причина"));
+    EXPECT_EQ(ButtonTexts(box), (QStringList{"&Да", "&Нет", "OK", "Отмена", "Показать подробности..."}));
+
+    QLineEdit edit(QStringLiteral("текст"));
+    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList actions;
+    for (const QAction* a : menu->actions()) {
+        if (!a->isSeparator()) {
+            actions << a->text().section(QLatin1Char('\t'), 0, 0);
+        }
+    }
+    EXPECT_EQ(actions, (QStringList{"&Отменить действие", "&Повторить действие", "&Вырезать", "&Копировать",
+                                    "В&ставить", "Удалить", "Выделить всё"}));
+
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("site.cf8")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\x00\x01\x02", 3)); // of no kind the system knows
+    file.close();
+    const auto files =
+        MakeFileDialog(nullptr, {QStringLiteral("Открыть файл конфигурации"), {}, {}, folder.path()}, false);
+    files->setOption(QFileDialog::DontUseNativeDialog);
+    QStringList labels;
+    for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
+        const auto* label = files->findChild<QLabel*>(QString::fromLatin1(name));
+        ASSERT_NE(label, nullptr) << name;
+        labels << label->text();
+    }
+    EXPECT_EQ(labels, (QStringList{"Перейти к:", "&Имя файла:", "Типы файлов:"}));
+    EXPECT_EQ(ButtonTexts(*files), (QStringList{"&Открыть", "Отмена"}));
+    // The kinds in its list, which Qt's own texts leave in English.
+    EXPECT_EQ(files->iconProvider()->type(QFileInfo(folder.path())), QStringLiteral("Папка"));
+    EXPECT_EQ(files->iconProvider()->type(QFileInfo(file)), QStringLiteral("Файл cf8"));
+
+    // The operating system's reason for a port that cannot be opened.
+    TCommPortDriver port;
+    port.SetPortName(QStringLiteral("/nonexistent/ttyNONE0"));
+    ASSERT_FALSE(port.OpenPort());
+    EXPECT_EQ(port.LastError(), QStringLiteral("Файл или каталог не существует"));
+}
+
+TEST(QtTexts, DialogCaptionsGetNothingAppended) {
+    // Qt appends an application display name, where one is set, to every caption that does not
+    // end with it: the dialogs' captions are to reach the title bar as they are.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
 }
 
 } // namespace

@@ -181,7 +181,7 @@ TEST_F(UpdatePage, OneBlockIsSentWholeAndTheBarLastShowsZero) {
     EXPECT_EQ(progress, std::vector<int>{0});
     EXPECT_EQ(bar->value(), 0);
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    ExpectLastMessage(MsgKind::Information, kUpdateCaption, QStringLiteral("Прошивка прибора обновлена"));
+    ExpectLastMessage(MsgKind::Plain, kUpdateCaption, QStringLiteral("Прошивка прибора обновлена"));
     EXPECT_FALSE(bar->isVisibleTo(page));
     ExpectControlsEnabled(true);
     EXPECT_FALSE(port->IsOpen());
@@ -194,7 +194,7 @@ TEST_F(UpdatePage, TwoBlocksSetTheBarToZeroThenSixty) {
     ChooseFile(ToFirmwareText(image));
     Update();
     EXPECT_EQ(progress, (std::vector<int>{0, 60}));
-    ExpectLastMessage(MsgKind::Information, kUpdateCaption, QStringLiteral("Прошивка прибора обновлена"));
+    ExpectLastMessage(MsgKind::Plain, kUpdateCaption, QStringLiteral("Прошивка прибора обновлена"));
     EXPECT_EQ(Received(), (QStringList{QString::fromStdString(sim::ToHex(std::span(image).first(6))),
                                        QString::fromStdString(sim::ToHex(std::span(image).subspan(6)))}));
 }
@@ -325,7 +325,7 @@ TEST_F(UpdatePage, AnotherUpdateAfterAFailure) {
     Update();
     ExpectLastMessage(MsgKind::Error, kUpdateCaption, QStringLiteral("Ошибка контрольной суммы"));
     Update();
-    ExpectLastMessage(MsgKind::Information, kUpdateCaption, QStringLiteral("Прошивка прибора обновлена"));
+    ExpectLastMessage(MsgKind::Plain, kUpdateCaption, QStringLiteral("Прошивка прибора обновлена"));
     EXPECT_EQ(Received(), (QStringList{"0003AABBCC", "0003AABBCC"}));
 }
 

@@ -26,6 +26,10 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
 
 using namespace orv;
 using namespace orv::test;
@@ -450,6 +454,20 @@ TEST_F(TxPage, SmsListOfTheRetranslator) {
     EXPECT_EQ(ret->Sms().Record(1)[0], 1);
     EXPECT_EQ(ret->Sms().Record(1)[1], 7);
 
+    // Edits left with Escape reach neither the list nor the next write or save.
+    dialogs.dialogSteps.push_back([](QDialog& dialog) {
+        auto& form = dynamic_cast<TFrmSMS2&>(dialog);
+        ClickCell(form.Grid(), 0, sms::kColPartition);
+        PickInList(form.Grid()->Editor(CellEditor::Source), 33);
+        ClickCell(form.Grid(), 1, sms::kColType);
+        PickInList(form.Grid()->Editor(CellEditor::SmsType), 2);
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    Click(Find<QPushButton>(QStringLiteral("btnSMS_Show")));
+    ASSERT_TRUE(window->UpdateAllTXBuffers());
+    EXPECT_EQ(ret->Sms().Count(), 1);
+    EXPECT_EQ(ret->Sms().Record(1)[1], 7);
+
     // The button shows the device's list.
     dialogs.dialogSteps.push_back([](QDialog& dialog) {
         auto& form = dynamic_cast<TFrmSMS2&>(dialog);
@@ -465,7 +483,7 @@ TEST_F(TxPage, SmsListOfTheRetranslator) {
     Click(on);
     EXPECT_FALSE(GetSmsFlag(state.GsmFrame));
     EXPECT_EQ(ret->Sms().Count(), 0);
-    EXPECT_EQ(dialogs.execs, 2);
+    EXPECT_EQ(dialogs.execs, 3);
 }
 
 TEST_F(TxPage, GprsSettingsStartFromThePresetAndTheButtonShowsTheFrame) {
@@ -569,6 +587,8 @@ TEST_F(TxPage, SavedDirectionsLoadBack) {
     Click(Find<QToolButton>(QStringLiteral("btnGSMFileSave")));
     EXPECT_TRUE(dialogs.shown.empty());
     ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+    // The configuration file's dialog, caption included.
+    EXPECT_EQ(dialogs.fileDialogs[0].title, QStringLiteral("Сохранить настройки прибора в файл"));
     EXPECT_EQ(dialogs.fileDialogs[0].directory, dir.path());
     EXPECT_EQ(dialogs.fileDialogs[0].defaultSuffix, QStringLiteral("cf8"));
     const QString saved = Temp(QStringLiteral("dirs.cf8"));
@@ -593,6 +613,8 @@ TEST_F(TxPage, SavedDirectionsLoadBack) {
     window->setWindowTitle(QStringLiteral("before"));
     Click(Find<QToolButton>(QStringLiteral("btnGSMFileLoad")));
     EXPECT_TRUE(dialogs.shown.empty());
+    ASSERT_EQ(dialogs.fileDialogs.size(), 2u);
+    EXPECT_EQ(dialogs.fileDialogs[1].title, QStringLiteral("Открыть файл конфигурации"));
     EXPECT_EQ(window->StatusText(), QStringLiteral("Файл GSM направлений открыт"));
     EXPECT_EQ(Row(0), (QStringList{"2", "1,2", "Voice", "+89031112233"}));
     EXPECT_EQ(Row(1), (QStringList{kOff, {}, {}, {}}));
@@ -645,19 +667,18 @@ TEST_F(TxPage, ConfigurationFilesAsDirectionFiles) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The commit step refuses: nothing is written or saved.
+// GPRS on without an APN: the panel cannot take it and nothing is written; a file keeps it.
 
 enum class Command { Write, SaveAs, DirectionsFile };
 
-class Refusal : public TxPage, public ::testing::WithParamInterface<Command> {};
+class NoApn : public TxPage, public ::testing::WithParamInterface<Command> {};
 
-TEST_P(Refusal, IsShownAndNothingLeaves) {
+TEST_P(NoApn, RefusedForThePanelKeptInFiles) {
     ChooseFromMenu(11);
     NoPort();
     GsmOn(11);
     Direction(0, 1, QStringLiteral("+79991234567"));
     ASSERT_TRUE(window->UpdateAllTXBuffers());
-    // GPRS on, but the dialog left with no APN at all.
     dialogs.dialogSteps.push_back([](QDialog& dialog) {
         for (const char* name : {"edtAPN1", "edtAPN2"}) {
             auto* apn = dialog.findChild<QLineEdit*>(QString::fromLatin1(name));
@@ -670,15 +691,20 @@ TEST_P(Refusal, IsShownAndNothingLeaves) {
     Click(Find<QCheckBox>(QStringLiteral("chkUseGPRScfg")));
     ASSERT_TRUE(GetGprsFlag(state.GsmFrame));
     const FrameBuffer gsm = state.GsmFrame;
-    const QString file = Temp(QStringLiteral("refused.cf8"));
+    const QString file = Temp(QStringLiteral("no-apn.cf8"));
 
     switch (GetParam()) {
-    case Command::Write:
+    case Command::Write: {
         QTest::mouseClick(Find<QPushButton>(QStringLiteral("ButtonWrite")), Qt::LeftButton);
         EXPECT_FALSE(window->Link().Busy());
         EXPECT_TRUE(window->StatusText().isEmpty()); // no transaction started
         EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonWrite"))->isEnabled());
-        break;
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Параметры GPRS"));
+        EXPECT_EQ(dialogs.shown[0].text, ToQ(gprs::kNoApnText));
+        EXPECT_EQ(state.GsmFrame, gsm);
+        return;
+    }
     case Command::SaveAs:
         dialogs.fileNames.push_back(file);
         window->FileSaveAsClick();
@@ -688,19 +714,147 @@ TEST_P(Refusal, IsShownAndNothingLeaves) {
         Click(Find<QToolButton>(QStringLiteral("btnGSMFileSave")));
         break;
     }
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Параметры GPRS"));
-    EXPECT_EQ(dialogs.shown[0].text, ToQ(gprs::kNoApnText));
-    EXPECT_FALSE(QFile::exists(file));
-    EXPECT_TRUE(window->StatusText().isEmpty());
-    // At most sealed again (the directions file save encodes the table first): same content.
-    const std::size_t length = gsm[1];
-    ASSERT_EQ(state.GsmFrame[1], length);
-    EXPECT_TRUE(std::equal(gsm.begin(), gsm.begin() + length - 1, state.GsmFrame.begin()));
-    EXPECT_TRUE(window->FileName().isEmpty());
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(window->FileName(), file);
+    TProgramState back;
+    ASSERT_TRUE(GetParam() == Command::SaveAs ? ReadConfigFile(back, file.toStdString())
+                                              : ReadGsmDirectionsFile(back, file.toStdString()));
+    EXPECT_EQ(ReadDirectionRecords(back.GsmFrame), ReadDirectionRecords(state.GsmFrame));
+    if (GetParam() == Command::SaveAs) {
+        EXPECT_TRUE(GetGprsFlag(back.GsmFrame));
+        EXPECT_FALSE(back.Gprs.HasApn());
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCommand, Refusal,
-                         ::testing::Values(Command::Write, Command::SaveAs, Command::DirectionsFile));
+INSTANTIATE_TEST_SUITE_P(EveryCommand, NoApn,
+                         ::testing::Values(Command::Write, Command::SaveAs, Command::DirectionsFile),
+                         [](const ::testing::TestParamInfo<Command>& info) {
+                             switch (info.param) {
+                             case Command::Write:
+                                 return std::string("Write");
+                             case Command::SaveAs:
+                                 return std::string("SaveAs");
+                             case Command::DirectionsFile:
+                                 return std::string("DirectionsFile");
+                             }
+                             return std::string();
+                         });
+
+// ---------------------------------------------------------------------------------------------
+// Picking again the item a combo already shows changes nothing: not the device, not the GSM
+// frames, not what the pages show.
+
+struct Step {
+    enum Kind { Choose, ChooseIndex, Type, Click, Direction } kind;
+    const char* name;
+    const char* value;
+};
+
+struct RepickCase {
+    const char* name;
+    int type;
+    std::vector<Step> steps; // the edits that a handler run in vain would throw away
+    const char* combo;       // picked again
+};
+
+std::ostream& operator<<(std::ostream& os, const RepickCase& c) {
+    return os << c.name;
+}
+
+class RepickShownItem : public TxPage, public ::testing::WithParamInterface<RepickCase> {
+protected:
+    struct Snapshot {
+        std::vector<Byte> payload;
+        FrameBuffer gsm;
+        FrameBuffer gprs;
+        std::map<std::string, std::string> shown; // objectName: value
+    };
+    // The committed configuration and every named control's value.
+    Snapshot Take() {
+        EXPECT_TRUE(window->UpdateAllTXBuffers());
+        const auto payload = state.device->PayloadBytes();
+        Snapshot s{{payload.begin(), payload.end()}, state.GsmFrame, state.GprsFrame, {}};
+        for (const QComboBox* c : window->findChildren<QComboBox*>()) {
+            s.shown[c->objectName().toStdString()] = c->currentText().toStdString();
+        }
+        for (const QLineEdit* e : window->findChildren<QLineEdit*>()) {
+            s.shown[e->objectName().toStdString()] = e->text().toStdString();
+        }
+        for (const QCheckBox* b : window->findChildren<QCheckBox*>()) {
+            s.shown[b->objectName().toStdString()] = b->isChecked() ? "on" : "off";
+        }
+        s.shown.erase(std::string());
+        return s;
+    }
+};
+
+TEST_P(RepickShownItem, KeepsTheData) {
+    const RepickCase& c = GetParam();
+    ChooseFromMenu(static_cast<Byte>(c.type));
+    NoPort();
+    for (const Step& step : c.steps) {
+        const QString name = QString::fromLatin1(step.name);
+        switch (step.kind) {
+        case Step::Choose:
+            ChooseText(Find<QComboBox>(name), QString::fromUtf8(step.value));
+            break;
+        case Step::ChooseIndex:
+            Choose(Find<QComboBox>(name), QString::fromLatin1(step.value).toInt());
+            break;
+        case Step::Type:
+            TypeAndLeave(Find<QLineEdit>(name), QString::fromLatin1(step.value));
+            break;
+        case Step::Click:
+            Click(Find<QCheckBox>(name));
+            break;
+        case Step::Direction:
+            Direction(QString::fromLatin1(step.value).toInt(), 2, QStringLiteral("+79991234567"));
+            break;
+        }
+    }
+    const Snapshot before = Take();
+    auto* combo = Find<QComboBox>(QString::fromLatin1(c.combo));
+    Choose(combo, combo->currentIndex());
+    const Snapshot after = Take();
+    EXPECT_EQ(after.payload, before.payload);
+    EXPECT_EQ(after.gsm, before.gsm);
+    EXPECT_EQ(after.gprs, before.gprs);
+    EXPECT_EQ(after.shown, before.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Combos, RepickShownItem,
+                         ::testing::Values(RepickCase{"TransmitterKindGsm",
+                                                      13,
+                                                      {{Step::Choose, "bxRTX_Type", "GSM-ORV"},
+                                                       {Step::Direction, "grdG1", "1"},
+                                                       {Step::Click, "chkUseGPRScfg", ""}},
+                                                      "bxRTX_Type"},
+                                           RepickCase{"ZoneTypeDoor",
+                                                      13,
+                                                      {{Step::Choose, "FShlfType1", "Дверной"},
+                                                       {Step::Type, "edtDelayIn1", "45"},
+                                                       {Step::Type, "edtDelayOut1", "12"},
+                                                       {Step::ChooseIndex, "cbbEvOP8Ev1", "5"},
+                                                       {Step::Click, "chkShlfRearm1", ""}},
+                                                      "FShlfType1"},
+                                           RepickCase{"KeypadZoneType",
+                                                      6,
+                                                      {{Step::Choose, "cbbKP2Tactic1", "Тревожный"},
+                                                       {Step::ChooseIndex, "cbbEvKP2_1", "9"}},
+                                                      "cbbKP2Tactic1"},
+                                           RepickCase{"RetranslatorZoneType",
+                                                      15,
+                                                      {{Step::Choose, "cbbRetShlfType2", "Тихий тревожный"},
+                                                       {Step::ChooseIndex, "cmbvShlfEvent2", "7"}},
+                                                      "cbbRetShlfType2"},
+                                           RepickCase{"RetranslatorMode",
+                                                      15,
+                                                      {{Step::Choose, "cbbRetTxMode", "Mirel-420"},
+                                                       {Step::Click, "chkRetTx485", ""},
+                                                       {Step::Choose, "cbbRetLiterTX", "25"}},
+                                                      "cbbRetTxMode"}),
+                         [](const ::testing::TestParamInfo<RepickCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "device/catalogue.h"
+#include "support/grid_input.h"
 #include "ui/images.h"
 #include "ui/widgets.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 #include <set>
@@ -90,6 +92,41 @@ TEST(ZoneTypeCombo, VariantsAndIcons) {
         EXPECT_EQ(combo.itemText(i), ToQ(ZoneTypeNames[static_cast<std::size_t>(i)]));
         EXPECT_EQ(ZoneTypeIndex(combo.itemText(i).toStdString()), i);
     }
+}
+
+// The list dropped down and an item picked from it with Enter, as a user picks it.
+void PickFromList(QComboBox& combo, int index) {
+    combo.showPopup();
+    orv::test::PickInList(&combo, index);
+}
+
+TEST(ChoiceCombo, RunsOnlyWhenTheUserChoosesAnotherItem) {
+    QComboBox combo;
+    combo.addItems({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    int runs = 0;
+    OnChoiceChanged(&combo, &combo, [&] { ++runs; });
+    orv::test::Activate(&combo);
+
+    PickFromList(combo, 0); // the item shown
+    EXPECT_EQ(runs, 0);
+    PickFromList(combo, 2);
+    EXPECT_EQ(runs, 1);
+    PickFromList(combo, 2);
+    EXPECT_EQ(runs, 1);
+    QTest::keyClick(&combo, Qt::Key_Up); // on the closed combo
+    EXPECT_EQ(combo.currentIndex(), 1);
+    EXPECT_EQ(runs, 2);
+    // What the program selects is no choice of the user's, and the user picking it again neither.
+    combo.setCurrentIndex(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 2);
+    PickFromList(combo, 0);
+    EXPECT_EQ(runs, 2);
+    SetIndexQuietly(&combo, 2);
+    PickFromList(combo, 2);
+    EXPECT_EQ(runs, 2);
+    PickFromList(combo, 1);
+    EXPECT_EQ(runs, 3);
 }
 
 QImage Image(const QIcon& icon, int size) {

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 using namespace orv;
 using namespace orv::test;
@@ -84,6 +85,24 @@ TEST_F(WindowWithPanel, PortThatCannotBeOpenedShowsTheReason) {
     EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Ошибка открытия порта"));
     EXPECT_FALSE(dialogs.shown[0].details.isEmpty());
     EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonRead"))->isEnabled());
+}
+
+TEST_F(WindowWithPanel, ReadClickedRightAfterTheLastCodeRuns) {
+    auto* ports = Find<QComboBox>(QStringLiteral("cbbPorts"));
+    TypeAndLeave(ports->lineEdit(), QStringLiteral("/nonexistent/ttyNONE0"));
+    auto* read = Find<QPushButton>(QStringLiteral("ButtonRead"));
+    int failures = 0;
+    QObject::connect(window.get(), &TFormMain::statusChanged, window.get(), [&](const QString& text) {
+        if (text == QStringLiteral("Ошибка порта") && ++failures == 1) {
+            // Clicked at the next turn of the event loop: the worker is still winding down.
+            QTimer::singleShot(0, read, [read] { QTest::mouseClick(read, Qt::LeftButton); });
+        }
+    });
+    QTest::mouseClick(read, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failures == 2 && !window->Link().Busy(); }, 10'000));
+    EXPECT_TRUE(read->isEnabled());
+    EXPECT_TRUE(Find<QComboBox>(QStringLiteral("cbbPorts"))->isEnabled());
+    EXPECT_EQ(dialogs.shown.size(), 2u);
 }
 
 } // namespace

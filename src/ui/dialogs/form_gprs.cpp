@@ -1,6 +1,7 @@
 #include "form_gprs.h"
 
 #include "char_filter.h"
+#include "combo_choice.h"
 #include "ui/dialogs.h"
 
 #include <QComboBox>
@@ -77,8 +78,8 @@ TfrmGPRS::SimControls TfrmGPRS::AddSim(int sim, QGridLayout* grid, int column) {
     form->addRow(QStringLiteral("Пароль"), c.pass);
     grid->addWidget(group, 0, column);
 
-    connect(c.oper, &QComboBox::activated, this, [this, sim](int index) {
-        state_.Gprs.ApplyPreset(sim, index);
+    OnChoiceChanged(c.oper, this, [this, sim, oper = c.oper] {
+        state_.Gprs.ApplyPreset(sim, oper->currentIndex());
         Refresh();
     });
     const auto bind = [this](QLineEdit* edit, void (GprsModel::*set)(int, std::string_view), int s) {

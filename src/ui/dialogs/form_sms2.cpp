@@ -104,7 +104,7 @@ void TRetSmsGrid::wheelEvent(QWheelEvent* event) {
 TFrmSMS2::TFrmSMS2(TProgramState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("FrmSMS2"));
     setWindowTitle(QStringLiteral("Передача SMS"));
-    grid_ = new TRetSmsGrid(state_.RetSms, this);
+    grid_ = new TRetSmsGrid(rows_, this);
     grid_->move(kMargin, kMargin);
     btnSaveExit_ = new QPushButton(QStringLiteral("Сохранить"), this);
     btnSaveExit_->setObjectName(QStringLiteral("btnSaveExit"));
@@ -124,7 +124,7 @@ TDV15_Ret* TFrmSMS2::Retranslator() const {
 
 void TFrmSMS2::FillFromDevice() {
     if (TDV15_Ret* ret = Retranslator()) {
-        state_.RetSms.Fill(ret->Sms());
+        rows_.Fill(ret->Sms());
     }
     Refresh();
 }
@@ -134,7 +134,7 @@ void TFrmSMS2::Refresh() {
 }
 
 bool TFrmSMS2::ListNotEmpty() const {
-    return state_.RetSms.ListNotEmpty();
+    return rows_.ListNotEmpty();
 }
 
 void TFrmSMS2::resizeEvent(QResizeEvent* event) {
@@ -147,7 +147,8 @@ void TFrmSMS2::resizeEvent(QResizeEvent* event) {
 void TFrmSMS2::btnSaveExitClick() {
     grid_->FinishEditing();
     if (TDV15_Ret* ret = Retranslator()) {
-        state_.RetSms.UpdateDevice(ret->Sms());
+        rows_.UpdateDevice(ret->Sms());
+        state_.RetSms = rows_;
         emit saved();
     }
     accept();

@@ -1,7 +1,8 @@
 #pragma once
 
-// The retranslator's "Передача SMS" dialog: 40 numbers over the device's T_SMS_List, edited in
-// TProgramState's RetSms model.
+// The retranslator's "Передача SMS" dialog: 40 numbers over the device's T_SMS_List. The dialog
+// edits rows of its own; only "Сохранить" puts them into the list and into TProgramState's
+// RetSms model.
 
 #include "cell_grid.h"
 #include "gsm/program_state.h"
@@ -67,6 +68,7 @@ private:
     void btnSaveExitClick();
 
     TProgramState& state_;
+    RetSmsModel rows_; // being edited; left unsaved, they change nothing
     TRetSmsGrid* grid_;
     QPushButton* btnSaveExit_;
 };

@@ -7,8 +7,10 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -67,10 +69,19 @@ TFormTxNum::TFormTxNum(TProgramState& state, QWidget* parent) : QDialog(parent),
     btnOK_->setAutoDefault(false);
     connect(btnOK_, &QPushButton::clicked, this, &TFormTxNum::btnOKClick);
 
+    // Each form of the number named in short; the hints say it in full.
+    auto* forms = new QFormLayout;
+    const auto addForm = [this, forms](const QString& name, const QString& caption, QLineEdit* field) {
+        auto* label = new QLabel(caption, this);
+        label->setObjectName(name);
+        label->setBuddy(field);
+        forms->addRow(label, field);
+    };
+    addForm(QStringLiteral("lblHex"), QStringLiteral("HEX:"), edtHex_);
+    addForm(QStringLiteral("lblPCN"), QStringLiteral("ПЦН:"), medtPCN_);
+    addForm(QStringLiteral("lblBtn"), QStringLiteral("Плата кнопок:"), medtBtn_);
     auto* fields = new QVBoxLayout;
-    fields->addWidget(edtHex_);
-    fields->addWidget(medtPCN_);
-    fields->addWidget(medtBtn_);
+    fields->addLayout(forms);
     fields->addStretch(1);
     fields->addWidget(btnOK_);
     auto* layout = new QHBoxLayout(this);

@@ -1,0 +1,42 @@
+#include "application.h"
+
+#include "images.h"
+#include "settings.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace orv {
+
+namespace {
+
+void InstallQtTranslations(const QLocale& locale) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const QString& catalogue : {QStringLiteral("qtbase"), QStringLiteral("qtserialport")}) {
+        auto* translator = new QTranslator(QCoreApplication::instance());
+        if (translator->load(locale, catalogue, QStringLiteral("_"), folder)) {
+            QCoreApplication::installTranslator(translator);
+        } else {
+            delete translator;
+        }
+    }
+}
+
+} // namespace
+
+void SetUpApplication() {
+    // Every text the user sees is Russian, whatever the desktop's language: Qt's own ones too,
+    // and the dates and sizes its file dialog shows.
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    QLocale::setDefault(russian);
+    InstallQtTranslations(russian);
+    QApplication::setWindowIcon(AppIcon());
+    // The names the stored settings use; the data folder (the journal) follows them, and the
+    // command-line tool sets the same so both keep one journal.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganization));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kSettingsApplication));
+}
+
+} // namespace orv
