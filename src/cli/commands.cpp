@@ -13,8 +13,10 @@ namespace orv::cli {
 namespace {
 
 constexpr std::array kCommands{
-    TCommand{"read", "--port PORT --out FILE.cf8", "read the panel's configuration into a file", &CmdRead},
-    TCommand{"write", "--port PORT FILE.cf8", "write a configuration file into the panel", &CmdWrite},
+    TCommand{"read", "--port PORT --out FILE.cf8 [--slow]", "read the panel's configuration into a file",
+             &CmdRead},
+    TCommand{"write", "--port PORT FILE.cf8 [--slow]", "write a configuration file into the panel",
+             &CmdWrite},
     TCommand{"new", "--type CODE --out FILE.cf8", "write the factory configuration of a type", &CmdNew},
     TCommand{"show", "[--json] FILE.cf8", "print every setting of a configuration file", &CmdShow},
     TCommand{"diff", "[--json] A.cf8 B.cf8", "the settings that differ (exit 0 equal, 1 different)",

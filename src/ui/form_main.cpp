@@ -17,9 +17,11 @@
 #include "page_update.h"
 #include "page_zones.h"
 #include "settings.h"
+#include "settings_dialog.h"
 #include "widgets.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
@@ -277,6 +279,7 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     connect(cbbPorts_->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { cbbPortsChange(cbbPorts_->currentText()); });
 
+    link_->SetSlowExchange(ReadSlowExchange());
     const QString port = ReadSetting(QStringLiteral("comportname"), DefaultPortName());
     cbbPorts_->setEditText(port);
     if (NamesPort(port)) {
@@ -342,6 +345,9 @@ void TFormMain::BuildMenu() {
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     QAction* saveAs = file->addAction(QStringLiteral("Сохранить &как..."), this, &TFormMain::FileSaveAsClick);
     saveAs->setObjectName(QStringLiteral("FileSaveAs"));
+    file->addSeparator();
+    QAction* settings = file->addAction(QStringLiteral("Настройки…"), this, &TFormMain::SettingsClick);
+    settings->setObjectName(QStringLiteral("FileSettings"));
     file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
     exit->setObjectName(QStringLiteral("FileExit"));
@@ -879,6 +885,17 @@ void TFormMain::btnGSMFileLoadClick() {
 void TFormMain::AboutClick() {
     auto box = BuildAboutBox(this, QString::fromUtf8(kAppTitle));
     dialogs_.Exec(*box);
+}
+
+void TFormMain::SettingsClick() {
+    TFormSettings form(this);
+    form.chkSlowExchange()->setChecked(link_->SlowExchange());
+    if (dialogs_.Exec(form) != QDialog::Accepted) {
+        return;
+    }
+    const bool slow = form.chkSlowExchange()->isChecked();
+    WriteSlowExchange(slow);
+    link_->SetSlowExchange(slow);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

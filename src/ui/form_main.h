@@ -92,6 +92,8 @@ public:
     void FileSaveClick();
     void FileSaveAsClick();
     void AboutClick();
+    // "Настройки…": the program's own settings, stored at once.
+    void SettingsClick();
     void cbbPortsChange(const QString& text);
     void cbbPortsDropDown();
     void IndTimerTimer();
