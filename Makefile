@@ -27,15 +27,17 @@ test: build
 # against its floor (wire time at 9600 bit/s plus one 500 ms polling period per exchange).
 # Then a firmware update of the largest image against the simulated loader at 115200 bit/s, its
 # overhead a block set against the 10 ms polling period of the update port.
-# Last, building the named settings of the two largest configurations and comparing them, each
-# under 1 ms.
-# BENCH_RUNS sets how many runs each figure is the median of (settings_bench: thousands of runs).
+# Then building the named settings of the two largest configurations and comparing them, each
+# under 1 ms. Last, the report of each as PDF, under 300 ms.
+# BENCH_RUNS sets how many runs each figure is the median of (settings_bench: thousands of runs,
+# report_bench: tens).
 BENCH_RUNS ?= 3
 bench: configure
-	cmake --build --preset $(PRESET) -j $(JOBS) --target link_bench firmware_bench settings_bench orvanta-sim
+	cmake --build --preset $(PRESET) -j $(JOBS) --target link_bench firmware_bench settings_bench report_bench orvanta-sim
 	./$(BUILD_DIR)/bench/link_bench $(BENCH_RUNS)
 	./$(BUILD_DIR)/bench/firmware_bench $(BENCH_RUNS)
 	./$(BUILD_DIR)/bench/settings_bench $(BENCH_RUNS)
+	./$(BUILD_DIR)/bench/report_bench $(BENCH_RUNS)
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (preset asan, its own
 # build tree): any report fails its test.
