@@ -81,6 +81,8 @@ public:
     void FileOpenClick();
     void FileSaveClick();
     void FileSaveAsClick();
+    // File → "Отчёт…": the configuration's report in its preview.
+    void FileReportClick();
     void AboutClick();
     void cbbPortsChange(const QString& text);
     void cbbPortsDropDown();
