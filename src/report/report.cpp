@@ -75,7 +75,8 @@ QFont FooterFont() {
 QString Esc(const QString& text) {
     QString clean = text;
     for (QChar& c : clean) {
-        if (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n')) {
+        if ((c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n')) ||
+            c.unicode() >= 0xFFFE) {
             c = QChar(QChar::ReplacementCharacter);
         }
     }
@@ -124,8 +125,7 @@ void Fields(QString& html, const ReportFields& fields, const QDateTime& date) {
 
 // The zone type whose picture a setting's cell shows, or -1.
 int ZoneTypeOf(const Setting& s) {
-    if (s.table != "zones" || !s.rawIsNumber || s.key.size() < 5 ||
-        s.key.compare(s.key.size() - 5, 5, ".type") != 0) {
+    if (s.table != "zones" || !s.rawIsNumber || !s.key.ends_with(".type")) {
         return -1;
     }
     const int code = std::atoi(s.raw.c_str());

@@ -115,6 +115,32 @@ std::pair<qreal, qreal> RowExtent(const QTextDocument& doc, QTextTable& table, i
     return {top, bottom};
 }
 
+TEST(ReportHtml, DamagedTextsStayWellFormed) {
+    // A damaged file may carry any bytes into a text: control characters cannot stand in XML.
+    SettingsList list;
+    list.devType = 16;
+    list.deviceName = "Терсан 34x, Ирвел-ОП8";
+    Setting apn;
+    apn.page = "Параметры GPRS";
+    apn.key = "gsm.gprs.1.apn";
+    apn.label = "SIM-карта №1: APN";
+    apn.value = "in\x01ter</td>\x1b&net\xef\xbf\xbf";
+    list.items.push_back(apn);
+    const TReport report = ConfigurationReport(list, {},
+                                               {QStringLiteral("a\x02"
+                                                               "b"),
+                                                {}},
+                                               kDate);
+    const test::HtmlFacts html = test::ReadHtml(report.Html());
+    ASSERT_EQ(html.error, QString());
+    const QString replaced(QChar::ReplacementCharacter);
+    EXPECT_TRUE(
+        test::HasRow(html, {Q(apn.label), QStringLiteral("in") + replaced + QStringLiteral("ter</td>") +
+                                              replaced + QStringLiteral("&net") + replaced}));
+    EXPECT_TRUE(
+        test::HasRow(html, {QStringLiteral("Объект"), QStringLiteral("a") + replaced + QStringLiteral("b")}));
+}
+
 struct PageFacts {
     int pages = 0;
     int tables = 0;
