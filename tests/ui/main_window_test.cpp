@@ -143,8 +143,8 @@ TEST_F(WindowTest, FileAndHelpMenus) {
                                   : a->text() + QLatin1Char('|') + a->shortcut().toString());
     }
     EXPECT_EQ(file, (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
-                                 QStringLiteral("Сохранить &как...|"), QStringLiteral("-"),
-                                 QStringLiteral("Выход|")}));
+                                 QStringLiteral("Сохранить &как...|"), QStringLiteral("Отчёт…|"),
+                                 QStringLiteral("-"), QStringLiteral("Выход|")}));
     EXPECT_EQ(bar->actions()[2]->menu()->actions()[0]->text(), QStringLiteral("О программе..."));
 }
 
