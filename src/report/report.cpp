@@ -39,7 +39,7 @@ const QString kDocumentCss =
                    "h2 { font-size: 11pt; font-weight: bold; margin-top: 12px; margin-bottom: 4px; }\n"
                    "table { border-collapse: collapse; border-color: #808080; margin-bottom: 4px; }\n"
                    "th { background-color: #e8e8e8; font-weight: bold; text-align: left; }\n"
-                   "p.notice { font-weight: bold; }\n");
+                   "p.notice { font-weight: bold; margin-top: 8px; margin-bottom: 6px; }\n");
 
 // The same for a browser, with what printing from one needs.
 const QString kFileCss = QStringLiteral(
