@@ -16,6 +16,7 @@
 #include "page_tx.h"
 #include "page_update.h"
 #include "page_zones.h"
+#include "report_dialog.h"
 #include "settings.h"
 #include "settings_dialog.h"
 #include "widgets.h"
@@ -345,6 +346,8 @@ void TFormMain::BuildMenu() {
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     QAction* saveAs = file->addAction(QStringLiteral("Сохранить &как..."), this, &TFormMain::FileSaveAsClick);
     saveAs->setObjectName(QStringLiteral("FileSaveAs"));
+    QAction* report = file->addAction(QStringLiteral("Отчёт…"), this, &TFormMain::FileReportClick);
+    report->setObjectName(QStringLiteral("FileReport"));
     file->addSeparator();
     QAction* settings = file->addAction(QStringLiteral("Настройки…"), this, &TFormMain::SettingsClick);
     settings->setObjectName(QStringLiteral("FileSettings"));
@@ -423,7 +426,7 @@ void TFormMain::ControlsEnable(bool on) {
         }
     }
     // The menus can replace or save the device object as well: not while a worker uses it.
-    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs"}) {
+    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileReport"}) {
         if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
             a->setEnabled(on);
         }
@@ -846,6 +849,27 @@ void TFormMain::FileSaveAsClick() {
     if (!path.isEmpty()) {
         SaveUnderName(path, &SaveConfigFile);
     }
+}
+
+void TFormMain::FileReportClick() {
+    // The report shows what a save would store: the held-back page edits go in first.
+    if (!state_.device || !UpdateAllTXBuffers()) {
+        return;
+    }
+    ReportSource source;
+    source.file = fileName_;
+    if (const Byte version = state_.device->GetVersion(); version != 0) {
+        source.port = cbbPorts_->currentText();
+        source.firmware = QString::number(version);
+    }
+    const QString baseName =
+        fileName_.isEmpty() ? QStringLiteral("Отчёт") : QFileInfo(fileName_).completeBaseName();
+    ShowReport(
+        dialogs_, this,
+        [list = ListSettings(state_), source](const ReportFields& fields) {
+            return ConfigurationReport(list, source, fields);
+        },
+        baseName);
 }
 
 void TFormMain::btnGSMFileSaveClick() {
