@@ -50,6 +50,7 @@ bool Report(const char* what, const Timing& t) {
 
 int main(int argc, char** argv) {
     using namespace orv;
+    using bench::Largest;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) * 1000 : 3000;
     bool ok = true;
     std::size_t sink = 0;

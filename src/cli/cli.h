@@ -58,7 +58,9 @@ std::optional<TParsedArgs> ParseArgs(const TCommandArgs& args, std::span<const s
 // Runs one read (mode 0) or write (mode 1) over the port of a port list entry, printing each
 // status text on its own line as its code arrives (the operating system's reason for a port
 // error, and the unsupported-device notice, go to err). Returns 0 when the transaction
-// succeeded, otherwise its final result code. Needs a QCoreApplication.
-int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io);
+// succeeded, otherwise its final result code. slow: the compatible exchange, the port polled
+// every 500 ms. Needs a QCoreApplication.
+int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io,
+                          bool slow = false);
 
 } // namespace orv::cli

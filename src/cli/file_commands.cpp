@@ -5,6 +5,7 @@
 #include "files/config_file.h"
 #include "gsm/tx_buffers.h"
 
+#include <algorithm>
 #include <array>
 
 namespace orv::cli {
@@ -48,6 +49,16 @@ int Save(TProgramState& state, const std::string& path, TCliIo& io) {
     return kExitOk;
 }
 
+// Takes the flag out of the arguments; true when it was there.
+bool TakeFlag(TCommandArgs& args, std::string_view flag) {
+    const auto found = std::find(args.begin(), args.end(), flag);
+    if (found == args.end()) {
+        return false;
+    }
+    args.erase(found);
+    return true;
+}
+
 } // namespace
 
 bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io) {
@@ -85,8 +96,10 @@ int CmdNew(const TCommandArgs& args, TCliIo& io) {
     return saved;
 }
 
-int CmdRead(const TCommandArgs& args, TCliIo& io) {
+int CmdRead(const TCommandArgs& given, TCliIo& io) {
     static constexpr std::array<std::string_view, 2> kOptions{"--port", "--out"};
+    TCommandArgs args = given;
+    const bool slow = TakeFlag(args, "--slow");
     const auto parsed = Parse(args, kOptions, 0, "read", io);
     if (!parsed) {
         return kExitUsage;
@@ -94,7 +107,7 @@ int CmdRead(const TCommandArgs& args, TCliIo& io) {
     TProgramState state;
     ResetGsmFrame(state.GsmFrame);
     const std::string& port = parsed->options.find("--port")->second;
-    const int result = RunTransactionCommand(port, state, 0, io);
+    const int result = RunTransactionCommand(port, state, 0, io, slow);
     if (result != kExitOk) {
         return result;
     }
@@ -109,8 +122,10 @@ int CmdRead(const TCommandArgs& args, TCliIo& io) {
     return saved;
 }
 
-int CmdWrite(const TCommandArgs& args, TCliIo& io) {
+int CmdWrite(const TCommandArgs& given, TCliIo& io) {
     static constexpr std::array<std::string_view, 1> kOptions{"--port"};
+    TCommandArgs args = given;
+    const bool slow = TakeFlag(args, "--slow");
     const auto parsed = Parse(args, kOptions, 1, "write", io);
     if (!parsed) {
         return kExitUsage;
@@ -128,7 +143,7 @@ int CmdWrite(const TCommandArgs& args, TCliIo& io) {
         io.err << "Ни одно направление не включено\n";
     }
     const std::string& port = parsed->options.find("--port")->second;
-    const int result = RunTransactionCommand(port, state, 1, io);
+    const int result = RunTransactionCommand(port, state, 1, io, slow);
     if (result == kExitOk) {
         RecordInJournal(io, JournalEntry(io, journal::TAction::Write, state, port), parsed->positional[0]);
     }

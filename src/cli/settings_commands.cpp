@@ -1,7 +1,9 @@
 #include "settings_commands.h"
 
 #include "cli/file_commands.h"
+#include "cli/report_command.h"
 #include "gsm/tx_buffers.h"
+#include "report/report.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -45,7 +47,7 @@ int CmdShow(const TCommandArgs& args, TCliIo& io) {
 }
 
 int CmdDiff(const TCommandArgs& args, TCliIo& io) {
-    static constexpr std::array<std::string_view, 1> kOptions{"--port"};
+    static constexpr std::array<std::string_view, 2> kOptions{"--port", "--report"};
     TCommandArgs rest = args;
     const bool json = TakeJson(rest);
     std::string error;
@@ -58,6 +60,10 @@ int CmdDiff(const TCommandArgs& args, TCliIo& io) {
     const std::size_t files = port == parsed->options.end() ? 2 : 1;
     if (parsed->positional.size() != files) {
         io.err << "orvanta-cli diff: expected " << files << " file name(s)\n";
+        return kExitUsage;
+    }
+    const auto report = parsed->options.find("--report");
+    if (report != parsed->options.end() && !CheckReportName("diff", report->second, io)) {
         return kExitUsage;
     }
     // A: what is there now (the first file, or the panel); B: the file compared with it.
@@ -80,7 +86,23 @@ int CmdDiff(const TCommandArgs& args, TCliIo& io) {
         }
         RefreshGsmModels(a);
     }
-    return PrintComparison(a, b, json, io);
+    const Comparison comparison = Compare(ListSettings(a), ListSettings(b));
+    io.out << (json ? ToJson(comparison) : ToText(comparison));
+    if (report != parsed->options.end()) {
+        ReportSource sourceA;
+        if (port == parsed->options.end()) {
+            sourceA.file = QString::fromStdString(parsed->positional[0]);
+        } else {
+            sourceA.port = QString::fromStdString(port->second);
+            sourceA.firmware = QString::number(a.device->GetVersion());
+        }
+        ReportSource sourceB;
+        sourceB.file = QString::fromStdString(parsed->positional.back());
+        if (!WriteComparisonReport(comparison, sourceA, sourceB, report->second, io)) {
+            return kExitFile;
+        }
+    }
+    return comparison.Equal() ? kExitOk : kExitFailed;
 }
 
 } // namespace orv::cli

@@ -18,10 +18,13 @@
 #include "page_tx.h"
 #include "page_update.h"
 #include "page_zones.h"
+#include "report_dialog.h"
 #include "settings.h"
+#include "settings_dialog.h"
 #include "widgets.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
@@ -279,6 +282,7 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     connect(cbbPorts_->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { cbbPortsChange(cbbPorts_->currentText()); });
 
+    link_->SetSlowExchange(ReadSlowExchange());
     const QString port = ReadSetting(QStringLiteral("comportname"), DefaultPortName());
     cbbPorts_->setEditText(port);
     if (NamesPort(port)) {
@@ -344,6 +348,11 @@ void TFormMain::BuildMenu() {
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     QAction* saveAs = file->addAction(QStringLiteral("Сохранить &как..."), this, &TFormMain::FileSaveAsClick);
     saveAs->setObjectName(QStringLiteral("FileSaveAs"));
+    QAction* report = file->addAction(QStringLiteral("Отчёт…"), this, &TFormMain::FileReportClick);
+    report->setObjectName(QStringLiteral("FileReport"));
+    file->addSeparator();
+    QAction* settings = file->addAction(QStringLiteral("Настройки…"), this, &TFormMain::SettingsClick);
+    settings->setObjectName(QStringLiteral("FileSettings"));
     file->addSeparator();
     QAction* journalSettings =
         file->addAction(QStringLiteral("Настройки журнала…"), this, &TFormMain::JournalSettingsClick);
@@ -423,7 +432,7 @@ void TFormMain::ControlsEnable(bool on) {
         }
     }
     // The menus can replace or save the device object as well: not while a worker uses it.
-    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs"}) {
+    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileReport"}) {
         if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
             a->setEnabled(on);
         }
@@ -892,6 +901,27 @@ void TFormMain::FileSaveAsClick() {
     }
 }
 
+void TFormMain::FileReportClick() {
+    // The report shows what a save would store: the held-back page edits go in first.
+    if (!state_.device || !UpdateAllTXBuffers()) {
+        return;
+    }
+    ReportSource source;
+    source.file = fileName_;
+    if (const Byte version = state_.device->GetVersion(); version != 0) {
+        source.port = cbbPorts_->currentText();
+        source.firmware = QString::number(version);
+    }
+    const QString baseName =
+        fileName_.isEmpty() ? QStringLiteral("Отчёт") : QFileInfo(fileName_).completeBaseName();
+    ShowReport(
+        dialogs_, this,
+        [list = ListSettings(state_), source](const ReportFields& fields) {
+            return ConfigurationReport(list, source, fields);
+        },
+        baseName);
+}
+
 void TFormMain::btnGSMFileSaveClick() {
     if (!state_.device) {
         return;
@@ -929,6 +959,17 @@ void TFormMain::btnGSMFileLoadClick() {
 void TFormMain::AboutClick() {
     auto box = BuildAboutBox(this, QString::fromUtf8(kAppTitle));
     dialogs_.Exec(*box);
+}
+
+void TFormMain::SettingsClick() {
+    TFormSettings form(this);
+    form.chkSlowExchange()->setChecked(link_->SlowExchange());
+    if (dialogs_.Exec(form) != QDialog::Accepted) {
+        return;
+    }
+    const bool slow = form.chkSlowExchange()->isChecked();
+    WriteSlowExchange(slow);
+    link_->SetSlowExchange(slow);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

@@ -98,7 +98,11 @@ public:
     void FileOpenClick();
     void FileSaveClick();
     void FileSaveAsClick();
+    // File → "Отчёт…": the configuration's report in its preview.
+    void FileReportClick();
     void AboutClick();
+    // "Настройки…": the program's own settings, stored at once.
+    void SettingsClick();
     void cbbPortsChange(const QString& text);
     void cbbPortsDropDown();
     void IndTimerTimer();

@@ -1,3 +1,4 @@
+#include "support/case_names.h"
 #include "window_fixture.h"
 
 #include "device/catalogue.h"
@@ -33,6 +34,9 @@ using namespace orv;
 using namespace orv::test;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 QStringList VisiblePages(QTabWidget* tabs) {
     QStringList names;
@@ -162,9 +166,49 @@ TEST_F(WindowTest, FileAndHelpMenus) {
                                   : a->text() + QLatin1Char('|') + a->shortcut().toString());
     }
     EXPECT_EQ(file, (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
-                                 QStringLiteral("Сохранить &как...|"), QStringLiteral("-"),
+                                 QStringLiteral("Сохранить &как...|"), QStringLiteral("Отчёт…|"),
+                                 QStringLiteral("-"), QStringLiteral("Настройки…|"), QStringLiteral("-"),
                                  QStringLiteral("Выход|")}));
     EXPECT_EQ(bar->actions()[2]->menu()->actions()[0]->text(), QStringLiteral("О программе..."));
+}
+
+// "Медленный обмен с прибором" is one setting away: taken on OK only, stored, and in force from
+// the next start on.
+TEST_F(WindowTest, SettingsChooseTheSlowExchange) {
+    auto* action = Find<QAction>(QStringLiteral("FileSettings"));
+    EXPECT_FALSE(data.SlowExchange());
+    EXPECT_EQ(settings->Stored(QStringLiteral("slowexchange")), QStringLiteral("0"));
+    const auto tick = [](bool ok) {
+        return [ok](QDialog& d) {
+            EXPECT_EQ(d.windowTitle(), QStringLiteral("Настройки"));
+            auto* box = d.findChild<QCheckBox*>(QStringLiteral("chkSlowExchange"));
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->text(), QStringLiteral("Медленный обмен с прибором"));
+            EXPECT_FALSE(box->isChecked());
+            QTest::mouseClick(box, Qt::LeftButton);
+            QTest::mouseClick(
+                d.findChild<QPushButton*>(ok ? QStringLiteral("btnOK") : QStringLiteral("btnCancel")),
+                Qt::LeftButton);
+        };
+    };
+    dialogs.dialogSteps.push_back(tick(false));
+    action->trigger();
+    EXPECT_FALSE(data.SlowExchange());
+    EXPECT_EQ(settings->Stored(QStringLiteral("slowexchange")), QStringLiteral("0"));
+
+    dialogs.dialogSteps.push_back(tick(true));
+    action->trigger();
+    EXPECT_EQ(dialogs.execs, 2);
+    EXPECT_TRUE(data.SlowExchange());
+    EXPECT_EQ(settings->Stored(QStringLiteral("slowexchange")), QStringLiteral("1"));
+
+    TmodData nextData;
+    TFormMain next(state, dialogs, nextData);
+    EXPECT_TRUE(nextData.SlowExchange());
+    dialogs.dialogSteps.push_back([](QDialog& d) {
+        EXPECT_TRUE(d.findChild<QCheckBox*>(QStringLiteral("chkSlowExchange"))->isChecked());
+    });
+    next.SettingsClick();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -320,7 +364,8 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{17, {"PGCNC", "PG_TX", "tsOP8xCh", U}, "PGCNC"},
         MaskCase{7, {"PG_CNCOP5", "PG_TX", U}, "PG_CNCOP5"},
         MaskCase{18, {"PG_CNCOP5", "PG_TX", "tsOP8xCh", U}, "PG_CNCOP5"},
-        MaskCase{15, {"tsRetTk", "tsRetShlf", "PG_TX", U}, "tsRetTk"}));
+        MaskCase{15, {"tsRetTk", "tsRetShlf", "PG_TX", U}, "tsRetTk"}),
+    NamedBy([](const MaskCase& c) { return "Type" + std::to_string(c.type); }));
 
 TEST_F(WindowTest, ActivePageRuleWhileOnZones) {
     ChooseFromMenu(1);
@@ -401,7 +446,8 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{11, "Ошибка. Неизвестное устройство\r\nПопробуйте обновить програматор", 2, true},
         ResultCase{12, "Ошибка. Прибор не поддерживается програматором", 2, true},
         ResultCase{13, "Ошибка при чтении или записи параметров GSM", 2, true},
-        ResultCase{14, "Ошибка чтения-записи объектов", 2, true}));
+        ResultCase{14, "Ошибка чтения-записи объектов", 2, true}),
+    NamedBy([](const ResultCase& c) { return "Code" + std::to_string(c.code); }));
 
 TEST_F(WindowTest, MenuHintsDoNotWipeTheStatus) {
     window->HandleResult(1, 0);
