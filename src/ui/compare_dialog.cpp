@@ -89,7 +89,8 @@ void TCompareDialog::SetReportHandler(ReportHandler handler) {
     btnReport_->setVisible(static_cast<bool>(report_));
 }
 
-QString TCompareDialog::Summary(const Comparison& comparison, const QString& captionA, const QString& captionB) {
+QString TCompareDialog::Summary(const Comparison& comparison, const QString& captionA,
+                                const QString& captionB) {
     const auto count = static_cast<qsizetype>(comparison.diffs.size());
     if (!comparison.SameType()) {
         return QStringLiteral("Разные типы приборов.\n%1: %2\n%3: %4\n")
@@ -110,8 +111,8 @@ void TCompareDialog::Fill() {
     // Grouped by page, the pages in the order they first come; in a page, the comparison's order.
     std::vector<std::pair<std::string, std::vector<const SettingDiff*>>> groups;
     for (const SettingDiff& diff : comparison_.diffs) {
-        auto group = std::find_if(groups.begin(), groups.end(),
-                                  [&](const auto& g) { return g.first == diff.page; });
+        auto group =
+            std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == diff.page; });
         if (group == groups.end()) {
             groups.emplace_back(diff.page, std::vector<const SettingDiff*>{});
             group = std::prev(groups.end());

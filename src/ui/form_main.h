@@ -2,12 +2,14 @@
 
 #include "gsm/program_state.h"
 #include "gsm/tx_buffers.h"
+#include "settings/settings.h"
 
 #include <QColor>
 #include <QComboBox>
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -82,6 +84,8 @@ public:
     void FileOpenClick();
     void FileSaveClick();
     void FileSaveAsClick();
+    // Shows how the configuration on screen differs from a chosen file.
+    void FileCompareClick();
     void AboutClick();
     void cbbPortsChange(const QString& text);
     void cbbPortsDropDown();
@@ -98,6 +102,11 @@ public:
     QString StatusText() const;
     TLinkBridge& Link() { return *link_; }
     TDevicePage* Page(const QString& name) const;
+    // The configuration as the pages show it, the zone page's boxes included.
+    SettingsList ScreenSettings() const;
+    // The configuration on screen differs from the one last read, opened, saved or written
+    // (as last checked: after every input and every closed dialog).
+    bool ChangesMarked() const { return modified_; }
 
 signals:
     // Emitted after the device pages were filled (tests count refreshes with it).
@@ -107,6 +116,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Input anywhere in the program may have changed the configuration: the mark is checked
+    // once the input has been handled.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildMenu();
@@ -120,11 +132,25 @@ private:
     QString AskSavePath(const QString& title);
     // Commits the edits and saves under path, which becomes the current file name.
     bool SaveUnderName(const QString& path, QString (*save)(const TProgramState&, const QString&));
+    // "&Сохранить" and "Сохранить &как..."; true when the configuration was saved.
+    bool SaveCurrent();
+    bool SaveAs();
+    // Before an action that replaces the configuration on screen: asks whether to save changes
+    // that were not; false when the action is not to go on (cancelled, or the save failed).
+    bool MaySaveChanges();
+    // The zone page shows the current device (the commit step and the settings list read it).
+    bool ZonesShown() const;
+    // What is on screen becomes the configuration changes are counted from.
+    void MarkUnchanged();
+    void UpdateChangesMark();
+    void UpdateCaption();
 
     TProgramState& state_;
     // The reason of a port error found outside the protocol worker (the firmware update's port).
     QString portErrorReason_;
     IDialogs& dialogs_;
+    // The pages' dialogs: the same, with the changes mark checked after every one.
+    std::unique_ptr<IDialogs> pageDialogs_;
     TLinkBridge* link_;
 
     QLabel* lblDeviceName_ = nullptr;
@@ -159,6 +185,14 @@ private:
     int currentPageIndex_ = -1;
     bool layingOut_ = false;
     QString fileName_;
+    QString captionName_;    // the file the caption names; empty: none
+    SettingsList unchanged_; // as last read, opened, saved or written
+    bool modified_ = false;
+    QTimer* markTimer_ = nullptr;
+    // What the panel holds as this session last read or wrote it, while the device object it was
+    // read into or written from is on screen.
+    std::optional<SettingsList> panelSettings_;
+    std::weak_ptr<TDevice> panelDevice_;
     QString statusText_; // as given; the status bar shows it on one line
     QColor flashColor_;
     QColor savedColor_;
