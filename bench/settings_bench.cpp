@@ -3,9 +3,8 @@
 // Building the list and comparing two lists each stay under 1 ms; the window does both on every
 // edit to know whether the configuration on screen has unsaved changes.
 
-#include "device/catalogue.h"
-#include "device/retranslator.h"
-#include "gsm/tx_buffers.h"
+#include "largest_config.h"
+
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -20,55 +19,6 @@ namespace orv {
 namespace {
 
 constexpr double kLimitMicroseconds = 1000.0;
-
-std::string Phone(int n) {
-    return "+7916" + std::to_string(1000000 + n * 7919 % 9000000);
-}
-
-// Every direction on, every SMS row filled, both SIM cards with GPRS settings.
-TProgramState Largest(Byte code, int variant) {
-    TProgramState s;
-    s.device = CreateDevice(code);
-    if (IsOP8(*s.device)) {
-        s.device->SetParam(prmDevTX, 2);
-    } else {
-        s.device->SetGsmConnected(true);
-    }
-    ResetGsmFrame(s.GsmFrame);
-    RefreshGsmModels(s);
-    SetDeviceNumber(s.GsmFrame, static_cast<std::uint16_t>(1234 + variant));
-    for (int row = 0; row < DirectionsModel::kRows; ++row) {
-        s.Directions.ChooseAttempts(row, 1 + (row + variant) % 5);
-        s.Directions.ChooseProtocol(row, row % 4);
-        s.Directions.SetTarget(row, row % 4 < 2 ? Phone(row + variant)
-                                                : "10.0.0." + std::to_string(row) + ":24333");
-    }
-    SetSmsListOn(s, true);
-    if (auto* ret = dynamic_cast<TDV15_Ret*>(s.device.get())) {
-        for (int n = 1; n <= TDV15_Ret::kObjects; ++n) {
-            ret->SetObject(n, MakeObjectRecord(static_cast<std::uint32_t>(0x10000 + 977 * n + variant),
-                                               static_cast<Byte>(1 + n % 3)));
-        }
-        for (int row = 0; row < RetSmsModel::kRows; ++row) {
-            s.RetSms.ChooseType(row, 1 + row % 2);
-            s.RetSms.ChooseSource(row, row % 34);
-            s.RetSms.SetPhone(row, Phone(row + variant));
-        }
-    } else {
-        for (int row = 0; row < s.Sms.RowCount(); ++row) {
-            s.Sms.ChooseType(row, 1 + row % 2);
-            s.Sms.ChoosePartition(row, row % 8);
-            s.Sms.SetPhone(row, Phone(row + variant));
-        }
-    }
-    SetGprsOn(s, true);
-    for (int sim = 0; sim < GprsModel::kSims; ++sim) {
-        s.Gprs.SetApn(sim, "internet.operator" + std::to_string(sim) + ".example");
-        s.Gprs.SetUser(sim, "user" + std::to_string(variant));
-        s.Gprs.SetPassword(sim, "password" + std::to_string(sim));
-    }
-    return s;
-}
 
 // The median is held against the limit; the 99th percentile shows what a busy machine adds.
 struct Timing {
@@ -100,6 +50,7 @@ bool Report(const char* what, const Timing& t) {
 
 int main(int argc, char** argv) {
     using namespace orv;
+    using bench::Largest;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) * 1000 : 3000;
     bool ok = true;
     std::size_t sink = 0;
@@ -109,11 +60,11 @@ int main(int argc, char** argv) {
     };
     for (const Case& c : {Case{"type 16, GSM + GPRS + 8 SMS numbers", 16},
                           Case{"type 15, 32 objects + 40 SMS numbers + GPRS", 15}}) {
-        const TProgramState state = Largest(c.code, 0);
-        const TProgramState other = Largest(c.code, 1);
+        const TProgramState state = bench::Largest(c.code, 0);
+        const TProgramState other = bench::Largest(c.code, 1);
         const SettingsList list = ListSettings(state);
         const SettingsList otherList = ListSettings(other);
-        const SettingsList different = ListSettings(Largest(c.code == 16 ? 15 : 16, 0));
+        const SettingsList different = ListSettings(bench::Largest(c.code == 16 ? 15 : 16, 0));
         const Comparison changed = Compare(list, otherList);
         std::printf("%s: %zu settings, %zu differ from the variant; %d runs each\n", c.name,
                     list.items.size(), changed.diffs.size(), runs);

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "device/catalogue.h"
+#include "journal/recorder.h"
 #include "link/data_module.h"
 #include "link/port_discovery.h"
 #include "link/result_codes.h"
@@ -12,7 +13,7 @@
 namespace orv::cli {
 
 std::string Usage() {
-    std::string usage = "usage: orvanta-cli COMMAND [ARGUMENTS]\ncommands:\n";
+    std::string usage = "usage: orvanta-cli [--no-journal] COMMAND [ARGUMENTS]\ncommands:\n";
     for (const TCommand& c : Commands()) {
         std::string head = "  " + std::string(c.name);
         if (!c.synopsis.empty()) {
@@ -21,7 +22,8 @@ std::string Usage() {
         head.resize(std::max<std::size_t>(head.size() + 2, 36), ' ');
         usage += head + std::string(c.summary) + "\n";
     }
-    usage += "exit status:\n"
+    usage += "  --slow: the compatible exchange, the panel's reply taken every 500 ms\n"
+             "exit status:\n"
              "  0 done; 1 failed otherwise; 2 usage error; 3 a file that cannot be read or written, or a\n"
              "  firmware file refused (nothing is sent then); 8 the port cannot be opened; 9 no answer\n"
              "  from the panel; 10 write errors (flash: the loader refused a block, a checksum error);\n"
@@ -29,8 +31,14 @@ std::string Usage() {
     return usage;
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    TCliIo io{out, err};
+int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args = givenArgs;
+    const auto noJournal = std::remove(args.begin(), args.end(), std::string("--no-journal"));
+    const bool keepJournal = noJournal == args.end();
+    args.erase(noJournal, args.end());
+    journal::TJournalRecorder recorder(
+        [&err](const QString& message) { err << message.toStdString() << "\n"; });
+    TCliIo io{out, err, keepJournal ? &recorder : nullptr};
     if (args.empty()) {
         err << Usage();
         return kExitUsage;
@@ -75,13 +83,15 @@ std::optional<TParsedArgs> ParseArgs(const TCommandArgs& args, std::span<const s
     return parsed;
 }
 
-int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io) {
+int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io,
+                          bool slow) {
     // On the heap: on the main thread's stack, ThreadSanitizer loses the ordering the receive
     // buffer's mutex gives between the port's callback and the worker.
     const auto owned = std::make_unique<TmodData>();
     TmodData& data = *owned;
     const QString path = PortPathForEntry(QString::fromStdString(portEntry));
     data.cmprtdrvr1.SetPortName(path);
+    data.SetSlowExchange(slow);
     int finalCode = -1;
     RunTransaction(data, state, mode, [&](const TResult& result) {
         const Byte version = result.code == rcReadDone && state.device ? state.device->GetVersion() : Byte{0};

@@ -10,6 +10,10 @@
 #include <string_view>
 #include <vector>
 
+namespace orv::journal {
+class TJournalRecorder;
+}
+
 namespace orv::cli {
 
 inline constexpr int kExitOk = 0;
@@ -21,6 +25,7 @@ inline constexpr int kExitFile = 3; // a file that cannot be read or written
 struct TCliIo {
     std::ostream& out;
     std::ostream& err;
+    journal::TJournalRecorder* journal = nullptr; // none: the run keeps no journal
 };
 
 using TCommandArgs = std::vector<std::string>;
@@ -36,7 +41,8 @@ struct TCommand {
 
 std::span<const TCommand> Commands();
 
-// The whole tool: args without the program name; returns the exit status.
+// The whole tool: args without the program name; returns the exit status. "--no-journal"
+// anywhere among them keeps this run out of the journal.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 std::string Usage();
@@ -52,7 +58,9 @@ std::optional<TParsedArgs> ParseArgs(const TCommandArgs& args, std::span<const s
 // Runs one read (mode 0) or write (mode 1) over the port of a port list entry, printing each
 // status text on its own line as its code arrives (the operating system's reason for a port
 // error, and the unsupported-device notice, go to err). Returns 0 when the transaction
-// succeeded, otherwise its final result code. Needs a QCoreApplication.
-int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io);
+// succeeded, otherwise its final result code. slow: the compatible exchange, the port polled
+// every 500 ms. Needs a QCoreApplication.
+int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io,
+                          bool slow = false);
 
 } // namespace orv::cli

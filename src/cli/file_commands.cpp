@@ -1,9 +1,11 @@
 #include "file_commands.h"
 
+#include "cli/journal_commands.h"
 #include "device/catalogue.h"
 #include "files/config_file.h"
 #include "gsm/tx_buffers.h"
 
+#include <algorithm>
 #include <array>
 
 namespace orv::cli {
@@ -47,6 +49,16 @@ int Save(TProgramState& state, const std::string& path, TCliIo& io) {
     return kExitOk;
 }
 
+// Takes the flag out of the arguments; true when it was there.
+bool TakeFlag(TCommandArgs& args, std::string_view flag) {
+    const auto found = std::find(args.begin(), args.end(), flag);
+    if (found == args.end()) {
+        return false;
+    }
+    args.erase(found);
+    return true;
+}
+
 } // namespace
 
 bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io) {
@@ -76,28 +88,44 @@ int CmdNew(const TCommandArgs& args, TCliIo& io) {
     state.device = CreateDevice(static_cast<Byte>(code));
     ResetGsmFrame(state.GsmFrame);
     RefreshGsmModels(state);
-    return Save(state, parsed->options.find("--out")->second, io);
+    const std::string& out = parsed->options.find("--out")->second;
+    const int saved = Save(state, out, io);
+    if (saved == kExitOk) {
+        RecordInJournal(io, JournalEntry(io, journal::TAction::Save, state), out);
+    }
+    return saved;
 }
 
-int CmdRead(const TCommandArgs& args, TCliIo& io) {
+int CmdRead(const TCommandArgs& given, TCliIo& io) {
     static constexpr std::array<std::string_view, 2> kOptions{"--port", "--out"};
+    TCommandArgs args = given;
+    const bool slow = TakeFlag(args, "--slow");
     const auto parsed = Parse(args, kOptions, 0, "read", io);
     if (!parsed) {
         return kExitUsage;
     }
     TProgramState state;
     ResetGsmFrame(state.GsmFrame);
-    const int result = RunTransactionCommand(parsed->options.find("--port")->second, state, 0, io);
+    const std::string& port = parsed->options.find("--port")->second;
+    const int result = RunTransactionCommand(port, state, 0, io, slow);
     if (result != kExitOk) {
         return result;
     }
     // The models must show what was read, or the commit before saving would replace it.
     RefreshGsmModels(state);
-    return Save(state, parsed->options.find("--out")->second, io);
+    // What the panel sent, before the commit of the save encodes the models again.
+    auto entry = JournalEntry(io, journal::TAction::Read, state, port);
+    const std::string& out = parsed->options.find("--out")->second;
+    const int saved = Save(state, out, io);
+    // The read is kept even when the file could not be saved.
+    RecordInJournal(io, std::move(entry), saved == kExitOk ? out : std::string());
+    return saved;
 }
 
-int CmdWrite(const TCommandArgs& args, TCliIo& io) {
+int CmdWrite(const TCommandArgs& given, TCliIo& io) {
     static constexpr std::array<std::string_view, 1> kOptions{"--port"};
+    TCommandArgs args = given;
+    const bool slow = TakeFlag(args, "--slow");
     const auto parsed = Parse(args, kOptions, 1, "write", io);
     if (!parsed) {
         return kExitUsage;
@@ -114,7 +142,12 @@ int CmdWrite(const TCommandArgs& args, TCliIo& io) {
     if (state.device->GetGsmConnected() && !AnyDirectionEnabled(state.Directions)) {
         io.err << "Ни одно направление не включено\n";
     }
-    return RunTransactionCommand(parsed->options.find("--port")->second, state, 1, io);
+    const std::string& port = parsed->options.find("--port")->second;
+    const int result = RunTransactionCommand(port, state, 1, io, slow);
+    if (result == kExitOk) {
+        RecordInJournal(io, JournalEntry(io, journal::TAction::Write, state, port), parsed->positional[0]);
+    }
+    return result;
 }
 
 } // namespace orv::cli

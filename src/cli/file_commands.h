@@ -9,9 +9,9 @@ bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io
 
 // orvanta-cli new --type CODE --out FILE.cf8: the factory configuration of a type.
 int CmdNew(const TCommandArgs& args, TCliIo& io);
-// orvanta-cli read --port PORT --out FILE.cf8: the panel's configuration into a file.
+// orvanta-cli read --port PORT --out FILE.cf8 [--slow]: the panel's configuration into a file.
 int CmdRead(const TCommandArgs& args, TCliIo& io);
-// orvanta-cli write --port PORT FILE.cf8: a configuration file into the panel.
+// orvanta-cli write --port PORT FILE.cf8 [--slow]: a configuration file into the panel.
 int CmdWrite(const TCommandArgs& args, TCliIo& io);
 
 } // namespace orv::cli

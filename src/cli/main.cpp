@@ -1,14 +1,29 @@
 // orvanta-cli: the panel link from the command line.
 
 #include "cli/cli.h"
+#include "cli/report_command.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
+#include <algorithm>
 #include <iostream>
+#include <memory>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // Reports lay text out with fonts, which takes a QGuiApplication; the offscreen platform
+    // gives it without a display, so reports are made over ssh and in scripts alike.
+    const std::vector<std::string> raw(argv + std::min(argc, 1), argv + argc);
+    std::unique_ptr<QCoreApplication> app;
+    if (orv::cli::MakesReport(raw)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    // The window's names: both programs keep one journal in the same data folder.
+    QCoreApplication::setOrganizationName(QStringLiteral("Zelvorin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvanta"));
     std::vector<std::string> args;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {

@@ -1,7 +1,9 @@
 #include "settings_commands.h"
 
 #include "cli/file_commands.h"
+#include "cli/report_command.h"
 #include "gsm/tx_buffers.h"
+#include "report/report.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -9,9 +11,6 @@
 
 namespace orv::cli {
 
-namespace {
-
-// Removes every "--json"; true when there was one.
 bool TakeJson(TCommandArgs& args) {
     const auto end = std::remove(args.begin(), args.end(), std::string("--json"));
     const bool found = end != args.end();
@@ -19,7 +18,16 @@ bool TakeJson(TCommandArgs& args) {
     return found;
 }
 
-} // namespace
+void PrintSettings(const TProgramState& state, bool json, TCliIo& io) {
+    const SettingsList list = ListSettings(state);
+    io.out << (json ? ToJson(list) : ToText(list));
+}
+
+int PrintComparison(const TProgramState& a, const TProgramState& b, bool json, TCliIo& io) {
+    const Comparison comparison = Compare(ListSettings(a), ListSettings(b));
+    io.out << (json ? ToJson(comparison) : ToText(comparison));
+    return comparison.Equal() ? kExitOk : kExitFailed;
+}
 
 int CmdShow(const TCommandArgs& args, TCliIo& io) {
     TCommandArgs rest = args;
@@ -34,13 +42,12 @@ int CmdShow(const TCommandArgs& args, TCliIo& io) {
     if (!LoadConfiguration(state, parsed->positional[0], io)) {
         return kExitFile;
     }
-    const SettingsList list = ListSettings(state);
-    io.out << (json ? ToJson(list) : ToText(list));
+    PrintSettings(state, json, io);
     return kExitOk;
 }
 
 int CmdDiff(const TCommandArgs& args, TCliIo& io) {
-    static constexpr std::array<std::string_view, 1> kOptions{"--port"};
+    static constexpr std::array<std::string_view, 2> kOptions{"--port", "--report"};
     TCommandArgs rest = args;
     const bool json = TakeJson(rest);
     std::string error;
@@ -53,6 +60,10 @@ int CmdDiff(const TCommandArgs& args, TCliIo& io) {
     const std::size_t files = port == parsed->options.end() ? 2 : 1;
     if (parsed->positional.size() != files) {
         io.err << "orvanta-cli diff: expected " << files << " file name(s)\n";
+        return kExitUsage;
+    }
+    const auto report = parsed->options.find("--report");
+    if (report != parsed->options.end() && !CheckReportName("diff", report->second, io)) {
         return kExitUsage;
     }
     // A: what is there now (the first file, or the panel); B: the file compared with it.
@@ -77,6 +88,20 @@ int CmdDiff(const TCommandArgs& args, TCliIo& io) {
     }
     const Comparison comparison = Compare(ListSettings(a), ListSettings(b));
     io.out << (json ? ToJson(comparison) : ToText(comparison));
+    if (report != parsed->options.end()) {
+        ReportSource sourceA;
+        if (port == parsed->options.end()) {
+            sourceA.file = QString::fromStdString(parsed->positional[0]);
+        } else {
+            sourceA.port = QString::fromStdString(port->second);
+            sourceA.firmware = QString::number(a.device->GetVersion());
+        }
+        ReportSource sourceB;
+        sourceB.file = QString::fromStdString(parsed->positional.back());
+        if (!WriteComparisonReport(comparison, sourceA, sourceB, report->second, io)) {
+            return kExitFile;
+        }
+    }
     return comparison.Equal() ? kExitOk : kExitFailed;
 }
 

@@ -73,10 +73,34 @@ int BaudRateBits(TBaudRate rate) {
 }
 
 TCommPortDriver::TCommPortDriver(QObject* parent)
-    : QObject(parent), handOff_(this), serial_(this), timer_(this), port_(pnCOM2),
-      portName_(PortPathForEntry(PortEntryForNumber(2))) {
+    : QObject(parent), handOff_(this), serial_(this), timer_(this), writeStall_(this), writeRetry_(this),
+      port_(pnCOM2), portName_(PortPathForEntry(PortEntryForNumber(2))) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &TCommPortDriver::Poll);
+    connect(&serial_, &QSerialPort::readyRead, this, [this] {
+        if (receiveOnArrival_) {
+            Poll();
+        }
+    });
+    writeStall_.setSingleShot(true);
+    connect(&writeStall_, &QTimer::timeout, this, &TCommPortDriver::FinishWrite);
+    // Some lines (pseudo-terminals among them) do not always report room freed for writing:
+    // the begun write looks again every 10 ms, as the timed write does.
+    writeRetry_.setInterval(10);
+    connect(&writeRetry_, &QTimer::timeout, this, [this] {
+        serial_.flush();
+        ContinueWrite();
+    });
+    // Queued: the port does not report bytes written again while a handler of that report runs,
+    // and the handler writes.
+    connect(
+        &serial_, &QSerialPort::bytesWritten, this,
+        [this] {
+            if (writing_) {
+                ContinueWrite();
+            }
+        },
+        Qt::QueuedConnection);
     // A device that has gone away (adapter unplugged, far end closed) fails every operation, and
     // the port would retry what waits to be sent without end: the port is closed instead. The
     // transaction finds the failure through the missing reply.
@@ -87,6 +111,9 @@ TCommPortDriver::TCommPortDriver(QObject* parent)
                 lastError_ = serial_.errorString();
                 timer_.stop();
                 serial_.close();
+                if (writing_) {
+                    FinishWrite();
+                }
             }
         },
         Qt::QueuedConnection);
@@ -173,6 +200,21 @@ void TCommPortDriver::SetPollingDelay(int ms) {
     });
 }
 
+void TCommPortDriver::SetReceiveOnArrival(bool on) {
+    handOff_.Call([this, on] {
+        receiveOnArrival_ = on;
+        if (!serial_.isOpen()) {
+            return;
+        }
+        if (on) {
+            timer_.stop();
+            Poll(); // what came before the switch
+        } else {
+            timer_.start(pollingDelay_);
+        }
+    });
+}
+
 bool TCommPortDriver::OpenPort() {
     return handOff_.Call([this] {
         if (serial_.isOpen()) {
@@ -190,7 +232,9 @@ bool TCommPortDriver::OpenPort() {
             return false;
         }
         readBuf_.assign(static_cast<std::size_t>(inBufSize_), 0);
-        timer_.start(pollingDelay_);
+        if (!receiveOnArrival_) {
+            timer_.start(pollingDelay_);
+        }
         return true;
     });
 }
@@ -200,6 +244,9 @@ void TCommPortDriver::ClosePort() {
         if (serial_.isOpen()) {
             timer_.stop();
             serial_.close();
+        }
+        if (writing_) {
+            FinishWrite();
         }
     });
 }
@@ -310,24 +357,95 @@ int TCommPortDriver::WriteBytes(const Byte* data, int count) {
     });
 }
 
+bool TCommPortDriver::BeginWrite(std::span<const Byte> bytes) {
+    if (writing_ || !serial_.isOpen()) {
+        return false;
+    }
+    writeBuf_.assign(bytes.begin(), bytes.end());
+    writeDone_ = 0;
+    writing_ = true;
+    writeStall_.start(outputTimeout_);
+    writeRetry_.start();
+    ContinueWrite();
+    return true;
+}
+
+// Hands the port as much of the begun write as its output buffer has room for; the rest
+// follows each time the port reports bytes written.
+void TCommPortDriver::ContinueWrite() {
+    while (writing_ && writeDone_ < writeBuf_.size()) {
+        const int room = serial_.isOpen() ? outBufSize_ - static_cast<int>(serial_.bytesToWrite()) : -1;
+        if (room < 0) {
+            FinishWrite();
+            return;
+        }
+        if (room == 0) {
+            return;
+        }
+        const qint64 n = serial_.write(reinterpret_cast<const char*>(writeBuf_.data() + writeDone_),
+                                       static_cast<qint64>(std::min<std::size_t>(
+                                           static_cast<std::size_t>(room), writeBuf_.size() - writeDone_)));
+        if (n < 0) {
+            FinishWrite();
+            return;
+        }
+        if (n == 0) {
+            return;
+        }
+        writeDone_ += static_cast<std::size_t>(n);
+        writeStall_.start(outputTimeout_);
+    }
+    if (writing_) {
+        FinishWrite();
+    }
+}
+
+void TCommPortDriver::FinishWrite() {
+    if (!writing_) {
+        return;
+    }
+    writing_ = false;
+    writeStall_.stop();
+    writeRetry_.stop();
+    const int written = static_cast<int>(writeDone_);
+    writeBuf_.clear();
+    emit WriteFinished(written);
+}
+
+void TCommPortDriver::CancelWrite() {
+    if (writing_) {
+        writing_ = false;
+        writeStall_.stop();
+        writeRetry_.stop();
+        writeBuf_.clear();
+    }
+}
+
 QString TCommPortDriver::LastError() const {
     return handOff_.Call([this] { return lastError_; });
 }
 
 void TCommPortDriver::Poll() {
-    if (!serial_.isOpen()) {
-        return;
-    }
-    const qint64 waiting = serial_.bytesAvailable();
-    if (waiting <= 0) {
-        serial_.clearError();
-        return;
-    }
-    const qint64 n = serial_.read(reinterpret_cast<char*>(readBuf_.data()),
-                                  std::min<qint64>(waiting, static_cast<qint64>(readBuf_.size())));
-    if (n > 0 && onReceiveData_) {
-        onReceiveData_(*this, readBuf_.data(), static_cast<int>(n));
-    }
+    // A poll takes at most one buffer; on arrival everything waiting is taken, since the port
+    // reports bytes only once.
+    do {
+        if (!serial_.isOpen()) {
+            return;
+        }
+        const qint64 waiting = serial_.bytesAvailable();
+        if (waiting <= 0) {
+            serial_.clearError();
+            return;
+        }
+        const qint64 n = serial_.read(reinterpret_cast<char*>(readBuf_.data()),
+                                      std::min<qint64>(waiting, static_cast<qint64>(readBuf_.size())));
+        if (n <= 0) {
+            return;
+        }
+        if (onReceiveData_) {
+            onReceiveData_(*this, readBuf_.data(), static_cast<int>(n));
+        }
+    } while (receiveOnArrival_);
 }
 
 void Configure_cmprtdrvr1(TCommPortDriver& port) {
@@ -338,6 +456,7 @@ void Configure_cmprtdrvr1(TCommPortDriver& port) {
     port.SetInBufSize(1024);
     port.SetOutBufSize(1024);
     port.SetPollingDelay(500);
+    port.SetReceiveOnArrival(true);
     port.SetEnableDTROnOpen(false);
     port.SetOutputTimeout(200);
 }
@@ -350,6 +469,7 @@ void Configure_cmprtdrvrUpdate(TCommPortDriver& port) {
     port.SetInBufSize(256);
     port.SetOutBufSize(256);
     port.SetPollingDelay(10);
+    port.SetReceiveOnArrival(true);
     port.SetEnableDTROnOpen(false);
     port.SetOutputTimeout(200);
     port.SetInputTimeout(10);

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace orv {
@@ -62,8 +63,9 @@ enum TSwFlowControl { sfNONE, sfXONXOFF };
 // Bits per second of an enumerated rate; 0 for brCustom.
 int BaudRateBits(TBaudRate rate);
 
-// A serial port with polling reception: a timer on the owning thread reads what has arrived,
-// at most InBufSize bytes per tick, and hands it to OnReceiveData.
+// A serial port. Reception either polls (a timer on the owning thread reads what has arrived,
+// at most InBufSize bytes per tick) or, with ReceiveOnArrival, reads as soon as the port reports
+// bytes; either way OnReceiveData gets them in batches of at most InBufSize.
 //
 // The object belongs to the thread that created it (its timer and callback run there). The
 // port operations may be called from any thread: they are carried out on the owning thread
@@ -109,6 +111,9 @@ public:
     void SetOutputTimeout(int ms) { outputTimeout_ = ms; }
     int InputTimeout() const { return inputTimeout_; }
     void SetInputTimeout(int ms) { inputTimeout_ = ms; }
+    // Takes effect at once, also while open.
+    bool ReceiveOnArrival() const { return receiveOnArrival_; }
+    void SetReceiveOnArrival(bool on);
     bool EnableDTROnOpen() const { return enableDtrOnOpen_; }
     void SetEnableDTROnOpen(bool on) { enableDtrOnOpen_ = on; }
     void SetOnReceiveData(TReceiveDataEvent handler) { onReceiveData_ = std::move(handler); }
@@ -128,11 +133,26 @@ public:
     // Returns the number of bytes written (0 when closed).
     int WriteBytes(const Byte* data, int count);
 
+    // The timed write without holding up the owning thread: the bytes go out from its event
+    // loop as the port takes them, under the same rule (given up once no byte could be written
+    // for OutputTimeout ms). WriteFinished tells how many were written; it may come before
+    // BeginWrite returns. False, with nothing started, when closed or while a write is on.
+    // Call on the owning thread only.
+    bool BeginWrite(std::span<const Byte> bytes);
+    bool Writing() const { return writing_; }
+    // Ends a write begun with BeginWrite; what the port already took still goes out.
+    void CancelWrite();
+
     // The operating system's reason for the last failed OpenPort (empty after a success).
     QString LastError() const;
 
+signals:
+    void WriteFinished(int written);
+
 private:
     void Poll();
+    void ContinueWrite();
+    void FinishWrite();
     bool ApplySettingsHere();
     bool SetModemLine(bool ok);
     void ApplyIfOpen();
@@ -140,7 +160,12 @@ private:
     mutable THandOff handOff_;
     QSerialPort serial_;
     QTimer timer_;
+    QTimer writeStall_; // no progress of a begun write for OutputTimeout
+    QTimer writeRetry_;
     std::vector<Byte> readBuf_;
+    std::vector<Byte> writeBuf_; // a begun write
+    std::size_t writeDone_ = 0;
+    bool writing_ = false;
     QString lastError_;
 
     TPortNumber port_;
@@ -158,15 +183,17 @@ private:
     int outputTimeout_ = 500;
     int inputTimeout_ = 200;
     bool enableDtrOnOpen_ = true;
+    bool receiveOnArrival_ = false;
     TReceiveDataEvent onReceiveData_;
 };
 
 // The protocol port: 9600 bit/s, 8N1, no flow control, DTR and RTS low, 1024-byte buffers,
-// polled every 500 ms.
+// receiving as bytes arrive (polled every 500 ms when ReceiveOnArrival is turned off).
 std::unique_ptr<TCommPortDriver> Make_cmprtdrvr1(QObject* parent = nullptr);
 void Configure_cmprtdrvr1(TCommPortDriver& port);
 
-// The firmware update port: 115200 bit/s, 256-byte buffers, polled every 10 ms.
+// The firmware update port: 115200 bit/s, 256-byte buffers, receiving as bytes arrive (polled
+// every 10 ms when ReceiveOnArrival is turned off).
 std::unique_ptr<TCommPortDriver> Make_cmprtdrvrUpdate(QObject* parent = nullptr);
 void Configure_cmprtdrvrUpdate(TCommPortDriver& port);
 

@@ -1,6 +1,10 @@
 #include "data_module.h"
 
+#include "link/thread_buff.h"
+
 namespace orv {
+
+static_assert(TThreadBuff::kDefaultFramePause == std::chrono::milliseconds(50));
 
 TmodData::TmodData(QObject* parent) : QObject(parent), cmprtdrvr1(this) {
     setObjectName(QStringLiteral("modData"));
@@ -13,6 +17,10 @@ TmodData::TmodData(QObject* parent) : QObject(parent), cmprtdrvr1(this) {
 
 TmodData::~TmodData() {
     cmprtdrvr1.ClosePort();
+}
+
+void TmodData::SetSlowExchange(bool slow) {
+    cmprtdrvr1.SetReceiveOnArrival(!slow);
 }
 
 } // namespace orv

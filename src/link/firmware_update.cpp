@@ -33,6 +33,7 @@ TFirmwareSender::TFirmwareSender(TCommPortDriver& port, QObject* parent)
     // A coarse timer may fire up to 5 % early: a loader answering late but in time would be cut off.
     tmrUpdOff_->setTimerType(Qt::PreciseTimer);
     connect(tmrUpdOff_, &QTimer::timeout, this, &TFirmwareSender::tmrUpdOffTimer);
+    connect(&port_, &TCommPortDriver::WriteFinished, this, &TFirmwareSender::BlockWritten);
     port_.SetOnReceiveData(
         [this](TCommPortDriver&, const Byte* data, int count) { OnReceiveData(data, count); });
 }
@@ -74,11 +75,20 @@ TUpdateOutcome TFirmwareSender::Send(const TFirmwareImage& image, const Progress
         const auto block = image.Block(i);
         // A late answer to an earlier block must not pass for the answer to this one.
         port_.PurgeQueues(true, true);
-        port_.WriteBytes(block.data(), static_cast<int>(block.size()));
         answer_ = uaWaiting;
-        tmrUpdOff_->start();
-        wait_.exec();
+        // The block goes out from the event loop, so the window keeps painting however long
+        // it takes; the answer's time-out starts once the port has taken it all.
+        writing_ = true;
+        if (!port_.BeginWrite(block)) {
+            writing_ = false;
+            tmrUpdOff_->start();
+        }
+        if (!Decided()) {
+            wait_.exec();
+        }
         tmrUpdOff_->stop();
+        port_.CancelWrite();
+        writing_ = false;
         switch (answer_) {
         case uaAccepted:
             if (progress) {
@@ -109,14 +119,32 @@ void TFirmwareSender::Abort() {
     }
 }
 
+bool TFirmwareSender::Decided() const {
+    return aborted_ || (!writing_ && answer_ != uaWaiting);
+}
+
+void TFirmwareSender::BlockWritten() {
+    if (!running_ || !writing_) {
+        return;
+    }
+    writing_ = false;
+    tmrUpdOff_->start();
+    if (Decided()) {
+        wait_.quit();
+    }
+}
+
 void TFirmwareSender::SetAnswer(Byte state) {
-    // The first answer to a block decides; whatever follows it until the next block is sent is
+    // The first answer to a block decides, also one that comes while the block's last bytes
+    // are still on their way out; whatever follows it until the next block is sent is
     // discarded with the port's queues.
     if (!running_ || answer_ != uaWaiting) {
         return;
     }
     answer_ = state;
-    wait_.quit();
+    if (Decided()) {
+        wait_.quit();
+    }
 }
 
 void TFirmwareSender::OnReceiveData(const Byte* data, int count) {

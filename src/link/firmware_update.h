@@ -30,9 +30,9 @@ enum class TUpdateOutcome {
 };
 
 // Sends a firmware image to the panel's loader block by block over the update port, each block
-// confirmed by one byte. Runs on the thread that owns the port: while it waits for an answer it
-// keeps that thread's events running (a nested event loop), so the port's polling and the
-// time-out come through and a window stays responsive.
+// confirmed by one byte. Runs on the thread that owns the port: while a block goes out and while
+// it waits for the answer it keeps that thread's events running (a nested event loop), so the
+// block's bytes, the answer and the time-out come through and a window stays responsive.
 class TFirmwareSender : public QObject {
     Q_OBJECT
 public:
@@ -67,6 +67,9 @@ private:
     void OnReceiveData(const Byte* data, int count);
     void tmrUpdOffTimer();
     void SetAnswer(Byte state);
+    void BlockWritten();
+    // The block is out and answered (or timed out), or the update was broken off.
+    bool Decided() const;
 
     TCommPortDriver& port_;
     QTimer* tmrUpdOff_;
@@ -74,6 +77,7 @@ private:
     Byte answer_ = uaWaiting;
     bool running_ = false;
     bool aborted_ = false;
+    bool writing_ = false; // the current block is still going out
 };
 
 // The percentage the progress shows for a block: the share of the image before it.

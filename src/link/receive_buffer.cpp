@@ -5,17 +5,40 @@
 namespace orv {
 
 void TReceiveBuffer::Clear() {
-    std::lock_guard lock(mutex_);
-    bytes_.fill(0);
-    count_ = 0;
+    {
+        std::lock_guard lock(mutex_);
+        bytes_.fill(0);
+        count_ = 0;
+    }
+    changed_.notify_all();
 }
 
 std::size_t TReceiveBuffer::Append(const Byte* data, std::size_t count) {
-    std::lock_guard lock(mutex_);
-    const std::size_t kept = std::min(count, kCapacity - count_);
-    std::copy_n(data, kept, bytes_.begin() + static_cast<std::ptrdiff_t>(count_));
-    count_ += kept;
+    if (count == 0) {
+        return 0;
+    }
+    std::size_t kept = 0;
+    {
+        std::lock_guard lock(mutex_);
+        // Dropped bytes came down the line all the same.
+        lastArrival_ = Clock::now();
+        kept = std::min(count, kCapacity - count_);
+        std::copy_n(data, kept, bytes_.begin() + static_cast<std::ptrdiff_t>(count_));
+        count_ += kept;
+    }
+    changed_.notify_all();
     return kept;
+}
+
+std::size_t TReceiveBuffer::WaitForChange(std::size_t seen, Clock::time_point deadline) const {
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, deadline, [&] { return count_ != seen; });
+    return count_;
+}
+
+std::optional<TReceiveBuffer::Clock::time_point> TReceiveBuffer::LastArrival() const {
+    std::lock_guard lock(mutex_);
+    return lastArrival_;
 }
 
 std::size_t TReceiveBuffer::Count() const {

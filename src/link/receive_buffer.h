@@ -3,16 +3,22 @@
 #include "frame/frame.h"
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <optional>
 
 namespace orv {
 
 // The protocol's receive buffer: filled by the port's receive callback on the port's thread,
-// emptied and read by the worker. One mutex guards the bytes and their count together.
+// emptied and read by the worker. One mutex guards the bytes and their count together. It also
+// keeps when the line last brought a byte, which outlives the emptying: the pause before the
+// next request is counted from it.
 class TReceiveBuffer {
 public:
     static constexpr std::size_t kCapacity = frame::kReceiveBuffer;
+    using Clock = std::chrono::steady_clock;
 
     struct Snapshot {
         std::array<Byte, kCapacity> bytes{};
@@ -31,10 +37,19 @@ public:
 
     Snapshot Take() const;
 
+    // Waits until the count is no longer seen (bytes came, or the buffer was emptied) or the
+    // deadline has passed; returns the count then.
+    std::size_t WaitForChange(std::size_t seen, Clock::time_point deadline) const;
+
+    // When the last bytes were handed in; nothing before the first.
+    std::optional<Clock::time_point> LastArrival() const;
+
 private:
     mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
     std::array<Byte, kCapacity> bytes_{};
     std::size_t count_ = 0;
+    std::optional<Clock::time_point> lastArrival_;
 };
 
 // What the wait for a reply makes of the bytes received so far.

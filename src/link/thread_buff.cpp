@@ -2,6 +2,8 @@
 
 #include "link/data_module.h"
 
+#include <thread>
+
 // QThread::wait orders everything the thread did before the owner goes on, through a futex
 // ThreadSanitizer does not see; the ordering is stated to it directly, or the owner's next use
 // of the same memory (a worker made again on the stack) reads as a race.
@@ -24,7 +26,9 @@ TThreadBuff::TThreadBuff(TCommPortDriver& port, TReceiveBuffer& receive, TProgra
 }
 
 TThreadBuff::TThreadBuff(TmodData& data, TProgramState& state, QObject* parent)
-    : TThreadBuff(data.cmprtdrvr1, data.RxBuf, state, parent) {}
+    : TThreadBuff(data.cmprtdrvr1, data.RxBuf, state, parent) {
+    framePause_ = data.FramePause;
+}
 
 TThreadBuff::~TThreadBuff() {
     wait();
@@ -68,7 +72,20 @@ void TThreadBuff::SendResult(int code, int argument) {
     handOff_.Run([&] { emit ResultCode(code, argument); });
 }
 
+// A byte that comes during the pause starts it again: the line must have been quiet for the
+// whole pause.
+void TThreadBuff::AwaitFramePause() const {
+    for (;;) {
+        const auto last = receive_.LastArrival();
+        if (!last || TReceiveBuffer::Clock::now() >= *last + framePause_) {
+            return;
+        }
+        std::this_thread::sleep_until(*last + framePause_);
+    }
+}
+
 void TThreadBuff::SendFrame(const Byte* frame, std::size_t length) {
+    AwaitFramePause();
     // Purge first: a late byte of an earlier reply must not land in the emptied buffer.
     port_.PurgeQueues(true, true);
     receive_.Clear();
@@ -76,10 +93,13 @@ void TThreadBuff::SendFrame(const Byte* frame, std::size_t length) {
 }
 
 bool TThreadBuff::AwaitReply() {
-    for (int i = 0; i < kFirstBytePolls && receive_.Count() < 2; ++i) {
-        msleep(kPollMs);
+    using Clock = TReceiveBuffer::Clock;
+    auto deadline = Clock::now() + kFirstByteWait;
+    std::size_t count = receive_.Count();
+    while (count < 2 && Clock::now() < deadline) {
+        count = receive_.WaitForChange(count, deadline);
     }
-    if (receive_.Count() == 0) {
+    if (count == 0) {
         reply_ = {};
         return false;
     }
@@ -87,8 +107,9 @@ bool TThreadBuff::AwaitReply() {
     // Judged on one copy at a time, so the test and the bytes used later agree.
     reply_ = receive_.Take();
     TReplyState state = AssessReply(reply_.count, reply_.bytes[1]);
-    for (int i = 0; i < kCompletePolls && state == TReplyState::Waiting; ++i) {
-        msleep(kPollMs);
+    deadline = Clock::now() + kCompleteWait;
+    while (state == TReplyState::Waiting && Clock::now() < deadline) {
+        receive_.WaitForChange(reply_.count, deadline);
         reply_ = receive_.Take();
         state = AssessReply(reply_.count, reply_.bytes[1]);
     }

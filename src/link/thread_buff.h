@@ -9,6 +9,7 @@
 
 #include <QThread>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -19,6 +20,11 @@ class TmodData;
 // One transaction with the panel on a thread of its own: a read (identify, make the device
 // object, load it, then the retranslator's objects and the GSM settings where present) or a
 // write of the current device object and the GSM frames.
+//
+// Bytes are judged as soon as the port hands them in. Every request goes out no sooner than the
+// frame pause after the last byte the line brought, so that a panel gets a moment between its
+// reply and the next request; counted on a monotonic clock, also across transactions on the
+// same receive buffer. A quiet line lets the first request of a transaction go out at once.
 //
 // Create it on the thread that owns the port; that thread must keep its event loop running
 // until the worker has ended. Every result code is emitted as ResultCode on the creating thread
@@ -31,9 +37,9 @@ class TThreadBuff : public QThread {
 public:
     enum Mode : Byte { modeRead = 0, modeWrite = 1 };
 
-    static constexpr int kPollMs = 50;
-    static constexpr int kFirstBytePolls = 50; // 2.5 s for a reply to begin
-    static constexpr int kCompletePolls = 30;  // 1.5 s more for it to complete
+    static constexpr std::chrono::milliseconds kFirstByteWait{2500}; // for a reply to begin
+    static constexpr std::chrono::milliseconds kCompleteWait{1500};  // more for it to complete
+    static constexpr std::chrono::milliseconds kDefaultFramePause{50};
 
     TThreadBuff(TCommPortDriver& port, TReceiveBuffer& receive, TProgramState& state,
                 QObject* parent = nullptr);
@@ -43,6 +49,10 @@ public:
     // Any other value only opens and closes the port.
     void SetMode(Byte mode) { mode_ = mode; }
     Byte GetMode() const { return mode_; }
+
+    // Set before Start; the data module's FramePause when made from the data module.
+    void SetFramePause(std::chrono::milliseconds pause) { framePause_ = pause; }
+    std::chrono::milliseconds FramePause() const { return framePause_; }
 
     // Starts the thread one priority step below normal.
     void Start();
@@ -68,6 +78,7 @@ private:
     };
 
     void SendResult(int code, int argument = 0);
+    void AwaitFramePause() const;
     void SendFrame(const Byte* frame, std::size_t length);
     bool AwaitReply();
 
@@ -75,6 +86,7 @@ private:
     TReceiveBuffer& receive_;
     TProgramState& state_;
     Byte mode_ = modeRead;
+    std::chrono::milliseconds framePause_ = kDefaultFramePause;
     TReceiveBuffer::Snapshot reply_; // the reply last waited for
     std::shared_ptr<TDevice> device_;
     THandOff handOff_;

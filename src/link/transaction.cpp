@@ -7,10 +7,10 @@
 
 namespace orv {
 
-std::vector<TResult> RunTransaction(TCommPortDriver& port, TReceiveBuffer& receive, TProgramState& state,
-                                    Byte mode, const TResultHandler& onResult) {
+namespace {
+
+std::vector<TResult> Run(TThreadBuff& worker, Byte mode, const TResultHandler& onResult) {
     std::vector<TResult> results;
-    TThreadBuff worker(port, receive, state);
     worker.SetMode(mode);
     QObject::connect(&worker, &TThreadBuff::ResultCode, [&](int code, int argument) {
         results.push_back({code, argument});
@@ -26,9 +26,18 @@ std::vector<TResult> RunTransaction(TCommPortDriver& port, TReceiveBuffer& recei
     return results;
 }
 
+} // namespace
+
+std::vector<TResult> RunTransaction(TCommPortDriver& port, TReceiveBuffer& receive, TProgramState& state,
+                                    Byte mode, const TResultHandler& onResult) {
+    TThreadBuff worker(port, receive, state);
+    return Run(worker, mode, onResult);
+}
+
 std::vector<TResult> RunTransaction(TmodData& data, TProgramState& state, Byte mode,
                                     const TResultHandler& onResult) {
-    return RunTransaction(data.cmprtdrvr1, data.RxBuf, state, mode, onResult);
+    TThreadBuff worker(data, state);
+    return Run(worker, mode, onResult);
 }
 
 } // namespace orv

@@ -19,6 +19,7 @@ using TResultHandler = std::function<void(const TResult&)>;
 // loop running meanwhile. onResult sees every code as it arrives, while the worker waits.
 std::vector<TResult> RunTransaction(TCommPortDriver& port, TReceiveBuffer& receive, TProgramState& state,
                                     Byte mode, const TResultHandler& onResult = {});
+// Over the data module's port and buffer, with its frame pause.
 std::vector<TResult> RunTransaction(TmodData& data, TProgramState& state, Byte mode,
                                     const TResultHandler& onResult = {});
 

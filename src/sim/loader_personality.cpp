@@ -76,6 +76,12 @@ void TLoaderPersonality::OnReceive(std::span<const Byte> bytes, TLine& line) {
     }
 }
 
+void TLoaderPersonality::OnIgnored(std::span<const Byte> bytes, const std::string& why) {
+    if (log_.is_open()) {
+        log_ << "ignored " << ToHex(bytes) << ": " << why << std::endl;
+    }
+}
+
 void TLoaderPersonality::OnBlock(TClock::time_point complete) {
     ++blocks_;
     if (log_.is_open()) {

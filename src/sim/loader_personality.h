@@ -29,7 +29,8 @@ std::string LoaderFaultHelp();
 // payload bytes, and answers each complete block with 0x11. The bytes are taken at the line's
 // pace, so a block is complete only when its last byte would have come down a real line.
 // Optionally logs each block received as a hex line, and, as "incomplete HEX", bytes that never
-// made a whole block (given up after a second without more, or left when the simulator stops).
+// made a whole block (given up after a second without more, or left when the simulator stops);
+// bytes it could not make out as "ignored HEX: why".
 class TLoaderPersonality final : public TPersonality {
 public:
     static constexpr Byte kAccept = 0x11;
@@ -45,6 +46,7 @@ public:
     explicit TLoaderPersonality(Options options);
 
     void OnReceive(std::span<const Byte> bytes, TLine& line) override;
+    void OnIgnored(std::span<const Byte> bytes, const std::string& why) override;
     std::optional<TClock::time_point> NextDeadline() const override;
     void OnTimer(TLine& line) override;
     void OnStop() override;

@@ -78,9 +78,10 @@ int main(int argc, char** argv) {
     } else {
         personality = std::make_unique<TPanelPersonality>(
             std::move(options->panel), std::move(options->faults),
-            TPanelPersonality::Files{options->logPath, options->dumpPath});
+            TPanelPersonality::Files{options->logPath, options->dumpPath},
+            TPanelTiming{options->pace ? options->baud : 0, options->deafAfterReply});
     }
 
     std::cout << link->SlavePath() << std::endl;
-    return RunSimulator(*link, *personality, g_stopPipe[0]);
+    return RunSimulator(*link, *personality, g_stopPipe[0], options->baud);
 }

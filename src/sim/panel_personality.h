@@ -13,9 +13,20 @@
 
 namespace orv::sim {
 
+// The panel's pace on the line.
+struct TPanelTiming {
+    // The line's rate: a request counts as in once its last byte would have come down the line,
+    // and only then is it answered. 0: as soon as it is read.
+    int bitsPerSecond = 0;
+    // What arrives sooner than this after the panel's last byte sent is lost.
+    std::chrono::milliseconds deafAfterReply{};
+};
+
 // A control panel in service mode: answers every sound frame through its model, shaped by the
-// chosen faults. Optionally logs each frame received (one hex line) and writes its state after
-// every write and when it stops.
+// chosen faults. It may be deaf for a while after it sent its last byte, as a busy
+// microcontroller is: what arrives then is lost. Optionally logs each frame received (its bytes
+// in hex, when its first byte came and how long after the panel's last byte) and what it
+// ignored, and writes its state after every write and when it stops.
 class TPanelPersonality final : public TPersonality {
 public:
     struct Files {
@@ -23,9 +34,11 @@ public:
         std::string dump;
     };
 
-    TPanelPersonality(TPanelState state, std::vector<std::unique_ptr<TFault>> faults, Files files);
+    TPanelPersonality(TPanelState state, std::vector<std::unique_ptr<TFault>> faults, Files files,
+                      TPanelTiming timing = {});
 
     void OnReceive(std::span<const Byte> bytes, TLine& line) override;
+    void OnIgnored(std::span<const Byte> bytes, const std::string& why) override;
     std::optional<TClock::time_point> NextDeadline() const override;
     void OnTimer(TLine& line) override;
     void OnStop() override;
@@ -42,7 +55,9 @@ private:
     };
 
     void OnFrame(std::span<const Byte> frame, TLine& line);
-    void Schedule(const TExchange& exchange, TClock::time_point now);
+    // Bytes from now on belong to a new frame.
+    void MarkFrameStart(const TLine& line);
+    void Schedule(const TExchange& exchange, TClock::time_point start);
     void SendDue(TLine& line);
     void Dump() const;
 
@@ -53,6 +68,13 @@ private:
     std::ofstream log_;
     std::deque<Held> held_;
     bool left_ = false;
+    TPanelTiming timing_;
+    TClock::duration byteTime_{};
+    TClock::time_point lineFree_{}; // when the last byte read would have come down the line
+    TClock::time_point start_ = TClock::now();
+    // The frame being received: when its first byte came, and how long after the last byte sent.
+    TClock::time_point frameStart_{};
+    std::optional<TClock::duration> frameQuiet_;
 };
 
 } // namespace orv::sim

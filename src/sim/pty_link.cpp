@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +14,37 @@ namespace {
 
 std::string Reason(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
+}
+
+struct Speed {
+    speed_t code;
+    int bitsPerSecond;
+};
+
+constexpr Speed kSpeeds[] = {
+    {B50, 50},         {B75, 75},         {B110, 110},         {B134, 134},       {B150, 150},
+    {B200, 200},       {B300, 300},       {B600, 600},         {B1200, 1200},     {B1800, 1800},
+    {B2400, 2400},     {B4800, 4800},     {B9600, 9600},       {B19200, 19200},   {B38400, 38400},
+    {B57600, 57600},   {B115200, 115200}, {B230400, 230400},   {B460800, 460800}, {B500000, 500000},
+    {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000},
+};
+
+int BitsPerSecond(speed_t code) {
+    for (const Speed& s : kSpeeds) {
+        if (s.code == code) {
+            return s.bitsPerSecond;
+        }
+    }
+    return 0;
+}
+
+TClock::duration ByteTime(int bitsPerSecond) {
+    if (bitsPerSecond <= 0) {
+        return {};
+    }
+    // A start bit, eight data bits and a stop bit.
+    return std::chrono::duration_cast<TClock::duration>(std::chrono::nanoseconds(10'000'000'000) /
+                                                        bitsPerSecond);
 }
 
 bool MakeRaw(int fd) {
@@ -73,14 +105,62 @@ TPtyLink::~TPtyLink() {
     ::close(master_);
 }
 
+std::string TLineSettings::Text() const {
+    return (bitsPerSecond > 0 ? std::to_string(bitsPerSecond) : std::string("an unnamed rate")) + " " +
+           std::to_string(dataBits) + parity + std::to_string(stopBits);
+}
+
 void TPtyLink::SetBitRate(int bitsPerSecond) {
-    if (bitsPerSecond <= 0) {
-        byteTime_ = {};
-        return;
+    byteTime_ = ByteTime(bitsPerSecond);
+}
+
+std::optional<TLineSettings> TPtyLink::Settings() const {
+    termios tio{};
+    if (tcgetattr(slave_, &tio) != 0) {
+        return std::nullopt;
     }
-    // A start bit, eight data bits and a stop bit.
-    byteTime_ =
-        std::chrono::duration_cast<TClock::duration>(std::chrono::microseconds(10'000'000) / bitsPerSecond);
+    TLineSettings line;
+    line.bitsPerSecond = BitsPerSecond(cfgetospeed(&tio));
+    switch (tio.c_cflag & CSIZE) {
+    case CS5:
+        line.dataBits = 5;
+        break;
+    case CS6:
+        line.dataBits = 6;
+        break;
+    case CS7:
+        line.dataBits = 7;
+        break;
+    default:
+        line.dataBits = 8;
+        break;
+    }
+    const bool odd = (tio.c_cflag & PARODD) != 0;
+    bool stick = false;
+#ifdef CMSPAR
+    stick = (tio.c_cflag & CMSPAR) != 0;
+#endif
+    if (stick) {
+        line.parity = odd ? 'M' : 'S';
+    } else if (odd) {
+        line.parity = 'O';
+    } else if (tio.c_cflag & PARENB) {
+        line.parity = 'E';
+    }
+    line.stopBits = (tio.c_cflag & CSTOPB) ? 2 : 1;
+    return line;
+}
+
+std::optional<std::string> TPtyLink::Mismatch(int bitsPerSecond) const {
+    const TLineSettings wanted{bitsPerSecond, 8, 'N', 1};
+    const auto line = Settings();
+    if (!line) {
+        return "the line settings cannot be read";
+    }
+    if (*line == wanted) {
+        return std::nullopt;
+    }
+    return "line set to " + line->Text() + ", this end runs at " + wanted.Text();
 }
 
 void TPtyLink::Queue(std::span<const Byte> bytes, TClock::time_point now) {
@@ -102,6 +182,7 @@ std::size_t TPtyLink::WriteSome(std::size_t count) {
         }
         queue_.erase(queue_.begin(), queue_.begin() + written);
         done += static_cast<std::size_t>(written);
+        lastSent_ = TClock::now();
     }
     return done;
 }

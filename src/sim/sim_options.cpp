@@ -57,10 +57,18 @@ std::string SimUsage() {
            "  --sms-records-hex HEX  retranslator SMS records, 10 bytes each (up to 40)\n"
            "  --fault NAME[:ARG]     misbehave (may be given several times):\n" +
            FaultHelp() + "    in loader mode, counting blocks from 1:\n" + LoaderFaultHelp() +
-           "  --baud N               line rate that paces what is sent, and in loader mode what is\n"
-           "                         received (default 9600; 115200 for the loader)\n"
-           "  --no-pace              send at once\n"
-           "  --log FILE             one hex line per frame (loader: per block) received\n"
+           "  --baud N               line rate: bytes that arrive while the program's end of the line\n"
+           "                         is set to another rate or framing than N 8N1 are ignored; it also\n"
+           "                         paces what is sent, and what is received: nothing is answered\n"
+           "                         before its last byte would have come (default 9600; 115200 for\n"
+           "                         the loader)\n"
+           "  --no-pace              send and answer at once\n"
+           "  --deaf-after-reply MS  the panel ignores bytes that arrive sooner than MS after it sent\n"
+           "                         its last byte\n"
+           "  --log FILE             one line per frame (loader: per block) received: its bytes in hex,\n"
+           "                         then for a frame at=MS when its first byte came (from the start)\n"
+           "                         and quiet=MS how long after the panel's last byte; bytes ignored\n"
+           "                         as \"ignored HEX: why\"\n"
            "  --dump FILE            the panel's state, after every write and on exit\n"
            "Stops on SIGTERM or SIGINT.\n";
 }
@@ -150,6 +158,16 @@ std::optional<TSimOptions> ParseSimOptions(const std::vector<std::string>& args,
              }
              options.baud = static_cast<int>(*n);
              baudGiven = true;
+             return true;
+         }},
+        {"--deaf-after-reply",
+         [&](const std::string& v) {
+             const auto n = Number(v);
+             if (!n || *n < 0 || *n > 60'000) {
+                 error = "--deaf-after-reply needs milliseconds from 0 to 60000";
+                 return false;
+             }
+             options.deafAfterReply = std::chrono::milliseconds(*n);
              return true;
          }},
         {"--log",

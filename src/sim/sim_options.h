@@ -4,6 +4,7 @@
 #include "sim/loader_personality.h"
 #include "sim/panel.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@ struct TSimOptions {
     std::vector<TLoaderFault> loaderFaults; // the faults, in loader mode
     int baud = 9600;                        // 115200 in loader mode unless given
     bool pace = true;
+    std::chrono::milliseconds deafAfterReply{}; // the panel ignores bytes this soon after it sent
     std::string logPath;
     std::string dumpPath;
     bool help = false;

@@ -1,6 +1,8 @@
 #include "application.h"
 
+#include "dialogs/program_style.h"
 #include "images.h"
+#include "settings.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -31,7 +33,12 @@ void SetUpApplication() {
     const QLocale russian(QLocale::Russian, QLocale::Russia);
     QLocale::setDefault(russian);
     InstallQtTranslations(russian);
+    UseProgramStyle();
     QApplication::setWindowIcon(AppIcon());
+    // The names the stored settings use; the data folder (the journal) follows them, and the
+    // command-line tool sets the same so both keep one journal.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganization));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kSettingsApplication));
 }
 
 } // namespace orv

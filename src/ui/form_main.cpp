@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "files/gsm_file.h"
 #include "images.h"
+#include "journal/recorder.h"
 #include "link_bridge.h"
 #include "model_bridge.h"
 #include "page_cnc.h"
@@ -16,11 +17,14 @@
 #include "page_tx.h"
 #include "page_update.h"
 #include "page_zones.h"
+#include "report_dialog.h"
 #include "settings.h"
+#include "settings_dialog.h"
 #include "widgets.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
@@ -34,6 +38,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -221,10 +226,18 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     body->setContentsMargins(0, 0, 0, 0);
     column->addLayout(body, 1);
 
-    auto* left = new QVBoxLayout;
-    left->setContentsMargins(4, 4, 4, 4);
-    body->addLayout(left, 1);
-    lblStart_ = new QLabel(kStartText, central);
+    // The start-up text and the pages share one place, so the window is as large from the start
+    // as the largest page needs.
+    auto* leftColumn = new QVBoxLayout;
+    leftColumn->setContentsMargins(4, 4, 4, 4);
+    body->addLayout(leftColumn, 1);
+    leftStack_ = new QStackedWidget(central);
+    leftColumn->addWidget(leftStack_);
+    auto* startPanel = new QWidget(leftStack_);
+    auto* left = new QVBoxLayout(startPanel);
+    left->setContentsMargins(0, 0, 0, 0);
+    leftStack_->addWidget(startPanel);
+    lblStart_ = new QLabel(kStartText, startPanel);
     lblStart_->setObjectName(QStringLiteral("lblStart"));
     QFont startFont = lblStart_->font();
     // 19 pixels in the narrow fonts of the original; 17 fit the same width with the usual fonts.
@@ -233,15 +246,14 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     lblStart_->setStyleSheet(QStringLiteral("color: rgb(0, 0, 128);"));
     lblStart_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     left->addWidget(lblStart_);
-    logo_ = new QLabel(central);
+    logo_ = new QLabel(startPanel);
     logo_->setObjectName(QStringLiteral("imgLogo"));
     logo_->setPixmap(LogoPixmap());
     logo_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     left->addWidget(logo_, 1);
     PageMain_ = new QTabWidget(central);
     PageMain_->setObjectName(QStringLiteral("PageMain"));
-    PageMain_->setVisible(false);
-    left->addWidget(PageMain_, 1);
+    leftStack_->addWidget(PageMain_);
 
     auto* Panel1 = new QFrame(central);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -274,7 +286,6 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
 
     StatusBar_ = new QStatusBar(this);
     StatusBar_->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar_->setFixedHeight(20);
     StatusBar_->setSizeGripEnabled(false);
     StatusBar_->setAutoFillBackground(true);
     // One simple panel: a label of its own, so that menu hints passing over the status bar
@@ -282,6 +293,8 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     lblStatus_ = new QLabel(StatusBar_);
     lblStatus_->setObjectName(QStringLiteral("lblStatus"));
     StatusBar_->addWidget(lblStatus_, 1);
+    // 20 pixels, or what a larger font needs.
+    StatusBar_->setFixedHeight(std::max(20, StatusBar_->sizeHint().height()));
     setStatusBar(StatusBar_);
 
     markTimer_ = new QTimer(this);
@@ -310,16 +323,22 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     connect(cbbPorts_->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { cbbPortsChange(cbbPorts_->currentText()); });
 
+    link_->SetSlowExchange(ReadSlowExchange());
     const QString port = ReadSetting(QStringLiteral("comportname"), DefaultPortName());
     cbbPorts_->setEditText(port);
     if (NamesPort(port)) {
         link_->SetPortName(port);
     }
 
-    // Client area of fixed size; the menu bar comes on top of it.
-    setFixedSize(752, 520 + menuBar()->sizeHint().height());
+    // A client area of 752 x 520 below the menu bar, unless the pages need more (a larger font):
+    // the layouts keep the window at least as large as its content needs.
+    resize(752, 520 + menuBar()->sizeHint().height());
+    layout()->activate();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
+        // Centred; a window larger than the desktop keeps its top left corner on it.
+        const QRect desktop = screen->availableGeometry();
+        const QPoint centred = desktop.center() - rect().center();
+        move(std::max(centred.x(), desktop.left()), std::max(centred.y(), desktop.top()));
     }
     MarkUnchanged();
     qApp->installEventFilter(this);
@@ -377,6 +396,11 @@ void TFormMain::BuildMenu() {
     QAction* compare =
         file->addAction(QStringLiteral("Сравнить с файлом…"), this, &TFormMain::FileCompareClick);
     compare->setObjectName(QStringLiteral("FileCompare"));
+    QAction* report = file->addAction(QStringLiteral("Отчёт…"), this, &TFormMain::FileReportClick);
+    report->setObjectName(QStringLiteral("FileReport"));
+    file->addSeparator();
+    QAction* settings = file->addAction(QStringLiteral("Настройки…"), this, &TFormMain::SettingsClick);
+    settings->setObjectName(QStringLiteral("FileSettings"));
     file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
     exit->setObjectName(QStringLiteral("FileExit"));
@@ -452,7 +476,7 @@ void TFormMain::ControlsEnable(bool on) {
         }
     }
     // The menus can replace or save the device object as well: not while a worker uses it.
-    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileCompare"}) {
+    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileCompare", "FileReport"}) {
         if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
             a->setEnabled(on);
         }
@@ -471,7 +495,7 @@ void TFormMain::SetDeviceControls() {
     lblDeviceName_->setVisible(true);
     lblStart_->setVisible(false);
     logo_->setVisible(false);
-    PageMain_->setVisible(true);
+    leftStack_->setCurrentWidget(PageMain_);
 
     const int mask = PageMask(type);
     layingOut_ = true;
@@ -774,6 +798,7 @@ void TFormMain::HandleResult(int code, int argument) {
     }
     switch (code) {
     case 0: {
+        Record(journal::TAction::Read);
         const TDevice* d = state_.device.get();
         SetStatus(QStringLiteral("Конфигурация прочитана, версия прибора - ") +
                   QString::number(d ? d->GetVersion() : 0));
@@ -788,6 +813,7 @@ void TFormMain::HandleResult(int code, int argument) {
         break;
     }
     case 1:
+        Record(journal::TAction::Write);
         SetStatus(QStringLiteral("Конфигурация записана"));
         // The controls stayed disabled: the panel now holds what is on screen.
         MarkUnchanged();
@@ -865,6 +891,12 @@ void TFormMain::HandleResult(int code, int argument) {
     }
 }
 
+void TFormMain::Record(journal::TAction action, const QString& file) {
+    if (journal_ != nullptr) {
+        journal_->Record(action, state_, file.isEmpty() ? link_->PortName() : QString(), file);
+    }
+}
+
 void TFormMain::cbbPortsChange(const QString& text) {
     if (NamesPort(text)) {
         link_->SetPortName(text);
@@ -905,6 +937,7 @@ void TFormMain::FileOpenClick() {
                          QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
         return;
     }
+    Record(journal::TAction::Open, name);
     SetDeviceControls();
     RefreshControls();
     fileName_ = name;
@@ -935,6 +968,7 @@ bool TFormMain::SaveCurrent() {
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
         return false;
     }
+    Record(journal::TAction::Save, fileName_);
     SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
     MarkUnchanged();
     return true;
@@ -960,6 +994,9 @@ bool TFormMain::SaveUnderName(const QString& path, QString (*save)(const TProgra
     if (!error.isEmpty()) {
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
         return false;
+    }
+    if (save == &SaveConfigFile) {
+        Record(journal::TAction::Save, fileName_);
     }
     SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
     WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));
@@ -1005,6 +1042,27 @@ void TFormMain::FileCompareClick() {
     dialogs_.Exec(dialog);
 }
 
+void TFormMain::FileReportClick() {
+    // The report shows what a save would store: the held-back page edits go in first.
+    if (!state_.device || !UpdateAllTXBuffers()) {
+        return;
+    }
+    ReportSource source;
+    source.file = fileName_;
+    if (const Byte version = state_.device->GetVersion(); version != 0) {
+        source.port = cbbPorts_->currentText();
+        source.firmware = QString::number(version);
+    }
+    const QString baseName =
+        fileName_.isEmpty() ? QStringLiteral("Отчёт") : QFileInfo(fileName_).completeBaseName();
+    ShowReport(
+        dialogs_, this,
+        [list = ListSettings(state_), source](const ReportFields& fields) {
+            return ConfigurationReport(list, source, fields);
+        },
+        baseName);
+}
+
 void TFormMain::btnGSMFileSaveClick() {
     if (!state_.device) {
         return;
@@ -1044,6 +1102,17 @@ void TFormMain::btnGSMFileLoadClick() {
 void TFormMain::AboutClick() {
     auto box = BuildAboutBox(this, QString::fromUtf8(kAppTitle));
     dialogs_.Exec(*box);
+}
+
+void TFormMain::SettingsClick() {
+    TFormSettings form(this);
+    form.chkSlowExchange()->setChecked(link_->SlowExchange());
+    if (dialogs_.Exec(form) != QDialog::Accepted) {
+        return;
+    }
+    const bool slow = form.chkSlowExchange()->isChecked();
+    WriteSlowExchange(slow);
+    link_->SetSlowExchange(slow);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

@@ -19,8 +19,14 @@ class QTimer;
 class QMenu;
 class QAction;
 class QStatusBar;
+class QStackedWidget;
 
 namespace orv {
+
+namespace journal {
+class TJournalRecorder;
+enum class TAction;
+} // namespace journal
 
 class IDialogs;
 class TLinkBridge;
@@ -58,6 +64,9 @@ public:
     TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QWidget* parent = nullptr);
     ~TFormMain() override;
 
+    // Every successful read, write, file open and save goes into the journal from now on.
+    void SetJournal(journal::TJournalRecorder* journal) { journal_ = journal; }
+
     // Starts a transaction: 0 read, 1 write.
     void SendData(int mode);
     void ControlsEnable(bool on);
@@ -86,7 +95,11 @@ public:
     void FileSaveAsClick();
     // Shows how the configuration on screen differs from a chosen file.
     void FileCompareClick();
+    // File → "Отчёт…": the configuration's report in its preview.
+    void FileReportClick();
     void AboutClick();
+    // "Настройки…": the program's own settings, stored at once.
+    void SettingsClick();
     void cbbPortsChange(const QString& text);
     void cbbPortsDropDown();
     void IndTimerTimer();
@@ -121,6 +134,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void Record(journal::TAction action, const QString& file = {});
     void BuildMenu();
     void BuildDeviceMenu();
     void BuildPages();
@@ -160,6 +174,7 @@ private:
     QPushButton* ButtonWrite_ = nullptr;
     QLabel* lblStart_ = nullptr;
     QLabel* logo_ = nullptr;
+    QStackedWidget* leftStack_ = nullptr; // the start-up text, then the pages
     QTabWidget* PageMain_ = nullptr;
     QStatusBar* StatusBar_ = nullptr;
     QLabel* lblStatus_ = nullptr;
@@ -194,6 +209,7 @@ private:
     std::optional<SettingsList> panelSettings_;
     std::weak_ptr<TDevice> panelDevice_;
     QString statusText_; // as given; the status bar shows it on one line
+    journal::TJournalRecorder* journal_ = nullptr;
     QColor flashColor_;
     QColor savedColor_;
     int flashStep_ = 0;

@@ -1,5 +1,7 @@
 #include "images.h"
 
+#include "images/zone_icons.h"
+
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -45,10 +47,11 @@ QIcon AdapterIcon() {
 }
 
 QIcon ZoneTypeIcon(int code) {
-    if (code < 0 || code > 8) {
+    const QString path = ZoneTypeIconPath(code);
+    if (path.isEmpty()) {
         return {};
     }
-    return RenderIcon(QStringLiteral(":/images/zones/type%1.svg").arg(code), {16, 32});
+    return RenderIcon(path, {16, 32});
 }
 
 } // namespace orv

@@ -98,6 +98,14 @@ void TLinkBridge::WorkerFinished() {
     }
 }
 
+void TLinkBridge::SetSlowExchange(bool slow) {
+    data_.SetSlowExchange(slow);
+}
+
+bool TLinkBridge::SlowExchange() const {
+    return data_.SlowExchange();
+}
+
 QString TLinkBridge::LastPortError() const {
     return data_.cmprtdrvr1.LastError();
 }

@@ -45,6 +45,10 @@ public:
     // A transaction has been started and has not given its final code yet.
     bool Busy() const { return busy_; }
 
+    // The compatible exchange (the port polled every 500 ms); takes effect at once.
+    void SetSlowExchange(bool slow);
+    bool SlowExchange() const;
+
     // The operating system's reason for the last failed open of the port, for the error box.
     QString LastPortError() const;
 

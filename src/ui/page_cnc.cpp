@@ -47,6 +47,8 @@ QGroupBox* BuildRelayBlock(QWidget* parent, const QString& prefix, const QString
     grid->addWidget(block.fire, 1, 1);
     block.fireCtrl = MakeCheck(grp, ctrlName, QStringLiteral("Контроль цепи реле \"пожар\""));
     grid->addWidget(block.fireCtrl, 2, 0, 1, 2);
+    // The combos stay next to their captions however wide the group is.
+    grid->setColumnStretch(2, 1);
     block.buzzer = MakeCheck(parent, buzzName, QStringLiteral("Использовать внутренний зуммер"));
     return grp;
 }
@@ -115,7 +117,8 @@ TPageCnc8::TPageCnc8(const TPageContext& context, QWidget* parent)
     lblCnc8AlmReset_->setObjectName(QStringLiteral("lblCnc8AlmReset"));
     cbbCNC8_AutoRst_ = MakeCombo(this, QStringLiteral("cbbCNC8_AutoRst"), AutoResetItems());
     resetRow->addWidget(lblCnc8AlmReset_);
-    resetRow->addWidget(cbbCNC8_AutoRst_, 1);
+    resetRow->addWidget(cbbCNC8_AutoRst_);
+    resetRow->addStretch(1);
     right->addLayout(resetRow);
     right->addStretch(1);
     OnChoiceChanged(cbbCNC8_AutoRst_, this, [this] { CNC_AutoResetCloseUp(); });
@@ -251,7 +254,8 @@ TPageCnc5::TPageCnc5(const TPageContext& context, QWidget* parent)
     auto* resetRow = new QHBoxLayout;
     resetRow->addWidget(new QLabel(QStringLiteral("Сброс тревог:"), this));
     cbbCNC5_AutoRst_ = MakeCombo(this, QStringLiteral("cbbCNC5_AutoRst"), AutoResetItems());
-    resetRow->addWidget(cbbCNC5_AutoRst_, 1);
+    resetRow->addWidget(cbbCNC5_AutoRst_);
+    resetRow->addStretch(1);
     right->addLayout(resetRow);
     right->addStretch(1);
     OnChoiceChanged(bxCNC5ReleAlarm_, this, [this] { bxCNCReleAlarmCloseUp(); });

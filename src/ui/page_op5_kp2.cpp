@@ -66,11 +66,10 @@ TPageKP2::TPageKP2(const TPageContext& context, QWidget* parent)
         zones->addWidget(new QLabel(QStringLiteral("ШС%1:").arg(zone), this), zone, 0);
         tactic_[i] = new QComboBox(this);
         tactic_[i]->setObjectName(QStringLiteral("cbbKP2Tactic%1").arg(zone));
-        tactic_[i]->setMinimumWidth(150);
+        FitToItems(tactic_[i]);
         SetTag(tactic_[i], zone);
         event_[i] = new TComboboxEvent(this);
         event_[i]->setObjectName(QStringLiteral("cbbEvKP2_%1").arg(zone));
-        event_[i]->setMinimumWidth(150);
         SetTag(event_[i], zone);
         zones->addWidget(tactic_[i], zone, 1);
         zones->addWidget(event_[i], zone, 2);
@@ -89,6 +88,8 @@ TPageKP2::TPageKP2(const TPageContext& context, QWidget* parent)
     bxKP2ReleFire_ = new QComboBox(grpRele);
     bxKP2ReleFire_->setObjectName(QStringLiteral("bxKP2ReleFire"));
     bxKP2ReleFire_->addItems(relayModes);
+    FitToItems(bxKP2ReleAlarm_);
+    FitToItems(bxKP2ReleFire_);
     grid->addWidget(new QLabel(QStringLiteral("\"Тревога\""), grpRele), 0, 0);
     grid->addWidget(bxKP2ReleAlarm_, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("\"Пожар\""), grpRele), 1, 0);
@@ -96,6 +97,8 @@ TPageKP2::TPageKP2(const TPageContext& context, QWidget* parent)
     chkKP2ReleContr_ = new QCheckBox(QStringLiteral("Контроль цепи реле \"пожар\""), grpRele);
     chkKP2ReleContr_->setObjectName(QStringLiteral("chkKP2ReleContr"));
     grid->addWidget(chkKP2ReleContr_, 2, 0, 1, 2);
+    // The combos stay next to their captions however wide the group is.
+    grid->setColumnStretch(2, 1);
     outer->addWidget(grpRele);
     chkKP2BuzzerOn_ = new QCheckBox(QStringLiteral("Использовать внутренний зуммер"), this);
     chkKP2BuzzerOn_->setObjectName(QStringLiteral("chkKP2BuzzerOn"));

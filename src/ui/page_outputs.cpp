@@ -3,36 +3,44 @@
 #include "widgets.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace orv {
 
 TBoxField::TBoxField(QWidget* host, TProgramState& state, const QStringList& columns, const QStringList& rows)
     : QObject(host), state_(state), outputs_(static_cast<int>(columns.size())),
-      functions_(static_cast<int>(rows.size())) {
+      functions_(static_cast<int>(rows.size())), grid_(new QGridLayout(host)) {
+    // Outputs 60 pixels apart and functions 30, or more where the captions need it.
+    grid_->setContentsMargins(0, 0, 0, 0);
+    grid_->setHorizontalSpacing(12);
+    grid_->setVerticalSpacing(10);
     for (int k = 1; k <= outputs_; ++k) {
         auto* caption = new QLabel(columns[k - 1], host);
-        caption->move(65 + 60 * k, 64);
-        caption->show();
+        grid_->addWidget(caption, 0, k, Qt::AlignHCenter | Qt::AlignBottom);
+        grid_->setColumnMinimumWidth(k, 48);
         labels_.push_back(caption);
     }
     for (int j = 0; j < functions_; ++j) {
         auto* caption = new QLabel(rows[j], host);
-        caption->move(16, 94 + 30 * j);
-        caption->show();
+        grid_->addWidget(caption, j + 1, 0, Qt::AlignLeft | Qt::AlignVCenter);
+        grid_->setRowMinimumHeight(j + 1, 20);
         labels_.push_back(caption);
         for (int k = 1; k <= outputs_; ++k) {
             auto* box = new QCheckBox(host);
             const int number = j * outputs_ + k;
             box->setObjectName(QStringLiteral("BoxField%1").arg(number));
             SetTag(box, number);
-            box->setGeometry(75 + 60 * k, 94 + 30 * j, 17, 17);
-            box->show();
+            grid_->addWidget(box, j + 1, k, Qt::AlignCenter);
             boxes_.push_back(box);
             connect(box, &QCheckBox::clicked, this, [this, j, k] { BoxClick(j, k); });
         }
     }
+    grid_->setColumnStretch(outputs_ + 1, 1);
+    grid_->setRowStretch(functions_ + 1, 1);
 }
 
 TBoxField::~TBoxField() {
@@ -42,6 +50,8 @@ TBoxField::~TBoxField() {
     for (auto* w : boxes_) {
         delete w;
     }
+    // The host takes the next model's grid.
+    delete grid_;
 }
 
 QCheckBox* TBoxField::Box(int row, int output) const {
@@ -84,15 +94,25 @@ void TBoxField::BoxClick(int row, int output) {
 
 TPageOutputs::TPageOutputs(const TPageContext& context, QWidget* parent)
     : TDevicePage(context, QStringLiteral("tsOP8xCh"), QStringLiteral("Выходы"), 512, parent) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 16);
+    auto* top = new QHBoxLayout;
     auto* title = new QLabel(QStringLiteral("Переназначение реле и выходов прибора"), this);
-    title->move(16, 20);
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
     btnO8chDefault_ = new QPushButton(QStringLiteral("Сброс установок"), this);
     btnO8chDefault_->setObjectName(QStringLiteral("btnO8chDefault"));
     btnO8chDefault_->setToolTip(QStringLiteral("Сбросить к заводским настройкам"));
-    btnO8chDefault_->setGeometry(460, 20, 130, 28);
+    top->addWidget(title);
+    top->addSpacing(32);
+    top->addWidget(btnO8chDefault_);
+    top->addStretch(1);
+    column->addLayout(top);
+    column->addSpacing(16);
+    fieldHost_ = new QWidget(this);
+    column->addWidget(fieldHost_);
+    column->addStretch(1);
     connect(btnO8chDefault_, &QPushButton::clicked, this, &TPageOutputs::btnO8chDefaultClick);
 }
 
@@ -101,14 +121,14 @@ void TPageOutputs::SetupForType(Byte type) {
     boxField_ = nullptr;
     if (type == 16) {
         boxField_ =
-            new TBoxField(this, State(),
+            new TBoxField(fieldHost_, State(),
                           {QStringLiteral("Реле1"), QStringLiteral("Реле2"), QStringLiteral("Реле3"),
                            QStringLiteral("Реле4"), QStringLiteral("SND"), QStringLiteral("SVT")},
                           {QStringLiteral("Неисправность"), QStringLiteral("Тревога"),
                            QStringLiteral("Пожар"), QStringLiteral("Потеря БС"), QStringLiteral("Сирена"),
                            QStringLiteral("Лампа"), QStringLiteral("Внимание")});
     } else if (type == 17 || type == 18) {
-        boxField_ = new TBoxField(this, State(),
+        boxField_ = new TBoxField(fieldHost_, State(),
                                   {QStringLiteral("Реле1"), QStringLiteral("Реле2"), QStringLiteral("Реле3")},
                                   {QStringLiteral("Неисправность"), QStringLiteral("Тревога"),
                                    QStringLiteral("Пожар"), QStringLiteral("Потеря БС")});

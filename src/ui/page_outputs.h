@@ -3,9 +3,11 @@
 #include "device_page.h"
 
 #include <QObject>
+#include <QPointer>
 #include <vector>
 
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 
@@ -16,6 +18,7 @@ namespace orv {
 class TBoxField : public QObject {
     Q_OBJECT
 public:
+    // host: an empty widget that the grid is laid out in, and left empty again when released.
     TBoxField(QWidget* host, TProgramState& state, const QStringList& columns, const QStringList& rows);
     ~TBoxField() override;
 
@@ -31,6 +34,8 @@ private:
     TProgramState& state_;
     int outputs_;
     int functions_;
+    // Guarded: a host being destroyed deletes its layout before its children.
+    QPointer<QGridLayout> grid_;
     std::vector<QLabel*> labels_;
     std::vector<QCheckBox*> boxes_;
 };
@@ -49,6 +54,7 @@ public:
 
 private:
     TBoxField* boxField_ = nullptr;
+    QWidget* fieldHost_;
     QPushButton* btnO8chDefault_;
 };
 

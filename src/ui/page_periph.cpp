@@ -52,6 +52,8 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     releGrid->addWidget(chkOP8ReleFire_, 1, 2);
     releGrid->addWidget(new QLabel(QStringLiteral("\"Управление\""), grpRele), 2, 0);
     releGrid->addWidget(bxReleControl_, 2, 1);
+    // The combos stay next to their captions however wide the group is.
+    releGrid->setColumnStretch(3, 1);
     left->addWidget(grpRele);
     OnChoiceChanged(bxReleAlarm_, this, [this] { bxReleAlarmCloseUp(); });
     OnChoiceChanged(bxReleFire_, this, [this] { bxReleFireCloseUp(); });
@@ -79,6 +81,7 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     left->addWidget(grpOps);
 
     auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     edtSndWrkTime_ = new QLineEdit(this);
     edtSndWrkTime_->setObjectName(QStringLiteral("edtSndWrkTime"));
     edtSndWrkTime_->setMaximumWidth(50);

@@ -42,7 +42,6 @@ QComboBox* MakePeriodCombo(QWidget* parent, const QString& name, const QStringLi
     auto* combo = MakeCombo(parent, name, QStringList{kPeriodOff} + values);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
-    combo->setMaximumWidth(80);
     return combo;
 }
 
@@ -97,6 +96,8 @@ TPageRet::TPageRet(const TPageContext& context, QWidget* parent)
     releGrid->addWidget(new QLabel(QStringLiteral("\"Пожар\""), grpRele), 1, 0);
     releGrid->addWidget(cbbRetReleFireCfg_, 1, 1);
     releGrid->addWidget(chkRetReleFireCtr_, 2, 0, 1, 2);
+    // The combos stay next to their captions however wide the group is.
+    releGrid->setColumnStretch(2, 1);
     left->addWidget(grpRele);
     OnChoiceChanged(cbbRetReleAlarmCfg_, this, [this] { bxCNCReleAlarmCloseUp(); });
     OnChoiceChanged(cbbRetReleFireCfg_, this, [this] { bxCNCReleFireCloseUp(); });
@@ -132,6 +133,7 @@ TPageRet::TPageRet(const TPageContext& context, QWidget* parent)
     txGrid->addWidget(lblRetLiterTX_, 1, 0);
     txGrid->addWidget(cbbRetLiterTX_, 1, 1);
     txGrid->addWidget(chkRetTx485_, 2, 0, 1, 2);
+    txGrid->setColumnStretch(2, 1);
     right->addWidget(grpTx);
     OnChoiceChanged(cbbRetTxMode_, this, [this] { cbbRetTxModeChange(); });
     cbbRetLiterTX_->installEventFilter(this);
@@ -381,11 +383,10 @@ TPageRetShlf::TPageRetShlf(const TPageContext& context, QWidget* parent)
         type_[i] = new QComboBox(this);
         type_[i]->setObjectName(QStringLiteral("cbbRetShlfType%1").arg(zone));
         SetTag(type_[i], zone);
-        type_[i]->setMinimumWidth(170);
+        FitToItems(type_[i]);
         event_[i] = new TComboboxEvent(this);
         event_[i]->setObjectName(QStringLiteral("cmbvShlfEvent%1").arg(zone));
         SetTag(event_[i], zone);
-        event_[i]->setMinimumWidth(170);
         grid->addWidget(type_[i], zone, 1);
         grid->addWidget(event_[i], zone, 2);
         OnChoiceChanged(type_[i], this, [this, zone] { TypeChange(zone); });

@@ -80,7 +80,7 @@ TPageTx::TPageTx(const TPageContext& context, QWidget* parent)
     lblRTX_Type_->setObjectName(QStringLiteral("lblRTX_Type"));
     bxRTX_Type_ = new QComboBox(this);
     bxRTX_Type_->setObjectName(QStringLiteral("bxRTX_Type"));
-    bxRTX_Type_->setMinimumWidth(160);
+    FitToItems(bxRTX_Type_);
     grid->addWidget(lblRTX_Type_, 0, 0);
     grid->addWidget(bxRTX_Type_, 0, 1);
     OnChoiceChanged(bxRTX_Type_, this, [this] { bxRTX_TypeChange(); });
@@ -138,6 +138,12 @@ TPageTx::TPageTx(const TPageContext& context, QWidget* parent)
     lists->addWidget(btnGPRS_, 1, 1);
     lists->addWidget(chkGSM_TX_, 1, 3);
     lists->setColumnMinimumWidth(2, 16);
+    // The flags on the right stay where they are when a button comes or goes.
+    for (QPushButton* button : {btnSMS_Show_, btnGPRS_}) {
+        QSizePolicy policy = button->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        button->setSizePolicy(policy);
+    }
     lists->setColumnStretch(4, 1);
     outer->addLayout(lists);
     outer->addStretch(1);

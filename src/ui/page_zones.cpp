@@ -65,7 +65,7 @@ TPageZones::TPageZones(const TPageContext& context, QWidget* parent)
 
         auto* type = new QComboBox(this);
         type->setObjectName(QStringLiteral("FShlfType%1").arg(zone));
-        type->setMinimumWidth(168);
+        FitToItems(type);
         SetTag(type, zone);
         typeCombo_[i] = type;
         grid->addWidget(type, row, 1);
@@ -73,7 +73,6 @@ TPageZones::TPageZones(const TPageContext& context, QWidget* parent)
 
         auto* event = new TComboboxEvent(this);
         event->setObjectName(QStringLiteral("cbbEvOP8Ev%1").arg(zone));
-        event->setMinimumWidth(160);
         SetTag(event, zone);
         eventCombo_[i] = event;
         grid->addWidget(event, row, 2);
@@ -99,6 +98,7 @@ TPageZones::TPageZones(const TPageContext& context, QWidget* parent)
         auto* part = new QComboBox(this);
         part->setObjectName(QStringLiteral("bxShlfPart%1").arg(zone));
         part->addItems(parts);
+        FitToItems(part);
         SetTag(part, zone);
         partCombo_[i] = part;
         grid->addWidget(part, row, 5);

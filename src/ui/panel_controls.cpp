@@ -20,6 +20,7 @@ QComboBox* MakeCombo(QWidget* parent, const QString& name, const QStringList& it
     auto* combo = new QComboBox(parent);
     combo->setObjectName(name);
     combo->addItems(items);
+    FitToItems(combo);
     return combo;
 }
 

@@ -31,6 +31,14 @@ void WriteSetting(const QString& name, const QString& text) {
     store.setValue(name, text);
 }
 
+bool ReadSlowExchange() {
+    return ReadSetting(QStringLiteral("slowexchange"), QStringLiteral("0")) == QLatin1String("1");
+}
+
+void WriteSlowExchange(bool on) {
+    WriteSetting(QStringLiteral("slowexchange"), on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 QString DefaultPortName() {
     return DefaultPortEntry();
 }

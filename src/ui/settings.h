@@ -12,6 +12,10 @@ inline constexpr const char* kSettingsApplication = "Orvanta";
 QString ReadSetting(const QString& name, const QString& defaultValue);
 void WriteSetting(const QString& name, const QString& text);
 
+// The compatible exchange with the panel (the port polled every 500 ms), off unless chosen.
+bool ReadSlowExchange();
+void WriteSlowExchange(bool on);
+
 // The port offered on a first start.
 QString DefaultPortName();
 

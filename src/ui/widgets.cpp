@@ -36,6 +36,11 @@ void FillComboItems(QComboBox* combo, const QStringList& items) {
     combo->addItems(items);
 }
 
+void FitToItems(QComboBox* combo) {
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    combo->setSizePolicy(QSizePolicy::Minimum, combo->sizePolicy().verticalPolicy());
+}
+
 void FillZoneTypeCombo(QComboBox* combo, int count) {
     const QSignalBlocker blocker(combo);
     combo->clear();
@@ -79,6 +84,7 @@ void SetIndexQuietly(QComboBox* combo, int index) {
 TComboboxEvent::TComboboxEvent(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     setMaxVisibleItems(16);
+    FitToItems(this);
 }
 
 void TComboboxEvent::FillItems(bool showAll) {

@@ -25,6 +25,10 @@ QStringList ToQList(std::span<const std::string_view> texts);
 // Replaces the combo's items with the texts, in order.
 void FillComboItems(QComboBox* combo, const QStringList& items);
 
+// Makes the combo as wide as its longest item, whenever its items change, and keeps layouts
+// from squeezing it narrower: the chosen item always shows whole.
+void FitToItems(QComboBox* combo);
+
 // Zone types 0..count-1, each with its icon.
 void FillZoneTypeCombo(QComboBox* combo, int count);
 

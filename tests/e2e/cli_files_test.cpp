@@ -119,11 +119,21 @@ TEST(CliFiles, UsageAndFileErrors) {
     EXPECT_EQ(Cli({"new", "--type", "5", "--out", dir.File("gone/x.cf8")}).status, cli::kExitFile);
 }
 
-class CliCopy : public E2eTest {};
+class CliCopy : public InEachMode {
+protected:
+    // The transaction commands with --slow in the compatible mode.
+    CliRun Transact(std::vector<std::string> args) const {
+        if (Slow()) {
+            args.push_back("--slow");
+        }
+        return Cli(args);
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Link, CliCopy, ::testing::ValuesIn(kExchangeModes), ModeParamName);
 
 // A panel with GSM, GPRS and an SMS list is read into a file and written into a factory panel:
 // the second panel ends up holding what the first held.
-TEST_F(CliCopy, ReadIntoFileWriteIntoAnotherPanel) {
+TEST_P(CliCopy, ReadIntoFileWriteIntoAnotherPanel) {
     test::TempDir dir;
     TProgramState source;
     source.device = CreateDevice(13);
@@ -146,12 +156,13 @@ TEST_F(CliCopy, ReadIntoFileWriteIntoAnotherPanel) {
 
     test::SimProcess first({"--config", QString::fromStdString(dir.File("source.cf8")), "--no-pace"});
     ASSERT_TRUE(first.Start()) << first.Error().toStdString();
-    const auto read = Cli({"read", "--port", first.PortPath().toStdString(), "--out", dir.File("read.cf8")});
+    const auto read =
+        Transact({"read", "--port", first.PortPath().toStdString(), "--out", dir.File("read.cf8")});
     ASSERT_EQ(read.status, 0) << read.out << read.err;
 
     test::SimProcess second({"--type", "13", "--no-pace"});
     ASSERT_TRUE(second.Start()) << second.Error().toStdString();
-    const auto written = Cli({"write", "--port", second.PortPath().toStdString(), dir.File("read.cf8")});
+    const auto written = Transact({"write", "--port", second.PortPath().toStdString(), dir.File("read.cf8")});
     ASSERT_EQ(written.status, 0) << written.out << written.err;
     EXPECT_NE(written.out.find("Конфигурация записана"), std::string::npos);
 

@@ -70,19 +70,21 @@ TEST(Cli, ParsesOptionsAndPositionals) {
     }
 }
 
-class CliTransaction : public E2eTest {
+class CliTransaction : public InEachMode {
 protected:
     CliRun Transact(Byte mode) {
         std::ostringstream out, err;
         cli::TCliIo io{out, err};
-        const int status =
-            cli::RunTransactionCommand(sim ? sim->PortPath().toStdString() : missingPort, state, mode, io);
+        const int status = cli::RunTransactionCommand(sim ? sim->PortPath().toStdString() : missingPort,
+                                                      state, mode, io, Slow());
         return {status, out.str(), err.str()};
     }
     std::string missingPort = "/dev/orvanta-no-such-port";
 };
 
-TEST_F(CliTransaction, ReadPrintsEachStatusAsTheWindowShowsIt) {
+INSTANTIATE_TEST_SUITE_P(Link, CliTransaction, ::testing::ValuesIn(kExchangeModes), ModeParamName);
+
+TEST_P(CliTransaction, ReadPrintsEachStatusAsTheWindowShowsIt) {
     StartSim({"--type", "10", "--version", "5"});
     const auto run = Transact(TThreadBuff::modeRead);
     EXPECT_EQ(run.status, 0);
@@ -92,7 +94,7 @@ TEST_F(CliTransaction, ReadPrintsEachStatusAsTheWindowShowsIt) {
     EXPECT_TRUE(run.err.empty());
 }
 
-TEST_F(CliTransaction, FailuresExitWithTheirFinalCode) {
+TEST_P(CliTransaction, FailuresExitWithTheirFinalCode) {
     StartSim({"--type", "10", "--fault", "wrong-echo"});
     state.device = CreateDevice(10);
     const auto run = Transact(TThreadBuff::modeWrite);
@@ -100,7 +102,7 @@ TEST_F(CliTransaction, FailuresExitWithTheirFinalCode) {
     EXPECT_EQ(Lines(run.out).back(), "Обнаружены ошибки записи, попробуйте ещё раз");
 }
 
-TEST_F(CliTransaction, UnsupportedDeviceNamesIt) {
+TEST_P(CliTransaction, UnsupportedDeviceNamesIt) {
     StartSim({"--type", "1", "--fault", "unsupported-type"});
     const auto run = Transact(TThreadBuff::modeRead);
     EXPECT_EQ(run.status, rcUnsupportedDevice);
@@ -108,7 +110,7 @@ TEST_F(CliTransaction, UnsupportedDeviceNamesIt) {
     EXPECT_NE(run.err.find("Подключенный прибор:\r\n" + DeviceName(14) + ",\r\n"), std::string::npos);
 }
 
-TEST_F(CliTransaction, MissingPortGivesTheReason) {
+TEST_P(CliTransaction, MissingPortGivesTheReason) {
     const auto run = Transact(TThreadBuff::modeRead);
     EXPECT_EQ(run.status, rcPortError);
     EXPECT_EQ(Lines(run.out), std::vector<std::string>{"Ошибка порта"});

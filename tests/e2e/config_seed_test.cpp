@@ -9,7 +9,7 @@
 namespace orv::e2e {
 namespace {
 
-class ConfigSeed : public E2eTest {
+class ConfigSeed : public InEachMode {
 protected:
     test::TempDir files;
 
@@ -53,7 +53,7 @@ protected:
     }
 };
 
-TEST_F(ConfigSeed, RetranslatorWithObjectsAndSmsList) {
+TEST_P(ConfigSeed, RetranslatorWithObjectsAndSmsList) {
     auto config = std::make_shared<TDV15_Ret>();
     config->SetGsmConnected(true);
     config->SetLiterRX(5);
@@ -63,7 +63,7 @@ TEST_F(ConfigSeed, RetranslatorWithObjectsAndSmsList) {
                "--object-count", "9", "--sms-records", "13"});
 }
 
-TEST_F(ConfigSeed, EightZonePanelWithGsmGprsAndSms) {
+TEST_P(ConfigSeed, EightZonePanelWithGsmGprsAndSms) {
     auto config = CreateDevice(16);
     ConnectGsm(*config, true);
     config->SetPayload(0, 0x13);
@@ -75,6 +75,8 @@ TEST_F(ConfigSeed, EightZonePanelWithGsmGprsAndSms) {
     RoundTrip({"--type", "16", "--config-hex", Hex(config->PayloadBytes()), "--gsm", Hex(gsm), "--gprs",
                Hex(gprs), "--sms", Hex(sms)});
 }
+
+INSTANTIATE_TEST_SUITE_P(Link, ConfigSeed, ::testing::ValuesIn(kExchangeModes), ModeParamName);
 
 } // namespace
 } // namespace orv::e2e

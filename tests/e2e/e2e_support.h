@@ -16,9 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <memory>
 #include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 namespace orv::e2e {
@@ -89,12 +92,31 @@ struct Transaction {
     std::chrono::milliseconds elapsed{};
 };
 
+// How the program takes the panel's replies: as they arrive, or every 500 ms (the compatible
+// exchange). Every exchange with the panel is tested in both.
+enum class ExchangeMode { Fast, Slow };
+inline constexpr std::array<ExchangeMode, 2> kExchangeModes{ExchangeMode::Fast, ExchangeMode::Slow};
+
+inline std::string ModeName(ExchangeMode mode) {
+    return mode == ExchangeMode::Fast ? "Fast" : "Slow";
+}
+
+inline void PrintTo(ExchangeMode mode, std::ostream* os) {
+    *os << ModeName(mode);
+}
+
 class E2eTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::EnsureQtApp();
         data = std::make_unique<TmodData>();
     }
+
+    void SetMode(ExchangeMode m) {
+        mode = m;
+        data->SetSlowExchange(m == ExchangeMode::Slow);
+    }
+    bool Slow() const { return mode == ExchangeMode::Slow; }
 
     // A simulator on its own terminal; --no-pace unless the pace is what the test is about.
     test::SimProcess& StartSim(QStringList args, bool paced = false) {
@@ -119,6 +141,42 @@ protected:
     std::unique_ptr<TmodData> data;
     std::unique_ptr<test::SimProcess> sim;
     TProgramState state;
+    ExchangeMode mode = ExchangeMode::Fast;
+};
+
+// A suite run in each exchange mode; the mode is its parameter.
+class InEachMode : public E2eTest, public ::testing::WithParamInterface<ExchangeMode> {
+protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        SetMode(GetParam());
+    }
+};
+
+inline std::string ModeParamName(const ::testing::TestParamInfo<ExchangeMode>& info) {
+    return ModeName(info.param);
+}
+
+// A table of cases run in each exchange mode; the parameter is the mode and the case.
+template <typename Case>
+class CasesInEachMode : public E2eTest, public ::testing::WithParamInterface<std::tuple<ExchangeMode, Case>> {
+protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        SetMode(std::get<0>(this->GetParam()));
+    }
+    const Case& Param() const { return std::get<1>(this->GetParam()); }
+
+public:
+    // The parameters of the cases with each mode, named "<mode>_<case>" by caseName.
+    template <typename Cases> static auto Each(const Cases& cases) {
+        return ::testing::Combine(::testing::ValuesIn(kExchangeModes), ::testing::ValuesIn(cases));
+    }
+    template <typename NameOf> static auto Named(NameOf caseName) {
+        return [caseName](const ::testing::TestParamInfo<std::tuple<ExchangeMode, Case>>& info) {
+            return ModeName(std::get<0>(info.param)) + "_" + std::string(caseName(std::get<1>(info.param)));
+        };
+    }
 };
 
 } // namespace orv::e2e

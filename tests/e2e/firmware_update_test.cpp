@@ -1,6 +1,7 @@
 // The firmware sender against the simulator's loader, paced at 115200 bit/s.
 #include "firmware_support.h"
 #include "link/firmware_update.h"
+#include "support/pty_pair.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -136,6 +137,7 @@ TEST_F(FirmwareSend, PortIsSetForTheLoader) {
     EXPECT_EQ(port->BaudRateValue(), 115200);
     EXPECT_EQ(port->PortName(), sim->PortPath());
     EXPECT_EQ(port->PollingDelay(), 10);
+    EXPECT_TRUE(port->ReceiveOnArrival());
     port->ClosePort();
 }
 
@@ -165,6 +167,34 @@ TEST_F(FirmwareSend, WaitKeepsEventsRunningAndCanBeAborted) {
     EXPECT_FALSE(sender->Running());
     EXPECT_FALSE(port->IsOpen());
     EXPECT_EQ(Received(), BlockLines(image).mid(0, 1));
+}
+
+// A block of the largest image is far more than the line's buffers hold: it goes out only while
+// the thread's events run, here taken by a loader that reads on a timer of the same thread.
+TEST(FirmwareLargeBlock, GoesOutWhileEventsRun) {
+    test::EnsureQtApp();
+    test::PtyPair loader;
+    ASSERT_TRUE(loader.Valid());
+    const auto port = Make_cmprtdrvrUpdate();
+    TFirmwareSender sender(*port);
+    const TFirmwareImage image = ImageOf(FirmwareChain({kFirmwareMaxBytes - 2}));
+    const auto block = image.Block(0);
+    std::string got;
+    int ticksWhileSending = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ticksWhileSending += port->Writing() ? 1 : 0;
+        if (got.size() < block.size()) {
+            got += loader.Read(block.size() - got.size(), 1);
+            if (got.size() == block.size()) {
+                loader.Write("\x11", 1);
+            }
+        }
+    });
+    ticker.start(10);
+    EXPECT_EQ(sender.Run(image, QString::fromStdString(loader.SlavePath())), TUpdateOutcome::Done);
+    EXPECT_GT(ticksWhileSending, 0);
+    EXPECT_TRUE(got == std::string(block.begin(), block.end())) << got.size() << " of " << block.size();
 }
 
 } // namespace

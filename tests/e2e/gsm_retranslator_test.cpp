@@ -34,9 +34,10 @@ QString GsmConfigHex(Byte type) {
     return Hex(device->PayloadBytes());
 }
 
-class GsmTransfer : public E2eTest {};
+class GsmTransfer : public InEachMode {};
+INSTANTIATE_TEST_SUITE_P(Link, GsmTransfer, ::testing::ValuesIn(kExchangeModes), ModeParamName);
 
-TEST_F(GsmTransfer, ReadsDirectionsGprsAndSmsList) {
+TEST_P(GsmTransfer, ReadsDirectionsGprsAndSmsList) {
     StartSim({"--type", "16", "--config-hex", GsmConfigHex(16), "--gsm", Hex(kGsmData), "--gprs",
               Hex(kGprsData), "--sms", Hex(SmsListData())});
     const auto run = Run(TThreadBuff::modeRead);
@@ -48,7 +49,7 @@ TEST_F(GsmTransfer, ReadsDirectionsGprsAndSmsList) {
     EXPECT_EQ(FrameBytes(state.SmsFrame), FrameBytes(MakeFrame(frame::kCmdReply, 4, SmsListData())));
 }
 
-TEST_F(GsmTransfer, WritesDirectionsGprsAndSmsList) {
+TEST_P(GsmTransfer, WritesDirectionsGprsAndSmsList) {
     state.device = GsmDevice(16);
     state.GsmFrame = MakeFrame(frame::kCmdWrite, 2, kGsmData);
     state.GprsFrame = MakeFrame(frame::kCmdWrite, 3, kGprsData);
@@ -68,7 +69,7 @@ TEST_F(GsmTransfer, WritesDirectionsGprsAndSmsList) {
 }
 
 // Without the flags only the directions travel; the GPRS and SMS frames are left alone.
-TEST_F(GsmTransfer, FlagsOffSendsDirectionsOnly) {
+TEST_P(GsmTransfer, FlagsOffSendsDirectionsOnly) {
     Bytes data = kGsmData;
     data[2] = data[3] = 0;
     state.device = GsmDevice(5);
@@ -80,7 +81,7 @@ TEST_F(GsmTransfer, FlagsOffSendsDirectionsOnly) {
 }
 
 // A reply too short to carry a list is passed over: the frame keeps what it held.
-TEST_F(GsmTransfer, UnusableSmsReplyIsSkipped) {
+TEST_P(GsmTransfer, UnusableSmsReplyIsSkipped) {
     Bytes data = kGsmData;
     data[2] = 0;
     state.SmsFrame =
@@ -92,7 +93,7 @@ TEST_F(GsmTransfer, UnusableSmsReplyIsSkipped) {
     EXPECT_EQ(state.SmsFrame, before);
 }
 
-class RetranslatorSms : public E2eTest, public ::testing::WithParamInterface<int> {
+class RetranslatorSms : public CasesInEachMode<int> {
 protected:
     // GSM communicator fitted, SMS flag set.
     static QString ConfigHex() { return GsmConfigHex(15); }
@@ -100,7 +101,7 @@ protected:
 };
 
 TEST_P(RetranslatorSms, ReadsThePages) {
-    const int records = GetParam();
+    const int records = Param();
     StartSim({"--type", "15", "--config-hex", ConfigHex(), "--gsm", Hex(GsmData()), "--sms-records",
               QString::number(records), "--object-count", "32"});
     const auto run = Run(TThreadBuff::modeRead);
@@ -129,7 +130,7 @@ TEST_P(RetranslatorSms, ReadsThePages) {
 }
 
 TEST_P(RetranslatorSms, WritesThePages) {
-    const int records = GetParam();
+    const int records = Param();
     auto device = std::make_shared<TDV15_Ret>();
     device->SetGsmConnected(true);
     const Bytes numbers = RandomBytes(400, 77u);
@@ -191,11 +192,12 @@ TEST_P(RetranslatorSms, WritesThePages) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Link, RetranslatorSms, ::testing::Values(0, 10, 13, 20, 40),
-                         [](const auto& info) { return "Records" + std::to_string(info.param); });
+constexpr std::array kRecordCounts{0, 10, 13, 20, 40};
+INSTANTIATE_TEST_SUITE_P(Link, RetranslatorSms, RetranslatorSms::Each(kRecordCounts),
+                         RetranslatorSms::Named([](int n) { return "Records" + std::to_string(n); }));
 
 // Without the SMS flag a retranslator reads and writes no pages.
-TEST_F(GsmTransfer, RetranslatorWithoutSmsFlagReadsNoPages) {
+TEST_P(GsmTransfer, RetranslatorWithoutSmsFlagReadsNoPages) {
     StartSim({"--type", "15", "--config-hex", GsmConfigHex(15), "--sms-records", "12"});
     const auto run = Run(TThreadBuff::modeRead);
     EXPECT_EQ(Codes(run.results), (std::vector<int>{2, 3, 3, 6, 3, 4, 3, 0}));

@@ -125,10 +125,10 @@ const FailureCase kCases[] = {
      U::Unchanged},
 };
 
-class Failure : public E2eTest, public ::testing::WithParamInterface<FailureCase> {};
+class Failure : public CasesInEachMode<FailureCase> {};
 
 TEST_P(Failure, ReportsItsCodesInOrder) {
-    const FailureCase& c = GetParam();
+    const FailureCase& c = Param();
     QStringList args{"--type", QString::number(c.type)};
     args << c.simArgs;
     std::shared_ptr<TDevice> before;
@@ -161,12 +161,13 @@ TEST_P(Failure, ReportsItsCodesInOrder) {
     EXPECT_FALSE(data->cmprtdrvr1.IsOpen());
 }
 
-INSTANTIATE_TEST_SUITE_P(Link, Failure, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Link, Failure, Failure::Each(kCases),
+                         Failure::Named([](const FailureCase& c) { return c.name; }));
 
-class PortFailure : public E2eTest {};
+class PortFailure : public InEachMode {};
+INSTANTIATE_TEST_SUITE_P(Link, PortFailure, ::testing::ValuesIn(kExchangeModes), ModeParamName);
 
-TEST_F(PortFailure, MissingPortReportsPortErrorAndSendsNothing) {
+TEST_P(PortFailure, MissingPortReportsPortErrorAndSendsNothing) {
     data->cmprtdrvr1.SetPortName(QStringLiteral("/dev/orvanta-no-such-port"));
     const auto before = std::make_shared<TDV1_I8>();
     state.device = before;
@@ -179,7 +180,7 @@ TEST_F(PortFailure, MissingPortReportsPortErrorAndSendsNothing) {
 }
 
 // A write whose GSM frame holds no frame must not send stale or out-of-range bytes.
-TEST_F(PortFailure, UnbuiltGsmFrameIsNotSent) {
+TEST_P(PortFailure, UnbuiltGsmFrameIsNotSent) {
     auto device = CreateDevice(6);
     ConnectGsm(*device, true);
     state.device = std::move(device);
@@ -192,7 +193,7 @@ TEST_F(PortFailure, UnbuiltGsmFrameIsNotSent) {
 
 // The panel's end of the line goes away while the worker waits: the wait runs out as for a
 // silent panel, and the port closes normally.
-TEST_F(PortFailure, LineGoneMidTransaction) {
+TEST_P(PortFailure, LineGoneMidTransaction) {
     StartSim({"--type", "1", "--fault", "silent"});
     std::vector<TResult> results;
     results = RunTransaction(*data, state, R, [&](const TResult& r) {
@@ -204,7 +205,7 @@ TEST_F(PortFailure, LineGoneMidTransaction) {
     EXPECT_FALSE(data->cmprtdrvr1.IsOpen());
 }
 
-TEST_F(PortFailure, WriteWithoutDeviceSendsNothing) {
+TEST_P(PortFailure, WriteWithoutDeviceSendsNothing) {
     StartSim({"--type", "1"});
     const auto run = Run(W);
     EXPECT_EQ(run.results, (std::vector<TResult>{{rcPortOpen, 0}, {rcNoLink, 0}}));

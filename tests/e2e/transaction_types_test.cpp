@@ -5,10 +5,10 @@
 namespace orv::e2e {
 namespace {
 
-class EveryType : public E2eTest, public ::testing::WithParamInterface<Byte> {};
+class EveryType : public CasesInEachMode<Byte> {};
 
 TEST_P(EveryType, Read) {
-    const Byte type = GetParam();
+    const Byte type = Param();
     const Byte version = static_cast<Byte>(30 + type);
     auto model = CreateDevice(type);
     const Bytes payload = RandomBytes(model->L(), 1000u + type);
@@ -63,7 +63,7 @@ TEST_P(EveryType, Read) {
 }
 
 TEST_P(EveryType, Write) {
-    const Byte type = GetParam();
+    const Byte type = Param();
     auto device = std::shared_ptr<TDevice>(CreateDevice(type));
     const Bytes payload = RandomBytes(device->L(), 2000u + type);
     for (std::size_t i = 0; i < payload.size(); ++i) {
@@ -118,8 +118,8 @@ TEST_P(EveryType, Write) {
     EXPECT_EQ(state.device, device);
 }
 
-INSTANTIATE_TEST_SUITE_P(Link, EveryType, ::testing::ValuesIn(kTypeCodes),
-                         [](const auto& info) { return "Type" + std::to_string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Link, EveryType, EveryType::Each(kTypeCodes),
+                         EveryType::Named([](Byte type) { return "Type" + std::to_string(type); }));
 
 } // namespace
 } // namespace orv::e2e

@@ -6,9 +6,10 @@
 namespace orv::e2e {
 namespace {
 
-class WorkerDelivery : public E2eTest {};
+class WorkerDelivery : public InEachMode {};
+INSTANTIATE_TEST_SUITE_P(Link, WorkerDelivery, ::testing::ValuesIn(kExchangeModes), ModeParamName);
 
-TEST_F(WorkerDelivery, CodesArriveOnThePortThreadWhileTheWorkerWaits) {
+TEST_P(WorkerDelivery, CodesArriveOnThePortThreadWhileTheWorkerWaits) {
     auto config = CreateDevice(12);
     const Bytes payload = RandomBytes(config->L(), 5u);
     StartSim({"--type", "12", "--version", "44", "--config-hex", Hex(payload)});
@@ -48,7 +49,7 @@ TEST_F(WorkerDelivery, CodesArriveOnThePortThreadWhileTheWorkerWaits) {
 }
 
 // Any mode but read and write only opens and closes the port.
-TEST_F(WorkerDelivery, OtherModeOnlyOpensThePort) {
+TEST_P(WorkerDelivery, OtherModeOnlyOpensThePort) {
     StartSim({"--type", "1"});
     const auto run = Run(7);
     EXPECT_EQ(run.results, (std::vector<TResult>{{rcPortOpen, 0}}));
@@ -56,7 +57,7 @@ TEST_F(WorkerDelivery, OtherModeOnlyOpensThePort) {
 }
 
 // Two transactions in a row on the same port and buffers: nothing of the first leaks into the second.
-TEST_F(WorkerDelivery, ConsecutiveTransactionsStartClean) {
+TEST_P(WorkerDelivery, ConsecutiveTransactionsStartClean) {
     StartSim({"--type", "3", "--version", "9"});
     const auto first = Run(TThreadBuff::modeRead);
     ASSERT_EQ(first.results.back(), (TResult{rcReadDone, 3}));

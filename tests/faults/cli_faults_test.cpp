@@ -111,10 +111,11 @@ const CliFaultCase kCases[] = {
     {"WriteObjectsPanelGone", false, 15, false, {"--fault", "vanish:20@5"}, 14},
 };
 
-class CliFault : public ::testing::TestWithParam<CliFaultCase> {};
+class CliFault : public ::testing::TestWithParam<std::tuple<ExchangeMode, CliFaultCase>> {};
 
 TEST_P(CliFault, ExitsWithTheFinalCode) {
-    const CliFaultCase& c = GetParam();
+    const auto& [mode, c] = GetParam();
+    const QStringList slow = mode == ExchangeMode::Slow ? QStringList{"--slow"} : QStringList{};
     test::EnsureQtApp();
     test::TempDir dir;
     test::SimProcess sim(QStringList{"--type", QString::number(c.type), "--no-pace"} << c.simArgs);
@@ -126,12 +127,14 @@ TEST_P(CliFault, ExitsWithTheFinalCode) {
         // A file of that name already there must survive a failed read untouched.
         const std::string old = "<config FileID=\"8\"><device ID=\"2\"/></config>\r\n";
         std::ofstream(file, std::ios::binary) << old;
-        run = RunCliProcess({"read", "--port", sim.PortPath(), "--out", QString::fromStdString(file)});
+        run = RunCliProcess(
+            QStringList{"read", "--port", sim.PortPath(), "--out", QString::fromStdString(file)} + slow);
         EXPECT_EQ(Slurp(file), old);
         EXPECT_EQ(dir.Entries(), std::vector<std::string>{"panel.cf8"});
     } else {
         WriteConfig(c.type, c.gsm, file);
-        run = RunCliProcess({"write", "--port", sim.PortPath(), QString::fromStdString(file)});
+        run = RunCliProcess(QStringList{"write", "--port", sim.PortPath(), QString::fromStdString(file)} +
+                            slow);
     }
     ASSERT_TRUE(run.finished) << "orvanta-cli did not end";
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
@@ -141,8 +144,11 @@ TEST_P(CliFault, ExitsWithTheFinalCode) {
     EXPECT_EQ(run.out.substr(run.out.size() - text.size() - 1), text + "\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, CliFault, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Faults, CliFault,
+                         ::testing::Combine(::testing::ValuesIn(kExchangeModes), ::testing::ValuesIn(kCases)),
+                         [](const auto& info) {
+                             return ModeName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
+                         });
 
 } // namespace
 } // namespace orv::e2e

@@ -99,6 +99,9 @@ public:
         sent.push_back({now, Bytes(bytes.begin(), bytes.end())});
     }
     TClock::time_point Now() const override { return now; }
+    std::optional<TClock::time_point> LastSent() const override {
+        return sent.empty() ? std::nullopt : std::optional(sent.back().at);
+    }
     void Leave() override { left = now; }
 
     struct Piece {
@@ -112,7 +115,7 @@ public:
 
 class HeldReplies : public ::testing::Test {
 protected:
-    void Make(std::vector<const char*> faults, Byte type = 1) {
+    void Make(std::vector<const char*> faults, Byte type = 1, TPanelTiming timing = {}) {
         std::vector<std::unique_ptr<TFault>> made;
         for (const char* f : faults) {
             std::string error;
@@ -120,7 +123,7 @@ protected:
             ASSERT_NE(made.back(), nullptr) << error;
         }
         panel = std::make_unique<TPanelPersonality>(DefaultPanelState(type, 1), std::move(made),
-                                                    TPanelPersonality::Files{});
+                                                    TPanelPersonality::Files{}, timing);
         reply = TPanelModel(DefaultPanelState(type, 1)).Handle(Request(1)).reply;
     }
     void Ask(Byte sub = 1) {
@@ -228,6 +231,31 @@ TEST_F(HeldReplies, LaterRepliesQueueBehindHeldOnes) {
     EXPECT_EQ(At(0), milliseconds(1000));
     EXPECT_EQ(line.sent[1].bytes[3], 2);
     EXPECT_EQ(At(1), milliseconds(1000));
+}
+
+// Deaf after a reply: a request sooner than that is lost, a later one answered.
+TEST_F(HeldReplies, DeafPanelLosesWhatComesTooSoonAfterItsReply) {
+    Make({}, 1, {.deafAfterReply = milliseconds(80)});
+    Ask();
+    ASSERT_EQ(line.sent.size(), 1u);
+    line.now += milliseconds(79);
+    Ask();
+    EXPECT_EQ(line.sent.size(), 1u);
+    line.now += milliseconds(1);
+    Ask();
+    ASSERT_EQ(line.sent.size(), 2u);
+    EXPECT_EQ(line.sent[1].bytes, reply);
+}
+
+// Paced, a request is answered once its last byte would have come down the line.
+TEST_F(HeldReplies, PacedPanelAnswersOnceTheRequestIsIn) {
+    Make({}, 1, {.bitsPerSecond = 1000}); // 10 ms a byte
+    Ask();
+    RunFor(milliseconds(99));
+    EXPECT_TRUE(line.sent.empty());
+    RunFor(milliseconds(1));
+    ASSERT_EQ(line.sent.size(), 1u);
+    EXPECT_EQ(At(0), milliseconds(100));
 }
 
 } // namespace

@@ -98,7 +98,7 @@ protected:
 
 TEST_F(Loader, AnswersEachWholeBlockAndNothingBefore) {
     Start({"--no-pace"});
-    test::RawTerminal line(sim->PortPath());
+    test::RawTerminal line(sim->PortPath(), 115200);
     ASSERT_TRUE(line.Valid());
 
     ASSERT_TRUE(line.Write(Hex("0003AABBCC")));
@@ -130,7 +130,7 @@ TEST_F(Loader, FaultsShapeTheAnswerToOneBlock) {
     for (const FaultCase& c : {FaultCase{"nak:2", {0x11, 0x13, 0x11}}, FaultCase{"mute:2", {0x11, 0x11}},
                                FaultCase{"nak:1", {0x13, 0x11, 0x11}}, FaultCase{"mute:3", {0x11, 0x11}}}) {
         Start({"--no-pace", "--fault", c.fault});
-        test::RawTerminal line(sim->PortPath());
+        test::RawTerminal line(sim->PortPath(), 115200);
         ASSERT_TRUE(line.Valid());
         Bytes answers;
         for (Byte k = 1; k <= 3; ++k) {
@@ -148,7 +148,7 @@ TEST_F(Loader, FaultsShapeTheAnswerToOneBlock) {
 TEST_F(Loader, LogsBytesThatNeverMadeABlock) {
     Start({"--no-pace"});
     {
-        test::RawTerminal line(sim->PortPath());
+        test::RawTerminal line(sim->PortPath(), 115200);
         ASSERT_TRUE(line.Write(Hex("0003AABBCC0005AABB")));
         EXPECT_EQ(line.Read(2, 500), Bytes{0x11});
     }
@@ -158,7 +158,7 @@ TEST_F(Loader, LogsBytesThatNeverMadeABlock) {
 
 TEST_F(Loader, GivesUpABlockLeftUnfinished) {
     Start({"--no-pace"});
-    test::RawTerminal line(sim->PortPath());
+    test::RawTerminal line(sim->PortPath(), 115200);
     ASSERT_TRUE(line.Write(Hex("0005AABB")));
     EXPECT_TRUE(line.Read(1, 1500).empty());
     // The stale start is forgotten: the next block stands on its own.
@@ -170,7 +170,7 @@ TEST_F(Loader, GivesUpABlockLeftUnfinished) {
 
 TEST_F(Loader, ReceivesNothingLogsNothing) {
     Start({});
-    { test::RawTerminal line(sim->PortPath()); }
+    { test::RawTerminal line(sim->PortPath(), 115200); }
     EXPECT_TRUE(sim->Stop());
     EXPECT_TRUE(QFile::exists(sim->LogPath()));
     EXPECT_TRUE(LogLines(*sim).isEmpty());
@@ -179,7 +179,7 @@ TEST_F(Loader, ReceivesNothingLogsNothing) {
 // Paced, a block is answered no sooner than its bytes would take on the line.
 TEST_F(Loader, TakesBlocksAtTheLinePace) {
     Start({"--baud", "19200"});
-    test::RawTerminal line(sim->PortPath());
+    test::RawTerminal line(sim->PortPath(), 19200);
     ASSERT_TRUE(line.Valid());
     const Bytes block = Block(958, 0x5A); // 960 bytes: 500 ms at 19200 bit/s
     QElapsedTimer clock;

@@ -62,6 +62,7 @@ TEST(PortDriverSettings, DefaultsAtConstruction) {
     EXPECT_EQ(port.InBufSize(), 2048);
     EXPECT_EQ(port.OutBufSize(), 2048);
     EXPECT_EQ(port.PollingDelay(), 50);
+    EXPECT_FALSE(port.ReceiveOnArrival());
     EXPECT_EQ(port.OutputTimeout(), 500);
     EXPECT_EQ(port.InputTimeout(), 200);
     EXPECT_TRUE(port.EnableDTROnOpen());
@@ -79,6 +80,7 @@ TEST(PortDriverSettings, ProtocolAndUpdateInstances) {
     EXPECT_EQ(protocol->InBufSize(), 1024);
     EXPECT_EQ(protocol->OutBufSize(), 1024);
     EXPECT_EQ(protocol->PollingDelay(), 500);
+    EXPECT_TRUE(protocol->ReceiveOnArrival());
     EXPECT_FALSE(protocol->EnableDTROnOpen());
     EXPECT_EQ(protocol->OutputTimeout(), 200);
     EXPECT_EQ(protocol->InputTimeout(), 200);
@@ -91,6 +93,7 @@ TEST(PortDriverSettings, ProtocolAndUpdateInstances) {
     EXPECT_EQ(update->InBufSize(), 256);
     EXPECT_EQ(update->OutBufSize(), 256);
     EXPECT_EQ(update->PollingDelay(), 10);
+    EXPECT_TRUE(update->ReceiveOnArrival());
     EXPECT_FALSE(update->EnableDTROnOpen());
     EXPECT_EQ(update->OutputTimeout(), 200);
     EXPECT_EQ(update->InputTimeout(), 10);
@@ -260,6 +263,79 @@ TEST_F(PortDriverTest, ShorterPollingDelayRestartsTheTimer) {
     ASSERT_TRUE(pty.Write("abc", 3));
     port.SetPollingDelay(20);
     EXPECT_TRUE(SpinUntil([&] { return received == 3; }, 10'000));
+}
+
+// On arrival the bytes come at once, whatever the polling period, in batches of at most
+// InBufSize; turned off while open, reception waits for the poll again.
+TEST_F(PortDriverTest, OnArrivalTakesBytesWithoutWaitingForThePoll) {
+    port.SetInBufSize(1024);
+    port.SetPollingDelay(60'000);
+    port.SetReceiveOnArrival(true);
+    std::vector<int> calls;
+    std::string received;
+    port.SetOnReceiveData([&](TCommPortDriver&, const Byte* data, int count) {
+        calls.push_back(count);
+        received.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(count));
+    });
+    ASSERT_TRUE(port.OpenPort());
+    std::string sent(1500, '\0');
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        sent[i] = static_cast<char>(i * 11 + 5);
+    }
+    ASSERT_TRUE(pty.Write(sent.data(), sent.size()));
+    ASSERT_TRUE(SpinUntil([&] { return received.size() >= sent.size(); }, 5000));
+    EXPECT_EQ(received, sent);
+    for (const int n : calls) {
+        EXPECT_LE(n, 1024);
+    }
+
+    port.SetReceiveOnArrival(false);
+    received.clear();
+    ASSERT_TRUE(pty.Write("late", 4));
+    EXPECT_FALSE(SpinUntil([&] { return !received.empty(); }, 300));
+    port.SetReceiveOnArrival(true);
+    EXPECT_TRUE(SpinUntil([&] { return received == "late"; }, 5000));
+}
+
+// A begun write leaves the owning thread free: the bytes go out as the line takes them, here
+// as the test itself reads them between events.
+TEST_F(PortDriverTest, BegunWriteGoesOutFromTheEventLoop) {
+    ASSERT_TRUE(port.OpenPort());
+    std::vector<Byte> data(64 * 1024); // far more than the terminal holds
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<Byte>(i * 7 + i / 251);
+    }
+    std::vector<int> finished;
+    QObject::connect(&port, &TCommPortDriver::WriteFinished,
+                     [&](int written) { finished.push_back(written); });
+    ASSERT_TRUE(port.BeginWrite(data));
+    EXPECT_TRUE(port.Writing());
+    EXPECT_FALSE(port.BeginWrite(data)) << "one write at a time";
+    std::string got;
+    ASSERT_TRUE(SpinUntil(
+        [&] {
+            got += pty.Read(data.size() - got.size(), 1);
+            return got.size() == data.size() && !port.Writing();
+        },
+        10'000))
+        << got.size() << " bytes came";
+    EXPECT_EQ(finished, std::vector<int>{static_cast<int>(data.size())});
+    EXPECT_TRUE(got == std::string(data.begin(), data.end()));
+}
+
+// A line that takes nothing more ends the write after the output time-out, short.
+TEST_F(PortDriverTest, BegunWriteGivesUpWhenTheLineStopsTakingBytes) {
+    port.SetOutputTimeout(200);
+    ASSERT_TRUE(port.OpenPort());
+    const std::vector<Byte> data(256 * 1024, 0x55);
+    std::vector<int> finished;
+    QObject::connect(&port, &TCommPortDriver::WriteFinished,
+                     [&](int written) { finished.push_back(written); });
+    ASSERT_TRUE(port.BeginWrite(data));
+    ASSERT_TRUE(SpinUntil([&] { return !finished.empty(); }, 10'000));
+    EXPECT_GT(finished[0], 0);
+    EXPECT_LT(finished[0], static_cast<int>(data.size()));
+    EXPECT_FALSE(port.Writing());
 }
 
 TEST_F(PortDriverTest, WriteBytesSendsEverything) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -63,6 +64,33 @@ TEST(ReceiveBuffer, AssessesTheAnnouncedLength) {
          }) {
         EXPECT_EQ(AssessReply(c.count, c.length), c.expected) << c.count << " of " << int{c.length};
     }
+}
+
+// The worker's wait ends as soon as bytes come, or at its deadline; when the line last brought
+// bytes outlives the emptying before the next request.
+TEST(ReceiveBuffer, WaitEndsWhenBytesComeOrAtTheDeadline) {
+    using Clock = TReceiveBuffer::Clock;
+    using namespace std::chrono_literals;
+    TReceiveBuffer buffer;
+    EXPECT_FALSE(buffer.LastArrival());
+    auto start = Clock::now();
+    EXPECT_EQ(buffer.WaitForChange(0, start + 50ms), 0u);
+    EXPECT_GE(Clock::now(), start + 50ms);
+
+    std::thread port([&] {
+        std::this_thread::sleep_for(20ms);
+        const Byte bytes[3] = {1, 2, 3};
+        buffer.Append(bytes, 3);
+    });
+    start = Clock::now();
+    EXPECT_EQ(buffer.WaitForChange(0, start + 30s), 3u);
+    EXPECT_LT(Clock::now(), start + 10s);
+    port.join();
+    const auto arrived = buffer.LastArrival();
+    ASSERT_TRUE(arrived);
+    EXPECT_GE(*arrived, start);
+    buffer.Clear();
+    EXPECT_EQ(buffer.LastArrival(), arrived);
 }
 
 // Filled on one thread and read on another, as the port and the worker do.

@@ -9,10 +9,11 @@
 
 namespace orv::test {
 
-// The program's end of the simulator's terminal, opened raw as a port would be.
+// The program's end of the simulator's terminal, opened raw and set to eight data bits without
+// parity at the given rate and stop bits, as a port would be.
 class RawTerminal {
 public:
-    explicit RawTerminal(const QString& path);
+    explicit RawTerminal(const QString& path, int bitsPerSecond = 9600, int stopBits = 1);
     ~RawTerminal();
     RawTerminal(const RawTerminal&) = delete;
     RawTerminal& operator=(const RawTerminal&) = delete;

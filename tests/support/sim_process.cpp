@@ -13,6 +13,11 @@
 namespace orv::test {
 
 void EnsureQtApp() {
+    // Reads and writes of the tests go to a journal of this process, never to the user's.
+    static QTemporaryDir journalDir;
+    if (qEnvironmentVariableIsEmpty("ORVANTA_JOURNAL") && journalDir.isValid()) {
+        qputenv("ORVANTA_JOURNAL", QFile::encodeName(journalDir.filePath(QStringLiteral("journal.sqlite"))));
+    }
     if (QCoreApplication::instance() == nullptr) {
         static int argc = 1;
         static char name[] = "orvanta-tests";
@@ -100,22 +105,61 @@ bool SimProcess::Stop() {
     return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
 }
 
-std::vector<std::vector<Byte>> SimProcess::LoggedFrames() const {
-    std::vector<std::vector<Byte>> frames;
-    QFile file(LogPath());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return frames;
+namespace {
+
+QList<QByteArray> LogLines(const QString& path) {
+    QList<QByteArray> lines;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        while (!file.atEnd()) {
+            const QByteArray line = file.readLine().trimmed();
+            if (!line.isEmpty()) {
+                lines.push_back(line);
+            }
+        }
     }
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
-        if (line.isEmpty()) {
+    return lines;
+}
+
+} // namespace
+
+std::vector<SimProcess::Arrival> SimProcess::LoggedArrivals() const {
+    std::vector<Arrival> arrivals;
+    for (const QByteArray& line : LogLines(LogPath())) {
+        const QList<QByteArray> fields = line.split(' ');
+        auto bytes = sim::FromHex(fields.front().toStdString());
+        if (!bytes) {
             continue;
         }
-        if (auto bytes = sim::FromHex(line.toStdString())) {
-            frames.push_back(std::move(*bytes));
+        Arrival a{std::move(*bytes)};
+        for (const QByteArray& field : fields.mid(1)) {
+            if (field.startsWith("at=")) {
+                a.atMs = field.mid(3).toDouble();
+            } else if (field.startsWith("quiet=")) {
+                a.quietMs = field.mid(6).toDouble();
+            }
         }
+        arrivals.push_back(std::move(a));
+    }
+    return arrivals;
+}
+
+std::vector<std::vector<Byte>> SimProcess::LoggedFrames() const {
+    std::vector<std::vector<Byte>> frames;
+    for (auto& a : LoggedArrivals()) {
+        frames.push_back(std::move(a.frame));
     }
     return frames;
+}
+
+QStringList SimProcess::IgnoredLines() const {
+    QStringList ignored;
+    for (const QByteArray& line : LogLines(LogPath())) {
+        if (line.startsWith("ignored ")) {
+            ignored << QString::fromLatin1(line);
+        }
+    }
+    return ignored;
 }
 
 std::optional<sim::TPanelState> SimProcess::Dump() const {

@@ -54,6 +54,14 @@ public:
 
     // The frames the panel received so far, as logged.
     std::vector<std::vector<Byte>> LoggedFrames() const;
+    struct Arrival {
+        std::vector<Byte> frame;
+        double atMs = 0;                 // its first byte, from the simulator's start
+        std::optional<double> quietMs{}; // since the panel's last byte, when it had sent one
+    };
+    std::vector<Arrival> LoggedArrivals() const;
+    // The log's "ignored" lines: bytes the panel could not make out, and why.
+    QStringList IgnoredLines() const;
     // The panel's state as last dumped (after its last write, or at its stop).
     std::optional<sim::TPanelState> Dump() const;
 

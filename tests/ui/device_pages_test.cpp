@@ -5,6 +5,7 @@
 #include "ui/page_outputs.h"
 #include "ui/widgets.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 
 using namespace orv;
 using namespace orv::test;
@@ -118,10 +120,24 @@ TEST_F(WindowTest, OutputsOneFunctionPerOutput) {
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->Outputs(), 6);
     EXPECT_EQ(grid->Functions(), 7);
-    // Layout and numbering: box (row j, output k) at left 75 + 60k, top 94 + 30j, tag j*n + k.
-    EXPECT_EQ(grid->Box(2, 3)->geometry().topLeft(), QPoint(75 + 180, 94 + 60));
+    // Layout and numbering: box (row j, output k) under output k's caption, level with function
+    // j's caption, tag j*n + k.
+    Find<QTabWidget>(QStringLiteral("PageMain"))->setCurrentWidget(page);
+    QApplication::processEvents();
+    const auto captionCentre = [page](const QString& text) {
+        for (auto* label : page->findChildren<QLabel*>()) {
+            if (label->text() == text) {
+                return label->geometry().center();
+            }
+        }
+        ADD_FAILURE() << text.toStdString();
+        return QPoint();
+    };
+    const QPoint box = grid->Box(2, 3)->geometry().center();
+    EXPECT_NEAR(box.x(), captionCentre(QStringLiteral("Реле3")).x(), 2);
+    EXPECT_NEAR(box.y(), captionCentre(QStringLiteral("Пожар")).y(), 2);
+    EXPECT_LT(captionCentre(QStringLiteral("Реле3")).y(), captionCentre(QStringLiteral("Неисправность")).y());
     EXPECT_EQ(grid->Box(2, 3)->property("tag").toInt(), 2 * 6 + 3);
-    EXPECT_EQ(grid->Box(0, 1)->width(), 17);
 
     Click(grid->Box(1, 3)); // "Тревога" on "Реле3"
     const TDevice& d = *state.device;

@@ -107,10 +107,13 @@ TEST_F(WindowTest, GsmSettingsStartFromTheirDefaults) {
 }
 
 TEST_F(WindowTest, LayoutBeforeAnyDevice) {
-    EXPECT_EQ(window->width(), 752);
+    // 752 x 520 below the menu bar, or what the pages need in the font of the desktop.
+    EXPECT_GE(window->width(), 752);
+    EXPECT_GE(window->height() - window->menuBar()->height(), 520);
+    EXPECT_EQ(window->size(),
+              window->minimumSize().expandedTo(QSize(752, 520 + window->menuBar()->height())));
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(window->height() - window->menuBar()->height(), 520);
     EXPECT_TRUE(Find<QLabel>(QStringLiteral("lblStart"))->isVisible());
     EXPECT_TRUE(Find<QLabel>(QStringLiteral("imgLogo"))->isVisible());
     EXPECT_FALSE(Find<QTabWidget>(QStringLiteral("PageMain"))->isVisible());
@@ -160,8 +163,48 @@ TEST_F(WindowTest, FileAndHelpMenus) {
     }
     EXPECT_EQ(file, (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
                                  QStringLiteral("Сохранить &как...|"), QStringLiteral("Сравнить с файлом…|"),
+                                 QStringLiteral("Отчёт…|"), QStringLiteral("-"), QStringLiteral("Настройки…|"),
                                  QStringLiteral("-"), QStringLiteral("Выход|")}));
     EXPECT_EQ(bar->actions()[2]->menu()->actions()[0]->text(), QStringLiteral("О программе..."));
+}
+
+// "Медленный обмен с прибором" is one setting away: taken on OK only, stored, and in force from
+// the next start on.
+TEST_F(WindowTest, SettingsChooseTheSlowExchange) {
+    auto* action = Find<QAction>(QStringLiteral("FileSettings"));
+    EXPECT_FALSE(data.SlowExchange());
+    EXPECT_EQ(settings->Stored(QStringLiteral("slowexchange")), QStringLiteral("0"));
+    const auto tick = [](bool ok) {
+        return [ok](QDialog& d) {
+            EXPECT_EQ(d.windowTitle(), QStringLiteral("Настройки"));
+            auto* box = d.findChild<QCheckBox*>(QStringLiteral("chkSlowExchange"));
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->text(), QStringLiteral("Медленный обмен с прибором"));
+            EXPECT_FALSE(box->isChecked());
+            QTest::mouseClick(box, Qt::LeftButton);
+            QTest::mouseClick(
+                d.findChild<QPushButton*>(ok ? QStringLiteral("btnOK") : QStringLiteral("btnCancel")),
+                Qt::LeftButton);
+        };
+    };
+    dialogs.dialogSteps.push_back(tick(false));
+    action->trigger();
+    EXPECT_FALSE(data.SlowExchange());
+    EXPECT_EQ(settings->Stored(QStringLiteral("slowexchange")), QStringLiteral("0"));
+
+    dialogs.dialogSteps.push_back(tick(true));
+    action->trigger();
+    EXPECT_EQ(dialogs.execs, 2);
+    EXPECT_TRUE(data.SlowExchange());
+    EXPECT_EQ(settings->Stored(QStringLiteral("slowexchange")), QStringLiteral("1"));
+
+    TmodData nextData;
+    TFormMain next(state, dialogs, nextData);
+    EXPECT_TRUE(nextData.SlowExchange());
+    dialogs.dialogSteps.push_back([](QDialog& d) {
+        EXPECT_TRUE(d.findChild<QCheckBox*>(QStringLiteral("chkSlowExchange"))->isChecked());
+    });
+    next.SettingsClick();
 }
 
 // ---------------------------------------------------------------------------------------------

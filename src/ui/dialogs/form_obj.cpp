@@ -145,7 +145,9 @@ TFormObj::TFormObj(TProgramState& state, IDialogs& dialogs, QWidget* parent)
     grdObjects_->setSelectionMode(QAbstractItemView::NoSelection);
     grdObjects_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdObjects_->setFocusPolicy(Qt::NoFocus);
-    grdObjects_->setFixedSize(gridWidth, kGridHeight);
+    // The header row and the 16 rows exactly: no empty band under the last row.
+    const int gridHeight = kRowHeight * (kObjectRows + 1) + 2 * grdObjects_->frameWidth();
+    grdObjects_->setFixedSize(gridWidth, gridHeight);
     for (int r = 0; r < kObjectRows; ++r) {
         for (int c = 0; c < grdObjects_->columnCount(); ++c) {
             auto* cell = new QTableWidgetItem;
@@ -169,7 +171,7 @@ TFormObj::TFormObj(TProgramState& state, IDialogs& dialogs, QWidget* parent)
     btnClose_->adjustSize();
     btnClose_->move(grdObjects_->geometry().right() + 1 - btnClose_->width(),
                     grdObjects_->geometry().bottom() + 12);
-    setFixedSize(gridWidth + 2 * kMargin, kGridHeight + 90);
+    setFixedSize(gridWidth + 2 * kMargin, gridHeight + 90);
 
     txNum_ = new TFormTxNum(state_, this);
     Fill();

@@ -25,7 +25,6 @@ class TFormObj final : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 20;
-    static constexpr int kGridHeight = 374;
     static constexpr int kObjectRows = 16;
 
     TFormObj(TProgramState& state, IDialogs& dialogs, QWidget* parent = nullptr);

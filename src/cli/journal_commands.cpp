@@ -1,0 +1,294 @@
+#include "journal_commands.h"
+
+#include "cli/settings_commands.h"
+#include "files/config_file.h"
+#include "files/safe_save.h"
+#include "journal/recorder.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <array>
+#include <charconv>
+
+namespace orv::cli {
+
+namespace {
+
+using journal::TJournal;
+
+constexpr const char* kJournalUsage =
+    "usage: orvanta-cli journal list [--site TEXT] [--search TEXT] [--type CODE] [--json]\n"
+    "       orvanta-cli journal show [--json] ID\n"
+    "       orvanta-cli journal diff [--json] ID ID2\n"
+    "       orvanta-cli journal export ID --out FILE.cf8\n"
+    "       orvanta-cli journal site ID TEXT\n"
+    "       orvanta-cli journal note ID TEXT\n"
+    "list prints the entries newest first, one a line: id, time, action, site, device type,\n"
+    "device, firmware version, port or file, tab-separated. show and diff print as show and diff\n"
+    "do (diff: the settings of ID2 that differ from ID's). ORVANTA_JOURNAL names the journal file.\n";
+
+std::optional<qint64> ParseId(const std::string& text) {
+    qint64 id = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (error != std::errc() || end != text.data() + text.size() || id <= 0) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+int Usage(TCliIo& io, const std::string& why) {
+    io.err << "orvanta-cli journal: " << why << "\n" << kJournalUsage;
+    return kExitUsage;
+}
+
+bool OpenJournal(TJournal& journal, TCliIo& io) {
+    if (journal.Open()) {
+        return true;
+    }
+    io.err << journal.Problem().toStdString() << "\n";
+    return false;
+}
+
+// The entry's configuration, read; reports why not on err.
+int LoadEntry(TJournal& journal, qint64 id, journal::TStoredConfig& stored, TCliIo& io) {
+    // As diff: 1 says "different", so a configuration that cannot be had is 3.
+    if (!OpenJournal(journal, io)) {
+        return kExitFile;
+    }
+    auto found = journal.Configuration(id);
+    if (!found) {
+        io.err << "В журнале нет записи " << id << "\n";
+        return kExitFile;
+    }
+    if (found->state != journal::TConfigState::Ok) {
+        io.err << journal::ConfigStateText(found->state, id).toStdString() << "\n";
+        return kExitFile;
+    }
+    stored = std::move(*found);
+    return kExitOk;
+}
+
+// The entry's configuration read into state; reports why not on err.
+int LoadState(TJournal& journal, qint64 id, TProgramState& state, TCliIo& io) {
+    journal::TStoredConfig stored;
+    if (const int status = LoadEntry(journal, id, stored, io); status != kExitOk) {
+        return status;
+    }
+    ReadConfigDocument(state, stored.text.data(), stored.text.size());
+    return kExitOk;
+}
+
+std::string LocalTime(const QDateTime& time) {
+    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+}
+
+QJsonObject EntryJson(const journal::TEntry& e) {
+    return QJsonObject{
+        {QStringLiteral("id"), e.id},
+        {QStringLiteral("uuid"), e.uuid},
+        {QStringLiteral("time"), e.time.toLocalTime()
+                                     .toOffsetFromUtc(e.time.toLocalTime().offsetFromUtc())
+                                     .toString(Qt::ISODateWithMs)},
+        {QStringLiteral("action"), QString::fromLatin1(journal::ActionCode(e.action))},
+        {QStringLiteral("site"), e.site},
+        {QStringLiteral("note"), e.note},
+        {QStringLiteral("type"), e.deviceType},
+        {QStringLiteral("device"), e.deviceName},
+        {QStringLiteral("version"), e.firmware},
+        {QStringLiteral("port"), e.port},
+        {QStringLiteral("file"), e.filePath},
+        {QStringLiteral("sha256"), e.sha256},
+        {QStringLiteral("user"), e.user},
+        {QStringLiteral("host"), e.host},
+        {QStringLiteral("sent"), e.sent},
+    };
+}
+
+int List(const TCommandArgs& given, TCliIo& io) {
+    TCommandArgs args = given;
+    const bool json = TakeJson(args);
+    static constexpr std::array<std::string_view, 3> kOptions{"--site", "--search", "--type"};
+    std::string error;
+    const auto parsed = ParseArgs(args, kOptions, error);
+    if (!parsed) {
+        return Usage(io, error);
+    }
+    if (!parsed->positional.empty()) {
+        return Usage(io, "list takes no file names");
+    }
+    journal::TFilter filter;
+    if (const auto site = parsed->options.find("--site"); site != parsed->options.end()) {
+        filter.site = QString::fromStdString(site->second);
+    }
+    if (const auto search = parsed->options.find("--search"); search != parsed->options.end()) {
+        filter.search = QString::fromStdString(search->second);
+    }
+    if (const auto type = parsed->options.find("--type"); type != parsed->options.end()) {
+        const auto code = ParseId(type->second);
+        if (!code || *code > 127) {
+            return Usage(io, "no device type " + type->second);
+        }
+        filter.deviceType = static_cast<int>(*code);
+    }
+    TJournal journal;
+    if (!OpenJournal(journal, io)) {
+        return kExitFailed;
+    }
+    const journal::TListing listing = journal.List(filter);
+    if (!listing.warning.isEmpty()) {
+        io.err << listing.warning.toStdString() << "\n";
+    }
+    if (json) {
+        QJsonArray entries;
+        for (const journal::TEntry& e : listing.entries) {
+            entries.append(EntryJson(e));
+        }
+        io.out << QJsonDocument(entries).toJson(QJsonDocument::Indented).toStdString();
+        return kExitOk;
+    }
+    for (const journal::TEntry& e : listing.entries) {
+        const QString place = e.filePath.isEmpty() ? e.port : e.filePath;
+        io.out << e.id << '\t' << LocalTime(e.time) << '\t' << journal::ActionCode(e.action) << '\t'
+               << e.site.toStdString() << '\t' << e.deviceType << '\t' << e.deviceName.toStdString() << '\t'
+               << e.firmware << '\t' << place.toStdString() << '\n';
+    }
+    return kExitOk;
+}
+
+int Show(const TCommandArgs& given, TCliIo& io) {
+    TCommandArgs args = given;
+    const bool json = TakeJson(args);
+    const auto id = args.size() == 1 ? ParseId(args[0]) : std::nullopt;
+    if (!id) {
+        return Usage(io, "show takes one entry id");
+    }
+    TJournal journal;
+    TProgramState state;
+    if (const int status = LoadState(journal, *id, state, io); status != kExitOk) {
+        return status;
+    }
+    PrintSettings(state, json, io);
+    return kExitOk;
+}
+
+int Diff(const TCommandArgs& given, TCliIo& io) {
+    TCommandArgs args = given;
+    const bool json = TakeJson(args);
+    const auto a = args.size() == 2 ? ParseId(args[0]) : std::nullopt;
+    const auto b = args.size() == 2 ? ParseId(args[1]) : std::nullopt;
+    if (!a || !b) {
+        return Usage(io, "diff takes two entry ids");
+    }
+    TJournal journal;
+    TProgramState first;
+    TProgramState second;
+    for (const auto& [id, state] : {std::pair{*a, &first}, std::pair{*b, &second}}) {
+        if (const int status = LoadState(journal, id, *state, io); status != kExitOk) {
+            return status;
+        }
+    }
+    return PrintComparison(first, second, json, io);
+}
+
+int Export(const TCommandArgs& args, TCliIo& io) {
+    static constexpr std::array<std::string_view, 1> kOptions{"--out"};
+    std::string error;
+    const auto parsed = ParseArgs(args, kOptions, error);
+    if (!parsed) {
+        return Usage(io, error);
+    }
+    const auto id = parsed->positional.size() == 1 ? ParseId(parsed->positional[0]) : std::nullopt;
+    const auto out = parsed->options.find("--out");
+    if (!id || out == parsed->options.end()) {
+        return Usage(io, "export takes one entry id and --out FILE.cf8");
+    }
+    TJournal journal;
+    journal::TStoredConfig stored;
+    if (const int status = LoadEntry(journal, *id, stored, io); status != kExitOk) {
+        return status;
+    }
+    // The text exactly as it was recorded.
+    const SaveResult saved = SaveFileAtomically(out->second, stored.text);
+    if (!saved.ok) {
+        io.err << saved.message << "\n";
+        return kExitFile;
+    }
+    io.out << "Файл сохранен: " << out->second << "\n";
+    return kExitOk;
+}
+
+int Annotate(const TCommandArgs& args, bool site, TCliIo& io) {
+    const auto id = args.size() == 2 ? ParseId(args[0]) : std::nullopt;
+    if (!id) {
+        return Usage(io, site ? "site takes an entry id and the site name"
+                              : "note takes an entry id and the note");
+    }
+    TJournal journal;
+    if (!OpenJournal(journal, io)) {
+        return kExitFailed;
+    }
+    const QString text = QString::fromStdString(args[1]);
+    if (site ? journal.SetSite(*id, text) : journal.SetNote(*id, text)) {
+        return kExitOk;
+    }
+    if (!journal.Problem().isEmpty()) {
+        io.err << journal.Problem().toStdString() << "\n";
+        return kExitFailed;
+    }
+    io.err << "В журнале нет записи " << *id << "\n";
+    return kExitFailed;
+}
+
+} // namespace
+
+int CmdJournal(const TCommandArgs& args, TCliIo& io) {
+    if (args.empty()) {
+        io.err << kJournalUsage;
+        return kExitUsage;
+    }
+    const std::string& sub = args[0];
+    const TCommandArgs rest(args.begin() + 1, args.end());
+    if (sub == "list") {
+        return List(rest, io);
+    }
+    if (sub == "show") {
+        return Show(rest, io);
+    }
+    if (sub == "diff") {
+        return Diff(rest, io);
+    }
+    if (sub == "export") {
+        return Export(rest, io);
+    }
+    if (sub == "site" || sub == "note") {
+        return Annotate(rest, sub == "site", io);
+    }
+    if (sub == "help" || sub == "--help") {
+        io.out << kJournalUsage;
+        return kExitOk;
+    }
+    return Usage(io, "unknown subcommand " + sub);
+}
+
+std::optional<journal::TNewEntry> JournalEntry(const TCliIo& io, journal::TAction action,
+                                               const TProgramState& state, const std::string& port) {
+    if (io.journal == nullptr || !state.device) {
+        return std::nullopt;
+    }
+    return journal::EntryFromState(action, state, QString::fromStdString(port));
+}
+
+void RecordInJournal(TCliIo& io, std::optional<journal::TNewEntry> entry, const std::string& filePath) {
+    if (io.journal == nullptr || !entry) {
+        return;
+    }
+    if (!filePath.empty()) {
+        entry->filePath = QFileInfo(QString::fromStdString(filePath)).absoluteFilePath();
+    }
+    io.journal->Record(*entry);
+}
+
+} // namespace orv::cli

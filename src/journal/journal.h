@@ -1,0 +1,158 @@
+#pragma once
+
+// The journal: every configuration read from a panel, written to one, opened from a file or
+// saved to one, kept in an SQLite database on this computer.
+
+#include "gsm/program_state.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orv::journal {
+
+enum class TAction { Read, Write, Open, Save };
+
+// The action's stored code: "read", "write", "open", "save".
+std::string_view ActionCode(TAction action);
+std::optional<TAction> ActionFromCode(std::string_view code);
+// The action as the user reads it: "Чтение", "Запись", "Открытие", "Сохранение".
+QString ActionText(TAction action);
+
+// What one entry records, as the caller knows it.
+struct TNewEntry {
+    TAction action = TAction::Read;
+    QString port;     // reads and writes
+    QString filePath; // files
+    int deviceType = 0;
+    QString deviceName;
+    int firmware = 0;
+    std::string config; // the configuration file's text
+    QString site;
+    QString note;
+    QDateTime time; // when it happened; invalid: now
+};
+
+// An entry for the state's configuration as the program would save it now; the state must have
+// a device.
+TNewEntry EntryFromState(TAction action, const TProgramState& state, const QString& port = {},
+                         const QString& filePath = {});
+
+struct TEntry {
+    qint64 id = 0;  // this journal's number for it
+    QString uuid;   // the same in every journal that holds it
+    QString origin; // the journal it was made in
+    qint64 seq = 0; // its place in that journal's stream
+    QDateTime time; // UTC
+    QString user;   // the operating-system user who made it
+    QString host;   // the computer it was made on
+    TAction action = TAction::Read;
+    QString port;
+    QString filePath;
+    int deviceType = 0;
+    QString deviceName;
+    int firmware = 0;
+    QString sha256; // of the configuration's text, lower-case hexadecimal
+    QString site;
+    QString note;
+    bool sent = false; // false: only in this journal
+};
+
+struct TFilter {
+    QString site{};     // a part of the site name, any case
+    QString search{};   // a part of the site name, note, device name or file path, any case
+    int deviceType = 0; // 0: any
+    int limit = 0;      // so many of the newest; 0: all
+    int offset = 0;     // after skipping so many of the newest
+};
+
+struct TListing {
+    std::vector<TEntry> entries; // newest first
+    int skipped = 0;             // damaged entries left out
+    // How many entries the filter lets through in all, when the page shows where they end;
+    // otherwise Count() tells.
+    std::optional<qint64> total;
+    QString warning; // for the user when anything was left out, in Russian
+};
+
+enum class TConfigState {
+    Ok,
+    Damaged,          // missing, unreadable, or not the text its SHA-256 was taken of
+    NotAConfiguration // the text is intact but no longer reads as a configuration
+};
+
+struct TStoredConfig {
+    TConfigState state = TConfigState::Damaged;
+    std::string text; // as recorded (empty when damaged)
+};
+
+// The sentence that says why an entry's configuration cannot be used.
+QString ConfigStateText(TConfigState state, qint64 id);
+
+// One connection to a journal database. Not shared between threads.
+class TJournal {
+public:
+    // The journal file: ORVANTA_JOURNAL when set, otherwise journal.sqlite in the program's data
+    // folder.
+    static QString DefaultPath();
+
+    explicit TJournal(QString path = DefaultPath());
+    ~TJournal();
+    TJournal(const TJournal&) = delete;
+    TJournal& operator=(const TJournal&) = delete;
+
+    // Opens the database, creating it and its folder when missing and bringing an older schema
+    // up to date. False when the journal cannot be used; Problem() then says why.
+    bool Open();
+    bool IsOpen() const { return open_; }
+
+    // What is wrong with the journal and where it is, for the user, in Russian; empty when
+    // nothing went wrong.
+    const QString& Problem() const { return problem_; }
+    const QString& Path() const { return path_; }
+    // The id of this journal's stream.
+    const QString& Origin() const { return origin_; }
+
+    // Adds an entry in one transaction; its id, or nothing (Problem() says why).
+    std::optional<qint64> Record(const TNewEntry& entry);
+    // Adds entries in one transaction, all or none; their ids in order.
+    std::optional<std::vector<qint64>> Record(std::span<const TNewEntry> entries);
+
+    // The entries the filter lets through, newest first; a list shows them a page at a time
+    // (limit and offset) with the Count of them all.
+    TListing List(const TFilter& filter = {});
+    std::optional<qint64> Count(const TFilter& filter = {});
+    std::optional<TEntry> Find(qint64 id);
+    // The entry's configuration, checked against its SHA-256 and read as a configuration;
+    // nothing when there is no such entry.
+    std::optional<TStoredConfig> Configuration(qint64 id);
+    // Changes the site name or the note; false when there is no such entry or the change could
+    // not be stored.
+    bool SetSite(qint64 id, const QString& site);
+    bool SetNote(qint64 id, const QString& note);
+
+    // The schema version the database is at (0 before Open).
+    int SchemaVersion();
+
+private:
+    bool OpenDatabase();
+    bool Fail(const QString& reason);
+    bool FailWith(const class QSqlError& error);
+    bool Newer(int version);
+    bool Migrate();
+    bool Annotate(qint64 id, const std::optional<QString>& site, const std::optional<QString>& note);
+
+    QString path_;
+    QString connection_;
+    QString origin_;
+    QString problem_;
+    bool open_ = false;
+};
+
+} // namespace orv::journal

@@ -1,0 +1,168 @@
+#include "report_dialog.h"
+
+#include "dialogs.h"
+#include "settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace orv {
+
+namespace {
+
+const QString kSiteSetting = QStringLiteral("reportsite");
+const QString kInstallerSetting = QStringLiteral("reportinstaller");
+const QString kCaption = QStringLiteral("Отчёт");
+
+QPushButton* Button(const QString& name, const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TReportDialog::TReportDialog(IDialogs& dialogs, Builder build, const QString& baseName, QWidget* parent)
+    : QDialog(parent), dialogs_(dialogs), build_(std::move(build)), baseName_(baseName),
+      printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    setObjectName(QStringLiteral("ReportDialog"));
+    setWindowTitle(kCaption);
+    printer_->setPageLayout(ReportPageLayout());
+
+    edtSite_ = new QLineEdit(ReadSetting(kSiteSetting, QString()), this);
+    edtSite_->setObjectName(QStringLiteral("edtSite"));
+    edtInstaller_ = new QLineEdit(ReadSetting(kInstallerSetting, QString()), this);
+    edtInstaller_->setObjectName(QStringLiteral("edtInstaller"));
+    auto* fields = new QFormLayout;
+    fields->addRow(QStringLiteral("Объект:"), edtSite_);
+    fields->addRow(QStringLiteral("Монтажник:"), edtInstaller_);
+
+    report_ = build_(Fields());
+    preview_ = new QPrintPreviewWidget(printer_.get(), this);
+    preview_->setObjectName(QStringLiteral("ReportPreview"));
+    connect(preview_, &QPrintPreviewWidget::paintRequested, this,
+            [this](QPrinter* printer) { report_.Render(*printer); });
+    preview_->fitToWidth();
+
+    lblStatus_ = new QLabel(this);
+    lblStatus_->setObjectName(QStringLiteral("lblReportStatus"));
+    auto* print = Button(QStringLiteral("btnPrint"), QStringLiteral("Печать"), this);
+    auto* savePdf = Button(QStringLiteral("btnSavePdf"), QStringLiteral("Сохранить PDF"), this);
+    auto* saveHtml = Button(QStringLiteral("btnSaveHtml"), QStringLiteral("Сохранить HTML"), this);
+    auto* close = Button(QStringLiteral("btnClose"), QStringLiteral("Закрыть"), this);
+    connect(print, &QPushButton::clicked, this, &TReportDialog::PrintClick);
+    connect(savePdf, &QPushButton::clicked, this, &TReportDialog::SavePdfClick);
+    connect(saveHtml, &QPushButton::clicked, this, &TReportDialog::SaveHtmlClick);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(lblStatus_, 1);
+    for (QPushButton* b : {print, savePdf, saveHtml, close}) {
+        buttons->addWidget(b);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addWidget(preview_, 1);
+    layout->addLayout(buttons);
+    resize(820, 760);
+
+    // The preview follows the fields once typing pauses; saving and printing take them at once.
+    typing_ = new QTimer(this);
+    typing_->setSingleShot(true);
+    typing_->setInterval(400);
+    connect(typing_, &QTimer::timeout, this, &TReportDialog::UpdatePreview);
+    for (QLineEdit* edit : {edtSite_, edtInstaller_}) {
+        connect(edit, &QLineEdit::textChanged, typing_, qOverload<>(&QTimer::start));
+    }
+}
+
+TReportDialog::~TReportDialog() = default;
+
+ReportFields TReportDialog::Fields() const {
+    return {edtSite_->text(), edtInstaller_->text()};
+}
+
+void TReportDialog::UpdatePreview() {
+    typing_->stop();
+    report_ = build_(Fields());
+    preview_->updatePreview();
+}
+
+void TReportDialog::StoreFields() const {
+    WriteSetting(kSiteSetting, edtSite_->text());
+    WriteSetting(kInstallerSetting, edtInstaller_->text());
+}
+
+void TReportDialog::done(int result) {
+    StoreFields();
+    QDialog::done(result);
+}
+
+void TReportDialog::PrintClick() {
+    UpdatePreview();
+    StoreFields();
+    QPrintDialog dialog(printer_.get(), this);
+    dialog.setObjectName(QStringLiteral("ReportPrintDialog"));
+    if (dialogs_.Exec(dialog) != QDialog::Accepted) {
+        return;
+    }
+    if (!report_.Render(*printer_)) {
+        dialogs_.Message(this, MsgKind::Error, kCaption, QStringLiteral("Не удалось напечатать отчёт"),
+                         MsgButtons::Ok);
+        return;
+    }
+    lblStatus_->setText(QStringLiteral("Отчёт отправлен на печать"));
+    // The paper chosen for printing is the preview's paper from now on.
+    preview_->updatePreview();
+}
+
+void TReportDialog::SavePdfClick() {
+    Save(ReportFormat::Pdf);
+}
+
+void TReportDialog::SaveHtmlClick() {
+    Save(ReportFormat::Html);
+}
+
+void TReportDialog::Save(ReportFormat format) {
+    UpdatePreview();
+    StoreFields();
+    const bool pdf = format == ReportFormat::Pdf;
+    const QString suffix = pdf ? QStringLiteral("pdf") : QStringLiteral("html");
+    const QString folder = ReadSetting(QStringLiteral("filepath"), QDir::currentPath());
+    const FileDialogSpec spec{
+        pdf ? QStringLiteral("Сохранить отчёт в PDF") : QStringLiteral("Сохранить отчёт в HTML"),
+        pdf ? QStringLiteral("Документ PDF (*.pdf)") : QStringLiteral("Страница HTML (*.html *.htm)"), suffix,
+        QDir(folder).filePath(baseName_ + QLatin1Char('.') + suffix)};
+    QString path = dialogs_.GetSaveFileName(this, spec);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (ReportFormatOf(path) != format) {
+        path += QLatin1Char('.') + suffix;
+    }
+    const QString error = pdf ? report_.SavePdf(path) : report_.SaveHtml(path);
+    if (!error.isEmpty()) {
+        dialogs_.Message(this, MsgKind::Error, kCaption, error, MsgButtons::Ok);
+        return;
+    }
+    lblStatus_->setText(QStringLiteral("Отчёт сохранён: ") + QDir::toNativeSeparators(path));
+}
+
+void ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build, const QString& baseName) {
+    TReportDialog dialog(dialogs, std::move(build), baseName, parent);
+    dialogs.Exec(dialog);
+}
+
+} // namespace orv

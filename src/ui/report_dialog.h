@@ -1,0 +1,59 @@
+#pragma once
+
+#include "report/report.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPrinter;
+class QPrintPreviewWidget;
+class QTimer;
+
+namespace orv {
+
+class IDialogs;
+
+// A report's preview: its pages as they print, the site and installer fields (kept between
+// runs), "Печать", "Сохранить PDF" and "Сохранить HTML". Serves any report: the builder makes it
+// anew from the fields as the user types them.
+class TReportDialog : public QDialog {
+    Q_OBJECT
+public:
+    using Builder = std::function<TReport(const ReportFields& fields)>;
+
+    // baseName: the file name the save dialogs offer, without a suffix.
+    TReportDialog(IDialogs& dialogs, Builder build, const QString& baseName, QWidget* parent = nullptr);
+    ~TReportDialog() override;
+
+    ReportFields Fields() const;
+    void PrintClick();
+    void SavePdfClick();
+    void SaveHtmlClick();
+
+    void done(int result) override;
+
+private:
+    void UpdatePreview();
+    void Save(ReportFormat format);
+    void StoreFields() const;
+
+    IDialogs& dialogs_;
+    Builder build_;
+    QString baseName_;
+    std::unique_ptr<QPrinter> printer_;
+    TReport report_;
+    QLineEdit* edtSite_ = nullptr;
+    QLineEdit* edtInstaller_ = nullptr;
+    QPrintPreviewWidget* preview_ = nullptr;
+    QLabel* lblStatus_ = nullptr;
+    QTimer* typing_ = nullptr;
+};
+
+// Shows the preview modally through dialogs.
+void ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build, const QString& baseName);
+
+} // namespace orv

@@ -1,0 +1,323 @@
+// The journal library on real SQLite databases in temporary folders.
+#include "device/catalogue.h"
+#include "files/config_file.h"
+#include "gsm/tx_buffers.h"
+#include "journal/recorder.h"
+#include "journal/schema.h"
+#include "journal_support.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSysInfo>
+#include <QUuid>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace orv::journal {
+namespace {
+
+using test::RawDb;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TProgramState Factory(Byte type) {
+    TProgramState state;
+    state.device = CreateDevice(type);
+    ResetGsmFrame(state.GsmFrame);
+    RefreshGsmModels(state);
+    return state;
+}
+
+std::vector<qint64> Ids(const TListing& listing) {
+    std::vector<qint64> ids;
+    for (const TEntry& e : listing.entries) {
+        ids.push_back(e.id);
+    }
+    return ids;
+}
+
+class JournalTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::EnsureQtApp(); }
+
+    QString Path() const { return QString::fromStdString(dir.File("journal.sqlite")); }
+
+    test::TempDir dir;
+};
+
+// Entries come back as recorded, newest first, a page at a time; a repeated read is a visit of its
+// own while its configuration is stored once; site names, notes, device names and file paths are
+// found in any case (Cyrillic included) with wildcards taken literally; site and note edits are
+// their own records in this journal's stream.
+TEST_F(JournalTest, KeepsEntriesAndFindsThem) {
+    const TProgramState panel = Factory(13);
+    TNewEntry first = EntryFromState(TAction::Read, panel, QStringLiteral("/dev/ttyUSB0"));
+    first.site = QStringLiteral("ул. Ленина, 5");
+    TProgramState other = Factory(5);
+    other.device->SetZoneType(1, 3);
+    TNewEntry third = EntryFromState(TAction::Save, other, {}, QStringLiteral("/home/u/Объекты/Склад.cf8"));
+    third.note = QStringLiteral("Замена АКБ");
+
+    TJournal journal(Path());
+    ASSERT_TRUE(journal.Open()) << journal.Problem().toStdString();
+    const auto id1 = journal.Record(first);
+    const auto id2 = journal.Record(EntryFromState(TAction::Read, panel, QStringLiteral("/dev/ttyUSB0")));
+    const auto id3 = journal.Record(third);
+    ASSERT_TRUE(id1 && id2 && id3) << journal.Problem().toStdString();
+
+    const TListing all = journal.List();
+    EXPECT_EQ(all.skipped, 0);
+    EXPECT_TRUE(all.warning.isEmpty());
+    ASSERT_EQ(Ids(all), (std::vector<qint64>{*id3, *id2, *id1}));
+    std::set<QString> uuids;
+    for (std::size_t k = 0; k < all.entries.size(); ++k) {
+        const TEntry& e = all.entries[k];
+        EXPECT_EQ(e.origin, journal.Origin());
+        EXPECT_EQ(e.seq, static_cast<qint64>(3 - k));
+        EXPECT_FALSE(QUuid::fromString(e.uuid).isNull());
+        uuids.insert(e.uuid);
+        EXPECT_EQ(e.host, QSysInfo::machineHostName());
+        EXPECT_FALSE(e.user.isEmpty());
+        EXPECT_FALSE(e.sent);
+        EXPECT_LE(std::abs(e.time.msecsTo(QDateTime::currentDateTimeUtc())), 60'000);
+    }
+    EXPECT_EQ(uuids.size(), 3u);
+    const TEntry& read = all.entries[2];
+    EXPECT_EQ(read.action, TAction::Read);
+    EXPECT_EQ(read.port, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(read.deviceType, 13);
+    EXPECT_EQ(read.deviceName.toStdString(), DeviceName(13));
+    EXPECT_EQ(read.site, first.site);
+    EXPECT_EQ(all.entries[1].sha256, read.sha256);
+    EXPECT_EQ(all.entries[0].filePath, third.filePath);
+
+    const auto stored = journal.Configuration(*id3);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->state, TConfigState::Ok);
+    EXPECT_EQ(stored->text, third.config);
+    EXPECT_FALSE(journal.Configuration(*id3 + 100));
+    RawDb raw(Path());
+    EXPECT_EQ(raw.Value(QStringLiteral("SELECT COUNT(*) FROM configs")).toInt(), 2);
+    EXPECT_EQ(raw.Value(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+
+    auto found = [&](TFilter filter) { return Ids(journal.List(filter)); };
+    EXPECT_EQ(found({.site = QStringLiteral("ЛЕНИНА")}), (std::vector<qint64>{*id1}));
+    EXPECT_EQ(found({.search = QStringLiteral("акб")}), (std::vector<qint64>{*id3}));
+    EXPECT_EQ(found({.search = QStringLiteral("объекты/склад")}), (std::vector<qint64>{*id3}));
+    EXPECT_EQ(found({.search = QString::fromStdString(DeviceName(13)).toUpper()}),
+              (std::vector<qint64>{*id2, *id1}));
+    EXPECT_EQ(found({.search = QStringLiteral("_")}), (std::vector<qint64>{}));
+    EXPECT_EQ(found({.search = QStringLiteral("%")}), (std::vector<qint64>{}));
+    EXPECT_EQ(found({.deviceType = 5}), (std::vector<qint64>{*id3}));
+    EXPECT_EQ(found({.deviceType = 13, .limit = 1}), (std::vector<qint64>{*id2}));
+    EXPECT_EQ(found({.deviceType = 13, .limit = 1, .offset = 1}), (std::vector<qint64>{*id1}));
+    EXPECT_EQ(found({.limit = 5, .offset = 1}), (std::vector<qint64>{*id2, *id1}));
+    EXPECT_EQ(journal.Count({.deviceType = 13}), 2);
+    EXPECT_EQ(journal.List({.limit = 5, .offset = 1}).total, 3);
+    EXPECT_EQ(journal.List({.limit = 2}).total, std::nullopt);
+    EXPECT_EQ(journal.Count({.site = QStringLiteral("ленина"), .deviceType = 5}), 0);
+
+    ASSERT_TRUE(journal.SetSite(*id3, QStringLiteral("Склад №2")));
+    ASSERT_TRUE(journal.SetNote(*id3, QStringLiteral("Новый АКБ")));
+    EXPECT_FALSE(journal.SetSite(*id3 + 100, QStringLiteral("нет такой")));
+    EXPECT_TRUE(journal.Problem().isEmpty());
+    EXPECT_EQ(found({.site = QStringLiteral("склад №2"), .search = QStringLiteral("новый")}),
+              (std::vector<qint64>{*id3}));
+    EXPECT_EQ(found({.search = QStringLiteral("замена")}), (std::vector<qint64>{}));
+    EXPECT_EQ(raw.Value(QStringLiteral("SELECT group_concat(seq || ':' || site || ':' || note, '|') FROM "
+                                       "(SELECT * FROM annotations ORDER BY seq)"))
+                  .toString(),
+              QStringLiteral("1:Склад №2:Замена АКБ|2:Склад №2:Новый АКБ"));
+
+    // Another connection, as another program would open it, sees the same journal.
+    TJournal again(Path());
+    ASSERT_TRUE(again.Open());
+    EXPECT_EQ(again.Origin(), journal.Origin());
+    const auto edited = again.Find(*id3);
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(edited->site, QStringLiteral("Склад №2"));
+    EXPECT_EQ(edited->note, QStringLiteral("Новый АКБ"));
+}
+
+// Applies a database dump statement by statement.
+void Load(RawDb& raw, const QString& dumpPath) {
+    QFile dump(dumpPath);
+    ASSERT_TRUE(dump.open(QIODevice::ReadOnly)) << dumpPath.toStdString();
+    for (const QString& statement : QString::fromUtf8(dump.readAll()).split(QStringLiteral(";\n"))) {
+        if (!statement.trimmed().isEmpty()) {
+            raw.Exec(statement);
+        }
+    }
+}
+
+// A journal made by the first schema (a dump kept from then) opens with this program at the
+// current version and keeps every entry, configuration and change as they were; an empty file
+// becomes a new journal.
+TEST_F(JournalTest, OpensJournalsOfEveryEarlierSchema) {
+    {
+        RawDb raw(Path());
+        Load(raw, QStringLiteral(JOURNAL_V1_FIXTURE));
+        ASSERT_EQ(raw.Value(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+    }
+    TJournal journal(Path());
+    ASSERT_TRUE(journal.Open()) << journal.Problem().toStdString();
+    EXPECT_EQ(journal.SchemaVersion(), kSchemaVersion);
+    EXPECT_EQ(journal.Origin(), QStringLiteral("5d1f6a7e-0b1c-4a55-9a43-2f0c7b1e9d21"));
+    const TListing listing = journal.List();
+    EXPECT_EQ(listing.skipped, 0);
+    ASSERT_EQ(listing.entries.size(), 3u);
+    const TEntry& oldest = listing.entries.back();
+    EXPECT_EQ(oldest.action, TAction::Read);
+    EXPECT_EQ(oldest.site, QStringLiteral("Школа №3"));
+    EXPECT_EQ(oldest.time, QDateTime::fromMSecsSinceEpoch(1700000000000, Qt::UTC));
+    EXPECT_EQ(listing.entries[1].note, QStringLiteral("Замена АКБ"));
+    EXPECT_EQ(Ids(journal.List({.search = QStringLiteral("акб")})),
+              (std::vector<qint64>{listing.entries[1].id}));
+    for (const TEntry& e : listing.entries) {
+        const auto stored = journal.Configuration(e.id);
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->state, TConfigState::Ok) << e.id;
+        TProgramState state;
+        ASSERT_TRUE(ReadConfigDocument(state, stored->text.data(), stored->text.size()));
+        EXPECT_EQ(state.device->DevType, e.deviceType);
+    }
+    const auto next = journal.Record(EntryFromState(TAction::Open, Factory(2), {}, QStringLiteral("/x.cf8")));
+    ASSERT_TRUE(next);
+    EXPECT_EQ(journal.Find(*next)->seq, 4);
+
+    test::TempDir other;
+    const QString empty = QString::fromStdString(other.File("empty.sqlite"));
+    std::ofstream(empty.toStdString()).flush();
+    TJournal fresh(empty);
+    ASSERT_TRUE(fresh.Open()) << fresh.Problem().toStdString();
+    EXPECT_EQ(fresh.SchemaVersion(), kSchemaVersion);
+    EXPECT_TRUE(fresh.Record(EntryFromState(TAction::Save, Factory(5))));
+}
+
+struct Unusable {
+    const char* name;
+    std::string content; // the file in the journal's place
+    int version;         // a schema version to give it instead, when not 0
+    const char* reason;
+};
+
+void PrintTo(const Unusable& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class UnusableJournal : public JournalTest, public ::testing::WithParamInterface<Unusable> {};
+
+// A file that is not a journal of this program is never changed; the user is told once why, with
+// the file's place, however many entries the program goes on to make.
+TEST_P(UnusableJournal, IsLeftAsItWasAndToldOnce) {
+    const Unusable& c = GetParam();
+    if (c.version != 0) {
+        RawDb raw(Path());
+        raw.Exec(QStringLiteral("CREATE TABLE future (x TEXT)"));
+        raw.Exec(QStringLiteral("PRAGMA user_version = %1").arg(c.version));
+    } else {
+        std::ofstream(Path().toStdString(), std::ios::binary) << c.content;
+    }
+    const std::string before = ReadFile(Path().toStdString());
+
+    std::vector<QString> told;
+    TJournalRecorder recorder([&](const QString& message) { told.push_back(message); }, Path());
+    const TProgramState state = Factory(3);
+    EXPECT_FALSE(recorder.Record(TAction::Read, state, QStringLiteral("/dev/ttyUSB0")));
+    EXPECT_FALSE(recorder.Record(TAction::Save, state, {}, QStringLiteral("/tmp/a.cf8")));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].startsWith(QStringLiteral("Журнал недоступен: ") + QString::fromUtf8(c.reason)))
+        << told[0].toStdString();
+    EXPECT_TRUE(told[0].contains(Path())) << told[0].toStdString();
+    EXPECT_TRUE(ReadFile(Path().toStdString()) == before) << "the file was changed";
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"journal.sqlite"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnusableJournal,
+    ::testing::Values(
+        Unusable{"Garbage", std::string(5000, 'x') + "not a database", 0, "файл не является базой данных"},
+        Unusable{"NewerSchema", {}, kSchemaVersion + 1, "журнал создан более новой версией программы"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Damage found in an entry: a row that cannot be an entry is left out of the list with a
+// warning; an intact entry whose stored configuration is damaged, or no longer reads as a
+// configuration, is listed and its configuration is reported as such.
+TEST_F(JournalTest, DamagedEntriesAreSkippedOrShownAsSuch) {
+    TJournal journal(Path());
+    ASSERT_TRUE(journal.Open());
+    std::vector<qint64> ids;
+    for (Byte type : {1, 2, 3, 4, 5}) {
+        const auto id = journal.Record(EntryFromState(TAction::Read, Factory(type), QStringLiteral("COM3")));
+        ASSERT_TRUE(id);
+        ids.push_back(*id);
+    }
+    TNewEntry notConfig = EntryFromState(TAction::Open, Factory(6), {}, QStringLiteral("/x.cf8"));
+    notConfig.config = "<config FileID=\"8\"><device/></config>";
+    const auto textOnly = journal.Record(notConfig);
+    ASSERT_TRUE(textOnly);
+    {
+        RawDb raw(Path());
+        raw.Exec(QStringLiteral("UPDATE entries SET action = 'erase' WHERE id = %1").arg(ids[0]));
+        raw.Exec(QStringLiteral("UPDATE entries SET created_ms = 'yesterday' WHERE id = %1").arg(ids[1]));
+        raw.Exec(QStringLiteral("UPDATE configs SET body = X'789c0bca' WHERE sha256 = (SELECT config_sha256 "
+                                "FROM entries WHERE id = %1)")
+                     .arg(ids[2]));
+        raw.Exec(QStringLiteral("DELETE FROM configs WHERE sha256 = (SELECT config_sha256 FROM entries WHERE "
+                                "id = %1)")
+                     .arg(ids[3]));
+    }
+    const TListing listing = journal.List();
+    EXPECT_EQ(Ids(listing), (std::vector<qint64>{*textOnly, ids[4], ids[3], ids[2]}));
+    EXPECT_EQ(listing.skipped, 2);
+    EXPECT_FALSE(listing.warning.isEmpty());
+    EXPECT_FALSE(journal.Find(ids[0]));
+    EXPECT_EQ(journal.Configuration(ids[2])->state, TConfigState::Damaged);
+    EXPECT_EQ(journal.Configuration(ids[3])->state, TConfigState::Damaged);
+    EXPECT_EQ(journal.Configuration(ids[4])->state, TConfigState::Ok);
+    const auto text = journal.Configuration(*textOnly);
+    EXPECT_EQ(text->state, TConfigState::NotAConfiguration);
+    EXPECT_EQ(text->text, notConfig.config);
+}
+
+// Two programs writing at once, each its own 500 entries into a journal neither has created
+// yet: every entry is kept, each with its own place in the journal's stream.
+TEST_F(JournalTest, TwoProgramsWritingAtOnceLoseNothing) {
+    constexpr int kEach = 500;
+    QProcess a, b;
+    for (auto [process, tag] : {std::pair{&a, "A"}, std::pair{&b, "B"}}) {
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(QStringLiteral(JOURNAL_WRITER_PATH),
+                       {Path(), QString::fromLatin1(tag), QString::number(kEach)});
+    }
+    for (QProcess* process : {&a, &b}) {
+        ASSERT_TRUE(process->waitForFinished(150'000));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitCode(), 0);
+    }
+    RawDb raw(Path());
+    EXPECT_EQ(raw.Value(QStringLiteral("SELECT COUNT(*) FROM entries")).toInt(), 2 * kEach);
+    EXPECT_EQ(raw.Value(QStringLiteral("SELECT COUNT(DISTINCT note) FROM entries")).toInt(), 2 * kEach);
+    EXPECT_EQ(raw.Value(QStringLiteral("SELECT COUNT(DISTINCT uuid) FROM entries")).toInt(), 2 * kEach);
+    EXPECT_EQ(
+        raw.Value(QStringLiteral("SELECT COUNT(DISTINCT seq) || '/' || MAX(seq) FROM entries")).toString(),
+        QStringLiteral("%1/%1").arg(2 * kEach));
+    for (const char* tag : {"A", "B"}) {
+        EXPECT_EQ(
+            raw.Value(QStringLiteral("SELECT COUNT(*) FROM entries WHERE note LIKE '%1-%'").arg(tag)).toInt(),
+            kEach);
+    }
+    EXPECT_EQ(raw.Value(QStringLiteral("SELECT COUNT(*) FROM configs")).toInt(), 1);
+}
+
+} // namespace
+} // namespace orv::journal
