@@ -7,6 +7,7 @@
 #include "files/gsm_file.h"
 #include "images.h"
 #include "journal/recorder.h"
+#include "link/result_codes.h"
 #include "link_bridge.h"
 #include "model_bridge.h"
 #include "page_cnc.h"
@@ -36,6 +37,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
@@ -295,6 +297,18 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     StatusBar_->addWidget(lblStatus_, 1);
     // 20 pixels, or what a larger font needs.
     StatusBar_->setFixedHeight(std::max(20, StatusBar_->sizeHint().height()));
+    // A read's or a write's exchanges, done of those it will make; only while one runs.
+    pbTransfer_ = new QProgressBar(StatusBar_);
+    pbTransfer_->setObjectName(QStringLiteral("pbTransfer"));
+    pbTransfer_->setFormat(QStringLiteral("%v из %m"));
+    pbTransfer_->setFixedSize(140, std::max(12, StatusBar_->height() - 6));
+    pbTransfer_->hide();
+    StatusBar_->addPermanentWidget(pbTransfer_);
+    connect(link_, &TLinkBridge::progress, this, [this](int done, int total) {
+        pbTransfer_->setRange(0, total);
+        pbTransfer_->setValue(done);
+        pbTransfer_->show();
+    });
     setStatusBar(StatusBar_);
 
     markTimer_ = new QTimer(this);
@@ -796,6 +810,9 @@ void TFormMain::HandleResult(int code, int argument) {
     if (code < 0) {
         code += 128;
     }
+    if (IsFinalResult(code)) {
+        pbTransfer_->hide();
+    }
     switch (code) {
     case 0: {
         Record(journal::TAction::Read);
@@ -1037,9 +1054,35 @@ void TFormMain::FileCompareClick() {
                          QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
         return;
     }
-    TCompareDialog dialog(ScreenSettings(), *file, QStringLiteral("Сейчас"), QStringLiteral("В файле"), this);
+    const QString now = QStringLiteral("Сейчас");
+    const QString inFile = QStringLiteral("В файле");
+    TCompareDialog dialog(ScreenSettings(), *file, now, inFile, this);
     dialog.setWindowTitle(QStringLiteral("Сравнение с файлом ") + QDir::toNativeSeparators(name));
+    ReportSource screen = ScreenSource();
+    screen.title = now;
+    ReportSource other;
+    other.file = name;
+    other.title = inFile;
+    const QString baseName = QStringLiteral("Изменения ") + QFileInfo(name).completeBaseName();
+    dialog.SetReportHandler([this, screen, other, baseName](const Comparison& comparison, QWidget* parent) {
+        ShowReport(
+            dialogs_, parent,
+            [comparison, screen, other](const ReportFields& fields) {
+                return ComparisonReport(comparison, screen, other, fields);
+            },
+            baseName);
+    });
     dialogs_.Exec(dialog);
+}
+
+ReportSource TFormMain::ScreenSource() const {
+    ReportSource source;
+    source.file = fileName_;
+    if (const Byte version = state_.device ? state_.device->GetVersion() : Byte{0}; version != 0) {
+        source.port = cbbPorts_->currentText();
+        source.firmware = QString::number(version);
+    }
+    return source;
 }
 
 void TFormMain::FileReportClick() {
@@ -1047,17 +1090,11 @@ void TFormMain::FileReportClick() {
     if (!state_.device || !UpdateAllTXBuffers()) {
         return;
     }
-    ReportSource source;
-    source.file = fileName_;
-    if (const Byte version = state_.device->GetVersion(); version != 0) {
-        source.port = cbbPorts_->currentText();
-        source.firmware = QString::number(version);
-    }
     const QString baseName =
         fileName_.isEmpty() ? QStringLiteral("Отчёт") : QFileInfo(fileName_).completeBaseName();
     ShowReport(
         dialogs_, this,
-        [list = ListSettings(state_), source](const ReportFields& fields) {
+        [list = ListSettings(state_), source = ScreenSource()](const ReportFields& fields) {
             return ConfigurationReport(list, source, fields);
         },
         baseName);

@@ -2,6 +2,7 @@
 
 #include "gsm/program_state.h"
 #include "gsm/tx_buffers.h"
+#include "report/report.h"
 #include "settings/settings.h"
 
 #include <QColor>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTimer;
@@ -154,6 +156,8 @@ private:
     bool MaySaveChanges();
     // The zone page shows the current device (the commit step and the settings list read it).
     bool ZonesShown() const;
+    // The configuration on screen as a report's heading names it.
+    ReportSource ScreenSource() const;
     // What is on screen becomes the configuration changes are counted from.
     void MarkUnchanged();
     void UpdateChangesMark();
@@ -178,6 +182,7 @@ private:
     QTabWidget* PageMain_ = nullptr;
     QStatusBar* StatusBar_ = nullptr;
     QLabel* lblStatus_ = nullptr;
+    QProgressBar* pbTransfer_ = nullptr;
     QTimer* IndTimer_ = nullptr;
     QMenu* deviceMenu_ = nullptr;
 

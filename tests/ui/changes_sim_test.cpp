@@ -3,6 +3,9 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QProgressBar>
+
+#include <string_view>
 
 using namespace orv;
 using namespace orv::test;
@@ -52,6 +55,51 @@ TEST_F(WindowWithPanel, WriteWarningCountsTheChangesAgainstWhatWasRead) {
     const std::size_t shown = dialogs.shown.size();
     RunAndWait("ButtonWrite");
     EXPECT_EQ(dialogs.shown.size(), shown);
+    EXPECT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
+}
+
+// The status bar's bar follows the exchanges of a read and of a write to the last one the panel
+// saw, and is gone once the transaction has ended.
+TEST_F(WindowWithPanel, ProgressCountsTheExchangesInTheStatusBar) {
+    StartPanel({QStringLiteral("--type"), QStringLiteral("15"), QStringLiteral("--object-count"),
+                QStringLiteral("4"), QStringLiteral("--no-pace")});
+    auto* bar = Find<QProgressBar>(QStringLiteral("pbTransfer"));
+    struct Step {
+        int done, total, value, maximum;
+        bool shown;
+    };
+    std::vector<Step> steps;
+    // Connected after the window's own handler: sees the bar as the step left it.
+    QObject::connect(&window->Link(), &TLinkBridge::progress, window.get(), [&](int done, int total) {
+        steps.push_back({done, total, bar->value(), bar->maximum(), bar->isVisible()});
+    });
+    EXPECT_FALSE(bar->isVisible());
+    for (const char* button : {"ButtonRead", "ButtonWrite"}) {
+        SCOPED_TRACE(button);
+        steps.clear();
+        const std::size_t before = sim->LoggedFrames().size();
+        if (std::string_view(button) == "ButtonWrite") {
+            dialogs.answers.push_back(MsgAnswer::Yes); // the count of changes against the read
+        }
+        RunAndWait(button);
+        const int exchanges = static_cast<int>(sim->LoggedFrames().size() - before);
+        EXPECT_GE(exchanges, 2); // the configuration and the objects at least
+        ASSERT_FALSE(steps.empty());
+        EXPECT_EQ(steps.front().done, 0);
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            if (i > 0) {
+                EXPECT_LE(steps[i].done - steps[i - 1].done, 1);
+                EXPECT_GE(steps[i].done, steps[i - 1].done);
+            }
+            EXPECT_LE(steps[i].total, exchanges);
+            EXPECT_EQ(steps[i].value, steps[i].done);
+            EXPECT_EQ(steps[i].maximum, steps[i].total);
+            EXPECT_TRUE(steps[i].shown);
+        }
+        EXPECT_EQ(steps.back().done, exchanges);
+        EXPECT_EQ(steps.back().total, exchanges);
+        EXPECT_FALSE(bar->isVisible());
+    }
     EXPECT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
 }
 
