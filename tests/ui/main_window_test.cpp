@@ -161,10 +161,11 @@ TEST_F(WindowTest, FileAndHelpMenus) {
         file << (a->isSeparator() ? QStringLiteral("-")
                                   : a->text() + QLatin1Char('|') + a->shortcut().toString());
     }
-    EXPECT_EQ(file, (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
-                                 QStringLiteral("Сохранить &как...|"), QStringLiteral("Сравнить с файлом…|"),
-                                 QStringLiteral("Отчёт…|"), QStringLiteral("-"), QStringLiteral("Настройки…|"),
-                                 QStringLiteral("-"), QStringLiteral("Выход|")}));
+    EXPECT_EQ(file,
+              (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
+                           QStringLiteral("Сохранить &как...|"), QStringLiteral("Сравнить с файлом…|"),
+                           QStringLiteral("Отчёт…|"), QStringLiteral("-"), QStringLiteral("Настройки…|"),
+                           QStringLiteral("-"), QStringLiteral("Выход|")}));
     EXPECT_EQ(bar->actions()[2]->menu()->actions()[0]->text(), QStringLiteral("О программе..."));
 }
 
