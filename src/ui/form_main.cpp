@@ -731,6 +731,10 @@ void TFormMain::ButtonWriteClick() {
     std::optional<Comparison> changes;
     if (panelSettings_ && panelDevice_.lock() == state_.device) {
         changes = Compare(*panelSettings_, ScreenSettings());
+        // Writing back what the panel holds needs no question.
+        if (changes->Equal()) {
+            changes.reset();
+        }
     }
     if (noDirection || changes) {
         QString text;
