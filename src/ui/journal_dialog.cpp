@@ -247,8 +247,11 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     lblConnection_ = new QLabel(this);
     lblConnection_->setObjectName(QStringLiteral("lblConnection"));
     lblConnection_->hide();
+    lblStatus_ = new QLabel(this);
+    lblStatus_->setObjectName(QStringLiteral("lblJournalStatus"));
     auto* below = new QHBoxLayout;
-    below->addWidget(lblCount_, 1);
+    below->addWidget(lblCount_);
+    below->addWidget(lblStatus_, 1);
     below->addWidget(lblConnection_);
 
     edtSite_ = Edit(QStringLiteral("edtSite"), this);
@@ -492,7 +495,7 @@ void TJournalDialog::SaveAsClick() {
                          MsgButtons::Ok);
         return;
     }
-    lblCount_->setText(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(path));
+    lblStatus_->setText(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(path));
 }
 
 void TJournalDialog::ReportClick() {
@@ -530,6 +533,8 @@ void TJournalDialog::SaveAnnotationClick() {
     if (stored && note != entry.note) {
         stored = journal_.SetNote(entry.id, note);
     }
+    lblStatus_->setText(stored ? QStringLiteral("Объект и примечание записи %1 сохранены").arg(entry.id)
+                               : QString());
     if (!stored) {
         dialogs_.Message(this, MsgKind::Error, kCaption,
                          journal_.Problem().isEmpty()

@@ -102,6 +102,7 @@ private:
     QLabel* lblProblem_ = nullptr;
     QTableView* grdJournal_ = nullptr;
     QLabel* lblCount_ = nullptr;
+    QLabel* lblStatus_ = nullptr;
     QLabel* lblConnection_ = nullptr;
     QLineEdit* edtSite_ = nullptr;
     QLineEdit* edtNote_ = nullptr;
