@@ -1,10 +1,14 @@
 #include "device/catalogue.h"
+#include "support/case_names.h"
 
 #include <gtest/gtest.h>
 
 using namespace orv;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 struct Lookup {
     Byte code;
@@ -34,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(Codes, CatalogueLookup,
                                            Lookup{19, "", false, false},
                                            Lookup{15, "KV-310RET-32TK", true, true},
                                            Lookup{3, "Ирвел-ОП-КС старый на плате BRD7C", true, true},
-                                           Lookup{0x81, "", false, true}, Lookup{255, "", false, false}));
+                                           Lookup{0x81, "", false, true}, Lookup{255, "", false, false}),
+                         NamedBy([](const Lookup& c) { return "Code" + std::to_string(c.code); }));
 
 TEST(Catalogue, EveryClassCodeCreatesItsOwnType) {
     for (int code = 0; code < 256; ++code) {
@@ -93,7 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
                       MaskCase{{0, 0, 0, 0, 1}, "БВИ"}, MaskCase{{0x37, 0x01, 0, 0, 1}, "1-3, 5, 6, 9, БВИ"},
                       MaskCase{{0xC7, 0, 0, 0, 1}, "1-3, 7, 8, БВИ"},
                       MaskCase{{0xFF, 0xFF, 0xFF, 0xFF, 0}, "1-32"}, MaskCase{{0, 0, 0, 0x80, 0xFE}, "32"},
-                      MaskCase{{0x07, 0, 0, 0, 1}, "1-3, БВИ"}));
+                      MaskCase{{0x07, 0, 0, 0, 1}, "1-3, БВИ"}),
+    NumberedBy([](const MaskCase& c) {
+        return std::string(c.text == std::string("Нет") ? "None" : c.text);
+    }));
 
 TEST(ZoneTypes, DefaultsAndIndex) {
     const Byte expected[9] = {1, 16, 15, 4, 37, 20, 21, 23, 4};

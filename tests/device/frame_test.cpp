@@ -1,4 +1,5 @@
 #include "frame/frame.h"
+#include "support/case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,9 @@
 using namespace orv;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 struct CrcCase {
     std::vector<Byte> input;
@@ -30,7 +34,16 @@ INSTANTIATE_TEST_SUITE_P(Requests, CrcExamples,
                                            CrcCase{{0x7E, 0x0A, 0x52, 0x06, 1, 0, 0, 0, 0}, 0x3C},
                                            CrcCase{{0x7E, 0x0A, 0x52, 0x06, 2, 0, 0, 0, 0}, 0x01},
                                            CrcCase{{0x7E, 0x0A, 0x52, 0x06, 3, 0, 0, 0, 0}, 0xC5},
-                                           CrcCase{{'a', 'b', 'c'}, 0x87}, CrcCase{{}, 0x00}));
+                                           CrcCase{{'a', 'b', 'c'}, 0x87}, CrcCase{{}, 0x00}),
+                         NamedBy([](const CrcCase& c) {
+                             std::string hex;
+                             for (const Byte b : c.input) {
+                                 static const char digits[] = "0123456789ABCDEF";
+                                 hex += digits[b >> 4];
+                                 hex += digits[b & 15];
+                             }
+                             return hex.empty() ? std::string("Empty") : hex;
+                         }));
 
 TEST(Crc, BitwiseFormAgreesWithTable) {
     for (int a = 0; a < 256; ++a) {
@@ -117,7 +130,8 @@ TEST_P(Identification, TypeByteRule) {
 INSTANTIATE_TEST_SUITE_P(Codes, Identification,
                          ::testing::Values(IdCase{1, 1}, IdCase{18, 18}, IdCase{14, 14}, IdCase{0, 0},
                                            IdCase{19, 0}, IdCase{127, 0}, IdCase{0x81, 0x81},
-                                           IdCase{0xFF, 0xFF}));
+                                           IdCase{0xFF, 0xFF}),
+                         NamedBy([](const IdCase& c) { return "TypeByte" + std::to_string(c.typeByte); }));
 
 TEST(Identification, NeedsStartAndReplyLetter) {
     auto r = Reply(1, 47);

@@ -1,4 +1,5 @@
 #include "device/retranslator.h"
+#include "support/case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,9 @@
 using namespace orv;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 TEST(Retranslator, ObjectRecordAndText) {
     TDV15_Ret d;
@@ -89,7 +93,10 @@ TEST_P(ZoneDependentByte, RecomputedOnWrite) {
 INSTANTIATE_TEST_SUITE_P(Types, ZoneDependentByte,
                          ::testing::Values(ZoneByteCase{0, 0, 77, 0}, ZoneByteCase{3, 1, 77, 255},
                                            ZoneByteCase{6, 0, 77, 77}, ZoneByteCase{1, 7, 12, 12},
-                                           ZoneByteCase{0, 5, 9, 9}));
+                                           ZoneByteCase{0, 5, 9, 9}),
+                         NumberedBy([](const ZoneByteCase& c) {
+                             return "Zones" + std::to_string(c.t1) + "And" + std::to_string(c.t2);
+                         }));
 
 std::vector<Byte> PageReply(int records, Byte more) {
     std::vector<Byte> r(107, 0);

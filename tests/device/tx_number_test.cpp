@@ -1,9 +1,13 @@
 #include "device/tx_number.h"
+#include "support/case_names.h"
 
 #include <gtest/gtest.h>
 
 namespace orv::txnum {
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 struct Forms {
     std::uint32_t number;
@@ -30,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(Numbers, TxNumberForms,
                                            Forms{4080, "00FF0", "0.015.240", "004080"},
                                            Forms{1, "00001", "0.000.001", "000001"},
                                            Forms{0x3FFFF, "3FFFF", "3.255.255", "262143"},
-                                           Forms{0x1ABCD, "1ABCD", "1.171.205", "109517"}));
+                                           Forms{0x1ABCD, "1ABCD", "1.171.205", "109517"}),
+                         NamedBy([](const Forms& f) { return "Number" + std::to_string(f.number); }));
 
 TEST(TxNumber, ZeroShowsEmptyFields) {
     EXPECT_EQ(HexForm(0), "");

@@ -1,3 +1,4 @@
+#include "support/case_names.h"
 #include "window_fixture.h"
 
 #include "device/catalogue.h"
@@ -19,6 +20,9 @@ using namespace orv;
 using namespace orv::test;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 // ---------------------------------------------------------------------------------------------
 // "Периферия".
@@ -98,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PeriphCase{1, false, false, false}, PeriphCase{2, false, false, false},
                       PeriphCase{4, true, false, false}, PeriphCase{10, true, false, true},
                       PeriphCase{12, true, true, false}, PeriphCase{13, true, true, true},
-                      PeriphCase{16, true, true, true}));
+                      PeriphCase{16, true, true, true}),
+    NamedBy([](const PeriphCase& c) { return "Type" + std::to_string(c.type); }));
 
 TEST_F(WindowTest, RelaysBySms) {
     ChooseFromMenu(12);
@@ -346,7 +351,8 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, TransmissionControls,
                          ::testing::Values(TxCase{1, 3, false, false, 7}, TxCase{13, 4, false, false, 7},
                                            TxCase{5, 3, false, true, 32}, TxCase{8, 3, false, false, 32},
                                            TxCase{6, -1, true, true, 0}, TxCase{11, -1, true, true, 0},
-                                           TxCase{18, -1, true, true, 0}, TxCase{15, -1, false, true, 0}));
+                                           TxCase{18, -1, true, true, 0}, TxCase{15, -1, false, true, 0}),
+                         NamedBy([](const TxCase& c) { return "Type" + std::to_string(c.type); }));
 
 TEST_F(WindowTest, BusNumberShownForTheBusKindOnly) {
     ChooseFromMenu(13);

@@ -1,3 +1,4 @@
+#include "support/case_names.h"
 #include "window_fixture.h"
 
 #include "device/catalogue.h"
@@ -9,6 +10,9 @@ using namespace orv;
 using namespace orv::test;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 // A device of the type whose every byte is random and whose fields the pages show hold values
 // in their ranges.
@@ -84,6 +88,7 @@ TEST_P(FillingWritesNothing, RandomImages) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryType, FillingWritesNothing,
-                         ::testing::Values(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18));
+                         ::testing::Values(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18),
+                         NamedBy([](int type) { return "Type" + std::to_string(type); }));
 
 } // namespace

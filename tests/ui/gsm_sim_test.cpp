@@ -1,6 +1,7 @@
 // GSM settings and the retranslator written through the window to the simulated panel: what the
 // panel receives is what the screen shows.
 #include "panel_fixture.h"
+#include "support/case_names.h"
 
 #include "device/catalogue.h"
 #include "device/retranslator.h"
@@ -21,6 +22,9 @@ using namespace orv;
 using namespace orv::test;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 std::string Hex(std::span<const Byte> bytes) {
     return sim::ToHex(bytes);
@@ -225,7 +229,10 @@ TEST_P(RetByte2, FromTheZoneTypes) {
 
 INSTANTIATE_TEST_SUITE_P(ZoneTypes, RetByte2,
                          ::testing::Values(Byte2Case{0, 0, 0x00}, Byte2Case{3, 1, 0xFF},
-                                           Byte2Case{6, 3, 0x5A}, Byte2Case{2, 7, 0x5A}));
+                                           Byte2Case{6, 3, 0x5A}, Byte2Case{2, 7, 0x5A}),
+                         NamedBy([](const Byte2Case& c) {
+                             return "Zones" + std::to_string(c.type1) + "And" + std::to_string(c.type2);
+                         }));
 
 TEST_F(GsmWrite, ObjectsEditedInTheDialogAreTheTableSent) {
     StartPanel({QStringLiteral("--type"), QStringLiteral("15"), QStringLiteral("--no-pace")});

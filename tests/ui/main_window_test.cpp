@@ -1,3 +1,4 @@
+#include "support/case_names.h"
 #include "window_fixture.h"
 
 #include "device/catalogue.h"
@@ -33,6 +34,9 @@ using namespace orv;
 using namespace orv::test;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 QStringList VisiblePages(QTabWidget* tabs) {
     QStringList names;
@@ -361,7 +365,8 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{17, {"PGCNC", "PG_TX", "tsOP8xCh", U}, "PGCNC"},
         MaskCase{7, {"PG_CNCOP5", "PG_TX", U}, "PG_CNCOP5"},
         MaskCase{18, {"PG_CNCOP5", "PG_TX", "tsOP8xCh", U}, "PG_CNCOP5"},
-        MaskCase{15, {"tsRetTk", "tsRetShlf", "PG_TX", U}, "tsRetTk"}));
+        MaskCase{15, {"tsRetTk", "tsRetShlf", "PG_TX", U}, "tsRetTk"}),
+    NamedBy([](const MaskCase& c) { return "Type" + std::to_string(c.type); }));
 
 TEST_F(WindowTest, ActivePageRuleWhileOnZones) {
     ChooseFromMenu(1);
@@ -442,7 +447,8 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{11, "Ошибка. Неизвестное устройство\r\nПопробуйте обновить програматор", 2, true},
         ResultCase{12, "Ошибка. Прибор не поддерживается програматором", 2, true},
         ResultCase{13, "Ошибка при чтении или записи параметров GSM", 2, true},
-        ResultCase{14, "Ошибка чтения-записи объектов", 2, true}));
+        ResultCase{14, "Ошибка чтения-записи объектов", 2, true}),
+    NamedBy([](const ResultCase& c) { return "Code" + std::to_string(c.code); }));
 
 TEST_F(WindowTest, MenuHintsDoNotWipeTheStatus) {
     window->HandleResult(1, 0);

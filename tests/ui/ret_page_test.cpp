@@ -1,5 +1,6 @@
 // The retranslator's pages "RET_32" and "Шлейфы", its objects dialog from the page and its
 // transmission page.
+#include "support/case_names.h"
 #include "window_fixture.h"
 
 #include "device/catalogue.h"
@@ -20,6 +21,9 @@ using namespace orv;
 using namespace orv::test;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 class RetPage : public WindowTest {
 protected:
@@ -176,7 +180,8 @@ TEST_P(RetModes, WhatEachModeShows) {
 
 INSTANTIATE_TEST_SUITE_P(EveryMode, RetModes,
                          ::testing::Values(ModeCase{0, -1, true}, ModeCase{1, 8, true}, ModeCase{2, 30, true},
-                                           ModeCase{3, -1, false}));
+                                           ModeCase{3, -1, false}),
+                         NamedBy([](const ModeCase& c) { return "Mode" + std::to_string(c.mode); }));
 
 TEST_F(RetPage, LiterWithoutAListIsStoredAsZero) {
     ret->SetTxMode(1);
@@ -218,7 +223,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PeriodCase{"cbbTOKNS", "50", 32, "32"}, PeriodCase{"cbbTOKNS", "-4", 32, "32"},
                       PeriodCase{"cbbTOKNS", "16", 16, "16"}, PeriodCase{"cbbTOKNS", "7", 7, "7"},
                       PeriodCase{"cbbTOLN", "150", 99, "99"}, PeriodCase{"cbbTOLN", "x1", 0, "Выкл."},
-                      PeriodCase{"cbbTOLN", "99", 99, "99"}, PeriodCase{"cbbTOLN", "0", 0, "0"}));
+                      PeriodCase{"cbbTOLN", "99", 99, "99"}, PeriodCase{"cbbTOLN", "0", 0, "0"}),
+    NumberedBy([](const PeriodCase& c) { return std::string(c.combo) + "_" + c.typed.toStdString(); }));
 
 TEST_F(RetPage, PeriodsFilledFromTheDevice) {
     ret->SetKnsPeriod(0);
@@ -267,7 +273,8 @@ INSTANTIATE_TEST_SUITE_P(EveryBox, RetBits,
                          ::testing::Values(BitCase{"chkRetIndTxTM", 11, 0x01},
                                            BitCase{"chkRetIndTxLed", 11, 0x02},
                                            BitCase{"chkRetReleFireCtr", 19, 0x02},
-                                           BitCase{"chkRetTx485", 13, 0x80}));
+                                           BitCase{"chkRetTx485", 13, 0x80}),
+                         NamedBy([](const BitCase& c) { return std::string(c.box); }));
 
 // Boxes over a whole byte: 0 or 1.
 TEST_F(RetPage, WholeByteBoxes) {

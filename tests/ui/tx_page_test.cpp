@@ -1,6 +1,7 @@
 // The transmission page: transmitter kinds per family, the GSM part with its directions grid,
 // the SMS and GPRS lists, the directions file buttons and the commit step before writes and
 // saves.
+#include "support/case_names.h"
 #include "window_fixture.h"
 
 #include "device/catalogue.h"
@@ -35,6 +36,9 @@ using namespace orv;
 using namespace orv::test;
 
 namespace {
+
+using orv::test::NamedBy;
+using orv::test::NumberedBy;
 
 const QString kOff = QStringLiteral("Выкл.");
 const QString kPhone = QStringLiteral("+7(903)123-45-67");
@@ -187,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(EveryType, TxFamilies,
                                            FamilyCase{7, {}, 0, true, true, true, true, false},
                                            FamilyCase{18, {}, 0, true, true, true, true, false},
                                            FamilyCase{6, {}, 0, true, true, false, false, false},
-                                           FamilyCase{15, {}, 0, false, true, false, true, false}));
+                                           FamilyCase{15, {}, 0, false, true, false, true, false}),
+                         NamedBy([](const FamilyCase& c) { return "Type" + std::to_string(c.type); }));
 
 TEST_F(TxPage, GsmKindOnAnEightZonePanelResetsTheFrameAndShowsThePart) {
     ChooseFromMenu(13);
@@ -295,7 +300,8 @@ TEST_P(GsmFlags, StoredAtOnceAndFilledFromTheDevice) {
     EXPECT_EQ(flags(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(FamiliesWithFlags, GsmFlags, ::testing::Values(5, 9, 3, 7, 11, 18, 15));
+INSTANTIATE_TEST_SUITE_P(FamiliesWithFlags, GsmFlags, ::testing::Values(5, 9, 3, 7, 11, 18, 15),
+                         NamedBy([](int type) { return "Type" + std::to_string(type); }));
 
 // ---------------------------------------------------------------------------------------------
 // The directions grid on the page.
