@@ -87,6 +87,14 @@ QString Where(const TFilter& filter, QVariantList& values) {
         where += QStringLiteral(" AND device_type = ?");
         values << filter.deviceType;
     }
+    if (!filter.user.isEmpty()) {
+        where += QStringLiteral(" AND os_user = ?");
+        values << filter.user;
+    }
+    if (!filter.host.isEmpty()) {
+        where += QStringLiteral(" AND host_name = ?");
+        values << filter.host;
+    }
     return where;
 }
 
@@ -667,6 +675,24 @@ std::optional<TEntry> TJournal::Find(qint64 id) {
         return std::nullopt;
     }
     return entry;
+}
+
+std::vector<TAuthor> TJournal::Authors() {
+    std::vector<TAuthor> authors;
+    if (!Open()) {
+        return authors;
+    }
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.setForwardOnly(true);
+    if (!query.exec(
+            QStringLiteral("SELECT DISTINCT os_user, host_name FROM entries ORDER BY os_user, host_name"))) {
+        FailWith(query.lastError());
+        return authors;
+    }
+    while (query.next()) {
+        authors.push_back({query.value(0).toString(), query.value(1).toString()});
+    }
+    return authors;
 }
 
 std::optional<TStoredConfig> TJournal::Configuration(qint64 id) {

@@ -4,9 +4,11 @@
 #include "compare_dialog.h"
 #include "device/catalogue.h"
 #include "dialogs.h"
+#include "files/config_file.h"
 #include "files/gsm_file.h"
 #include "images.h"
 #include "journal/recorder.h"
+#include "journal_dialog.h"
 #include "link/result_codes.h"
 #include "link_bridge.h"
 #include "model_bridge.h"
@@ -412,6 +414,8 @@ void TFormMain::BuildMenu() {
     compare->setObjectName(QStringLiteral("FileCompare"));
     QAction* report = file->addAction(QStringLiteral("Отчёт…"), this, &TFormMain::FileReportClick);
     report->setObjectName(QStringLiteral("FileReport"));
+    QAction* journal = file->addAction(QStringLiteral("Журнал…"), this, &TFormMain::FileJournalClick);
+    journal->setObjectName(QStringLiteral("FileJournal"));
     file->addSeparator();
     QAction* settings = file->addAction(QStringLiteral("Настройки…"), this, &TFormMain::SettingsClick);
     settings->setObjectName(QStringLiteral("FileSettings"));
@@ -953,19 +957,40 @@ void TFormMain::FileOpenClick() {
     if (name.isEmpty()) {
         return;
     }
-    if (!OpenConfigFile(state_, name)) {
+    OpenConfiguration(name, nullptr, {});
+}
+
+bool TFormMain::OpenConfigText(const std::string& text, const QString& caption) {
+    if (!MaySaveChanges()) {
+        return false;
+    }
+    return OpenConfiguration({}, &text, caption);
+}
+
+bool TFormMain::OpenConfiguration(const QString& file, const std::string* text, const QString& caption) {
+    const bool read = text != nullptr ? ReadConfigDocument(state_, text->data(), text->size())
+                                      : OpenConfigFile(state_, file);
+    if (!read) {
         dialogs_.Message(this, MsgKind::Error, QStringLiteral("Ошибка чтения файла"),
                          QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
-        return;
+        return false;
     }
-    Record(journal::TAction::Open, name);
+    // A text comes from the journal, which holds it already.
+    if (text == nullptr) {
+        Record(journal::TAction::Open, file);
+    }
     SetDeviceControls();
     RefreshControls();
-    fileName_ = name;
-    captionName_ = ShortPathName(name);
+    fileName_ = file;
+    captionName_ = text != nullptr ? caption : ShortPathName(file);
     MarkUnchanged();
-    WriteSetting(QStringLiteral("filepath"), FolderOf(name));
-    SetStatus(QStringLiteral("Файл открыт: ") + QDir::toNativeSeparators(name));
+    if (text != nullptr) {
+        SetStatus(caption);
+        return true;
+    }
+    WriteSetting(QStringLiteral("filepath"), FolderOf(file));
+    SetStatus(QStringLiteral("Файл открыт: ") + QDir::toNativeSeparators(file));
+    return true;
 }
 
 void TFormMain::FileSaveClick() {
@@ -1102,6 +1127,35 @@ void TFormMain::FileReportClick() {
             return ConfigurationReport(list, source, fields);
         },
         baseName);
+}
+
+void TFormMain::FileJournalClick() {
+    // Without a recorder (the program's own tests) the journal is the one the program would keep.
+    std::unique_ptr<journal::TJournal> own;
+    if (journal_ == nullptr) {
+        own = std::make_unique<journal::TJournal>();
+    }
+    journal::TJournal& journal = own ? *own : journal_->Journal();
+    TJournalWindow window;
+    window.open = [this](const std::string& text, const journal::TEntry& entry) {
+        const QString place = entry.filePath.isEmpty() ? entry.port : QFileInfo(entry.filePath).fileName();
+        QString caption = QStringLiteral("Из журнала: %1, %2 %3")
+                              .arg(entry.deviceName, journal::ActionText(entry.action).toLower(),
+                                   entry.time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+        if (!place.isEmpty()) {
+            caption += QStringLiteral(", ") + place;
+        }
+        return OpenConfigText(text, caption);
+    };
+    window.current = [this]() -> std::optional<SettingsList> {
+        // What a save would store: the held-back page edits go in first.
+        if (!state_.device || !UpdateAllTXBuffers(CommitFor::File)) {
+            return std::nullopt;
+        }
+        return ListSettings(state_);
+    };
+    TJournalDialog dialog(journal, dialogs_, std::move(window), this);
+    dialogs_.Exec(dialog);
 }
 
 void TFormMain::btnGSMFileSaveClick() {

@@ -99,6 +99,12 @@ public:
     void FileCompareClick();
     // File → "Отчёт…": the configuration's report in its preview.
     void FileReportClick();
+    // File → "Журнал…": the journal's entries, to open, compare, export and report on.
+    void FileJournalClick();
+    // Puts a configuration file's text on screen as File → Open puts a file, but as a new
+    // configuration not yet saved: the caption stands in the title for a file name and nothing
+    // goes into the journal. False when it was not put on screen.
+    bool OpenConfigText(const std::string& text, const QString& caption);
     void AboutClick();
     // "Настройки…": the program's own settings, stored at once.
     void SettingsClick();
@@ -137,6 +143,8 @@ protected:
 
 private:
     void Record(journal::TAction action, const QString& file = {});
+    // The one way a configuration comes on screen: a file (text null) or a text with its caption.
+    bool OpenConfiguration(const QString& file, const std::string* text, const QString& caption);
     void BuildMenu();
     void BuildDeviceMenu();
     void BuildPages();

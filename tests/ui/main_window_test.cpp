@@ -168,8 +168,8 @@ TEST_F(WindowTest, FileAndHelpMenus) {
     EXPECT_EQ(file,
               (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
                            QStringLiteral("Сохранить &как...|"), QStringLiteral("Сравнить с файлом…|"),
-                           QStringLiteral("Отчёт…|"), QStringLiteral("-"), QStringLiteral("Настройки…|"),
-                           QStringLiteral("-"), QStringLiteral("Выход|")}));
+                           QStringLiteral("Отчёт…|"), QStringLiteral("Журнал…|"), QStringLiteral("-"),
+                           QStringLiteral("Настройки…|"), QStringLiteral("-"), QStringLiteral("Выход|")}));
     EXPECT_EQ(bar->actions()[2]->menu()->actions()[0]->text(), QStringLiteral("О программе..."));
 }
 
