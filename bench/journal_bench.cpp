@@ -245,7 +245,7 @@ int main(int argc, char** argv) {
         const char* name;
         TFilter filter;
     };
-    const std::array<Query, 5> queries{
+    const std::array<Query, 6> queries{
         Query{"list: the newest 200 and the count", {.limit = 200}},
         Query{"search \"ленина\" (site, note, device, file)",
               {.search = QStringLiteral("ленина"), .limit = 200}},
@@ -253,6 +253,9 @@ int main(int argc, char** argv) {
         Query{"search for what is nowhere", {.search = QStringLiteral("нет такого объекта"), .limit = 200}},
         Query{"site \"школа №1\" of type 16",
               {.site = QStringLiteral("школа №1"), .deviceType = 16, .limit = 200}},
+        // The journal window's filter by who made the entries, for a user with none.
+        Query{"user and computer with no entries",
+              {.user = QStringLiteral("nobody"), .host = QStringLiteral("nowhere"), .limit = 200}},
     };
     for (const Query& q : queries) {
         std::optional<qint64> count;

@@ -31,14 +31,14 @@ std::string Usage() {
     return usage;
 }
 
-int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::ostream& err, bool terminal) {
     std::vector<std::string> args = givenArgs;
     const auto noJournal = std::remove(args.begin(), args.end(), std::string("--no-journal"));
     const bool keepJournal = noJournal == args.end();
     args.erase(noJournal, args.end());
     journal::TJournalRecorder recorder(
         [&err](const QString& message) { err << message.toStdString() << "\n"; });
-    TCliIo io{out, err, keepJournal ? &recorder : nullptr};
+    TCliIo io{out, err, keepJournal ? &recorder : nullptr, terminal};
     if (args.empty()) {
         err << Usage();
         return kExitUsage;
@@ -93,8 +93,17 @@ int RunTransactionCommand(const std::string& portEntry, TProgramState& state, By
     data.cmprtdrvr1.SetPortName(path);
     data.SetSlowExchange(slow);
     int finalCode = -1;
-    RunTransaction(data, state, mode, [&](const TResult& result) {
+    int done = 0;
+    int total = 0;
+    const auto progress = [&](int stepsDone, int stepsTotal) {
+        done = stepsDone;
+        total = stepsTotal;
+    };
+    const auto onResult = [&](const TResult& result) {
         const Byte version = result.code == rcReadDone && state.device ? state.device->GetVersion() : Byte{0};
+        if (io.terminal && total > 0) {
+            io.out << '[' << done << '/' << total << "] ";
+        }
         io.out << ResultStatusText(result.code, version) << std::endl;
         if (result.code == rcPortError) {
             io.err << "orvanta-cli: " << path.toStdString() << ": "
@@ -108,7 +117,8 @@ int RunTransactionCommand(const std::string& portEntry, TProgramState& state, By
         if (IsFinalResult(result.code)) {
             finalCode = result.code;
         }
-    });
+    };
+    RunTransaction(data, state, mode, onResult, progress);
     if (finalCode == rcReadDone || finalCode == rcWriteDone) {
         return kExitOk;
     }

@@ -26,6 +26,7 @@ struct TCliIo {
     std::ostream& out;
     std::ostream& err;
     journal::TJournalRecorder* journal = nullptr; // none: the run keeps no journal
+    bool terminal = false; // out is a terminal: a person watches the transaction's steps
 };
 
 using TCommandArgs = std::vector<std::string>;
@@ -42,8 +43,8 @@ struct TCommand {
 std::span<const TCommand> Commands();
 
 // The whole tool: args without the program name; returns the exit status. "--no-journal"
-// anywhere among them keeps this run out of the journal.
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// anywhere among them keeps this run out of the journal. terminal: out is a terminal.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal = false);
 
 std::string Usage();
 
@@ -57,8 +58,9 @@ std::optional<TParsedArgs> ParseArgs(const TCommandArgs& args, std::span<const s
 
 // Runs one read (mode 0) or write (mode 1) over the port of a port list entry, printing each
 // status text on its own line as its code arrives (the operating system's reason for a port
-// error, and the unsupported-device notice, go to err). Returns 0 when the transaction
-// succeeded, otherwise its final result code. slow: the compatible exchange, the port polled
+// error, and the unsupported-device notice, go to err); on a terminal each line once the
+// exchanges have begun starts with "[done/total] ", the steps done of those known. Returns 0 when the
+// transaction succeeded, otherwise its final result code. slow: the compatible exchange, the port polled
 // every 500 ms. Needs a QCoreApplication.
 int RunTransactionCommand(const std::string& portEntry, TProgramState& state, Byte mode, TCliIo& io,
                           bool slow = false);

@@ -6,7 +6,16 @@
 #include <QGuiApplication>
 #include <QStringList>
 
+#ifdef _WIN32
+#include <io.h>
+#define ORV_STDOUT_IS_TERMINAL() (_isatty(_fileno(stdout)) != 0)
+#else
+#include <unistd.h>
+#define ORV_STDOUT_IS_TERMINAL() (isatty(STDOUT_FILENO) != 0)
+#endif
+
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 
@@ -29,5 +38,5 @@ int main(int argc, char** argv) {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         args.push_back(arguments[i].toStdString());
     }
-    return orv::cli::RunCli(args, std::cout, std::cerr);
+    return orv::cli::RunCli(args, std::cout, std::cerr, ORV_STDOUT_IS_TERMINAL());
 }

@@ -686,6 +686,24 @@ std::optional<TEntry> TJournal::Find(qint64 id) {
     return entry;
 }
 
+std::vector<TAuthor> TJournal::Authors() {
+    std::vector<TAuthor> authors;
+    if (!Open()) {
+        return authors;
+    }
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.setForwardOnly(true);
+    if (!query.exec(
+            QStringLiteral("SELECT DISTINCT os_user, host_name FROM entries ORDER BY os_user, host_name"))) {
+        FailWith(query.lastError());
+        return authors;
+    }
+    while (query.next()) {
+        authors.push_back({query.value(0).toString(), query.value(1).toString()});
+    }
+    return authors;
+}
+
 std::optional<TStoredConfig> TJournal::Configuration(qint64 id) {
     if (!Open()) {
         return std::nullopt;

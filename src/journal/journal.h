@@ -68,10 +68,17 @@ struct TFilter {
     QString site{};     // a part of the site name, any case
     QString search{};   // a part of the site name, note, device name or file path, any case
     int deviceType = 0; // 0: any
-    QString user{};     // the operating-system user, exactly; empty: any
-    QString host{};     // the computer's name, exactly; empty: any
+    QString user{};     // the operating-system user who made it, exactly; empty: any
+    QString host{};     // the computer it was made on, exactly; empty: any
     int limit = 0;      // so many of the newest; 0: all
     int offset = 0;     // after skipping so many of the newest
+};
+
+// Who made entries: an operating-system user on a computer.
+struct TAuthor {
+    QString user;
+    QString host;
+    bool operator==(const TAuthor&) const = default;
 };
 
 struct TListing {
@@ -131,6 +138,8 @@ public:
     TListing List(const TFilter& filter = {});
     std::optional<qint64> Count(const TFilter& filter = {});
     std::optional<TEntry> Find(qint64 id);
+    // Every user and computer that made entries, in order of user, then computer.
+    std::vector<TAuthor> Authors();
     // The entry's configuration, checked against its SHA-256 and read as a configuration;
     // nothing when there is no such entry.
     std::optional<TStoredConfig> Configuration(qint64 id);

@@ -69,8 +69,15 @@ constexpr std::array<std::string_view, 9> kVersion1{
     "CREATE INDEX annotations_unsent ON annotations (sent, origin, seq)",
 };
 
+// The list of one user's entries on one computer, newest first, and the list of who made entries,
+// without reading the whole table.
+constexpr std::array<std::string_view, 1> kVersion2{
+    "CREATE INDEX entries_author ON entries (os_user, host_name, created_ms, id)",
+};
+
 constexpr std::array kMigrations{
     TMigration{1, kVersion1},
+    TMigration{2, kVersion2},
 };
 
 static_assert(kMigrations.back().version == kSchemaVersion);

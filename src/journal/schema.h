@@ -28,7 +28,7 @@ struct TMigration {
 
 // Every migration, in order; the last one's version is kSchemaVersion.
 std::span<const TMigration> Migrations();
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // A migration's statements for one database.
 QStringList Statements(const TMigration& migration, const TDialect& dialect);

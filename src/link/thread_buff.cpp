@@ -72,6 +72,10 @@ void TThreadBuff::SendResult(int code, int argument) {
     handOff_.Run([&] { emit ResultCode(code, argument); });
 }
 
+void TThreadBuff::SendProgress(int done, int total) {
+    handOff_.Run([&] { emit Progress(done, total); });
+}
+
 // A byte that comes during the pause starts it again: the line must have been quiet for the
 // whole pause.
 void TThreadBuff::AwaitFramePause() const {

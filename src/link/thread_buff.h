@@ -59,6 +59,8 @@ public:
 
 signals:
     void ResultCode(int code, int argument);
+    // Exchanges done of those the transaction will make as far as known (TTransactionLine).
+    void Progress(int done, int total);
     void Ended();
 
 protected:
@@ -72,12 +74,14 @@ private:
         bool Exchange(std::span<const Byte> frame) override;
         ReplyView Reply() const override { return worker_.reply_.View(); }
         void Report(int code, int argument) override { worker_.SendResult(code, argument); }
+        void Progress(int done, int total) override { worker_.SendProgress(done, total); }
 
     private:
         TThreadBuff& worker_;
     };
 
     void SendResult(int code, int argument = 0);
+    void SendProgress(int done, int total);
     void AwaitFramePause() const;
     void SendFrame(const Byte* frame, std::size_t length);
     bool AwaitReply();

@@ -9,7 +9,8 @@ namespace orv {
 
 namespace {
 
-std::vector<TResult> Run(TThreadBuff& worker, Byte mode, const TResultHandler& onResult) {
+std::vector<TResult> Run(TThreadBuff& worker, Byte mode, const TResultHandler& onResult,
+                         const TProgressHandler& onProgress) {
     std::vector<TResult> results;
     worker.SetMode(mode);
     QObject::connect(&worker, &TThreadBuff::ResultCode, [&](int code, int argument) {
@@ -18,6 +19,9 @@ std::vector<TResult> Run(TThreadBuff& worker, Byte mode, const TResultHandler& o
             onResult(results.back());
         }
     });
+    if (onProgress) {
+        QObject::connect(&worker, &TThreadBuff::Progress, onProgress);
+    }
     QEventLoop loop;
     QObject::connect(&worker, &TThreadBuff::Ended, &loop, &QEventLoop::quit);
     worker.Start();
@@ -29,15 +33,16 @@ std::vector<TResult> Run(TThreadBuff& worker, Byte mode, const TResultHandler& o
 } // namespace
 
 std::vector<TResult> RunTransaction(TCommPortDriver& port, TReceiveBuffer& receive, TProgramState& state,
-                                    Byte mode, const TResultHandler& onResult) {
+                                    Byte mode, const TResultHandler& onResult,
+                                    const TProgressHandler& onProgress) {
     TThreadBuff worker(port, receive, state);
-    return Run(worker, mode, onResult);
+    return Run(worker, mode, onResult, onProgress);
 }
 
 std::vector<TResult> RunTransaction(TmodData& data, TProgramState& state, Byte mode,
-                                    const TResultHandler& onResult) {
+                                    const TResultHandler& onResult, const TProgressHandler& onProgress) {
     TThreadBuff worker(data, state);
-    return Run(worker, mode, onResult);
+    return Run(worker, mode, onResult, onProgress);
 }
 
 } // namespace orv

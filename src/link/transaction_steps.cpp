@@ -7,12 +7,42 @@
 
 namespace orv {
 
+bool TTransactionSteps::Exchange(std::span<const Byte> frame) {
+    if (!line_.Exchange(frame)) {
+        return false;
+    }
+    ++done_;
+    line_.Progress(done_, total_);
+    return true;
+}
+
 bool TTransactionSteps::ExchangeRequest(Byte subCommand, Byte page) {
     const auto request = frame::BuildReadRequest(subCommand, page);
-    return line_.Exchange(request);
+    return Exchange(request);
+}
+
+int TTransactionSteps::WriteSteps(const TDV15_Ret* ret) const {
+    int steps = 1 + (ret ? 1 : 0);
+    if (device_->GetGsmConnected()) {
+        steps += 1 + (state_.GsmFrame[6] != 0 ? 1 : 0);
+        if (state_.GsmFrame[7] != 0) {
+            if (ret) {
+                FrameBuffer scratch{};
+                int page = 0;
+                while (page < T_SMS_List::kPages && ret->Sms().BuildPage(page, scratch.data()).more) {
+                    ++page;
+                }
+                steps += page + 1;
+            } else {
+                ++steps;
+            }
+        }
+    }
+    return steps;
 }
 
 Byte TTransactionSteps::RunRead() {
+    Plan(1); // the identification; what follows depends on the type and the GSM settings
     if (!ExchangeRequest(frame::subConfig)) {
         Report(rcNoLink);
         return 0;
@@ -33,6 +63,7 @@ Byte TTransactionSteps::RunRead() {
     state_.device = device;
 
     auto* ret = dynamic_cast<TDV15_Ret*>(device.get());
+    Plan((ret ? 1 : 0) + (device->GetGsmConnected() ? 1 : 0));
     if (ret) {
         Report(rcReadingObjects);
         if (!ReadObjectTable(*ret)) {
@@ -76,6 +107,7 @@ bool TTransactionSteps::ReadGsm(TDV15_Ret* ret) {
     }
     const ReplyView reply = line_.Reply();
     std::copy_n(reply.data(), std::min(reply.size(), state_.GsmFrame.size()), state_.GsmFrame.begin());
+    Plan((state_.GsmFrame[6] != 0 ? 1 : 0) + (state_.GsmFrame[7] != 0 ? 1 : 0));
 
     if (state_.GsmFrame[6] != 0 && !ReadOptionalBlock(frame::subGprs, state_.GprsFrame)) {
         return false;
@@ -100,6 +132,9 @@ bool TTransactionSteps::ReadSmsPages(TDV15_Ret& ret) {
             more = ret.Sms().TakePage(page, line_.Reply()) != 0;
         }
         ++page;
+        if (more && page < T_SMS_List::kPages) {
+            Plan(1);
+        }
     } while (more && page < T_SMS_List::kPages);
     return true;
 }
@@ -111,8 +146,10 @@ bool TTransactionSteps::RunWrite() {
         Report(rcNoLink);
         return false;
     }
+    auto* ret = dynamic_cast<TDV15_Ret*>(device_.get());
+    Plan(WriteSteps(ret));
     const auto frame = device_->BuildWriteFrame();
-    if (!line_.Exchange(frame)) {
+    if (!Exchange(frame)) {
         Report(rcNoLink);
         return false;
     }
@@ -121,7 +158,6 @@ bool TTransactionSteps::RunWrite() {
         Report(rcWriteMismatch);
         return false;
     }
-    auto* ret = dynamic_cast<TDV15_Ret*>(device_.get());
     if (ret) {
         Report(rcWritingObjects);
         if (!WriteObjectTable(*ret)) {
@@ -141,7 +177,7 @@ bool TTransactionSteps::RunWrite() {
 
 bool TTransactionSteps::WriteObjectTable(TDV15_Ret& ret) {
     const auto frame = ret.BuildObjectFrame();
-    return line_.Exchange(frame) && frame::ConfirmObjectsWrite(line_.Reply(), frame);
+    return Exchange(frame) && frame::ConfirmObjectsWrite(line_.Reply(), frame);
 }
 
 // Sends a frame kept in one of the GSM buffers, with the length its byte 1 records.
@@ -153,7 +189,7 @@ bool TTransactionSteps::SendFromBuffer(const FrameBuffer& frame,
         return false;
     }
     const std::span<const Byte> sent(frame.data(), length);
-    return line_.Exchange(sent) && confirm(line_.Reply(), sent);
+    return Exchange(sent) && confirm(line_.Reply(), sent);
 }
 
 bool TTransactionSteps::WriteGsm(TDV15_Ret* ret) {
@@ -176,7 +212,7 @@ bool TTransactionSteps::WriteSmsPages(TDV15_Ret& ret) {
     for (int page = 0; page < T_SMS_List::kPages; ++page) {
         const auto built = ret.Sms().BuildPage(page, state_.SmsFrame.data());
         const std::span<const Byte> frame(state_.SmsFrame.data(), built.length);
-        if (!line_.Exchange(frame) || !frame::ConfirmSmsPageWrite(line_.Reply(), frame)) {
+        if (!Exchange(frame) || !frame::ConfirmSmsPageWrite(line_.Reply(), frame)) {
             return false;
         }
         if (!built.more) {

@@ -27,6 +27,10 @@ public:
     virtual ReplyView Reply() const = 0;
     // One result code; returns once it has been handled.
     virtual void Report(int code, int argument) = 0;
+    // Exchanges done of those the transaction will make, as far as it knows them: a write knows
+    // them all at its start, a read learns them from the replies (the type, the GSM flags, each
+    // SMS page's "more"). Given before the first exchange and after each one that succeeded.
+    virtual void Progress(int /*done*/, int /*total*/) {}
 };
 
 class TTransactionSteps {
@@ -45,6 +49,14 @@ public:
     const std::shared_ptr<TDevice>& Device() const { return device_; }
 
 private:
+    // One exchange that counts as a step of the transaction.
+    bool Exchange(std::span<const Byte> frame);
+    void Plan(int more) {
+        total_ += more;
+        line_.Progress(done_, total_);
+    }
+    // The exchanges a write of the current objects makes.
+    int WriteSteps(const TDV15_Ret* ret) const;
     bool ExchangeRequest(Byte subCommand, Byte page = 0);
     bool ReadGsm(TDV15_Ret* ret);
     bool WriteGsm(TDV15_Ret* ret);
@@ -59,6 +71,8 @@ private:
     TTransactionLine& line_;
     TProgramState& state_;
     std::shared_ptr<TDevice> device_;
+    int done_ = 0;
+    int total_ = 0;
 };
 
 } // namespace orv

@@ -11,8 +11,8 @@ class QWidget;
 namespace orv {
 
 enum class MsgKind { Plain, Information, Warning, Error, Question }; // Plain: no icon
-enum class MsgButtons { Ok, YesNo };
-enum class MsgAnswer { Ok, Yes, No };
+enum class MsgButtons { Ok, YesNo, YesNoCancel };
+enum class MsgAnswer { Ok, Yes, No, Cancel };
 
 struct FileDialogSpec {
     QString title;

@@ -1,13 +1,17 @@
 #include "form_main.h"
 
 #include "about_box.h"
+#include "compare_dialog.h"
 #include "device/catalogue.h"
 #include "dialogs.h"
+#include "files/config_file.h"
 #include "files/gsm_file.h"
 #include "images.h"
 #include "journal/recorder.h"
 #include "journal/sync_service.h"
+#include "journal_dialog.h"
 #include "journal_settings_dialog.h"
+#include "link/result_codes.h"
 #include "link_bridge.h"
 #include "model_bridge.h"
 #include "page_cnc.h"
@@ -24,6 +28,7 @@
 #include "widgets.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -36,6 +41,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
@@ -44,6 +50,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <utility>
 
 #ifdef Q_OS_WIN
@@ -115,6 +122,40 @@ QString PortErrorDetails(const QString& reason) {
 #endif
     return details;
 }
+
+// The pages' way to their dialogs: whatever a dialog changed is in place once the page's
+// handler that ran it has returned, so the check is queued after each one.
+class TWatchedDialogs final : public IDialogs {
+public:
+    TWatchedDialogs(IDialogs& dialogs, std::function<void()> closed)
+        : dialogs_(dialogs), closed_(std::move(closed)) {}
+
+    MsgAnswer Message(QWidget* parent, MsgKind kind, const QString& caption, const QString& text,
+                      MsgButtons buttons, const QString& details) override {
+        const MsgAnswer answer = dialogs_.Message(parent, kind, caption, text, buttons, details);
+        closed_();
+        return answer;
+    }
+    QString GetOpenFileName(QWidget* parent, const FileDialogSpec& spec) override {
+        QString name = dialogs_.GetOpenFileName(parent, spec);
+        closed_();
+        return name;
+    }
+    QString GetSaveFileName(QWidget* parent, const FileDialogSpec& spec) override {
+        QString name = dialogs_.GetSaveFileName(parent, spec);
+        closed_();
+        return name;
+    }
+    int Exec(QDialog& dialog) override {
+        const int result = dialogs_.Exec(dialog);
+        closed_();
+        return result;
+    }
+
+private:
+    IDialogs& dialogs_;
+    std::function<void()> closed_;
+};
 
 } // namespace
 
@@ -260,7 +301,25 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     StatusBar_->addWidget(lblStatus_, 1);
     // 20 pixels, or what a larger font needs.
     StatusBar_->setFixedHeight(std::max(20, StatusBar_->sizeHint().height()));
+    // A read's or a write's exchanges, done of those it will make; only while one runs.
+    pbTransfer_ = new QProgressBar(StatusBar_);
+    pbTransfer_->setObjectName(QStringLiteral("pbTransfer"));
+    pbTransfer_->setFormat(QStringLiteral("%v из %m"));
+    pbTransfer_->setFixedSize(140, std::max(12, StatusBar_->height() - 6));
+    pbTransfer_->hide();
+    StatusBar_->addPermanentWidget(pbTransfer_);
+    connect(link_, &TLinkBridge::progress, this, [this](int done, int total) {
+        pbTransfer_->setRange(0, total);
+        pbTransfer_->setValue(done);
+        pbTransfer_->show();
+    });
     setStatusBar(StatusBar_);
+
+    markTimer_ = new QTimer(this);
+    markTimer_->setSingleShot(true);
+    markTimer_->setInterval(0);
+    connect(markTimer_, &QTimer::timeout, this, &TFormMain::UpdateChangesMark);
+    pageDialogs_ = std::make_unique<TWatchedDialogs>(dialogs_, [this] { markTimer_->start(); });
 
     IndTimer_ = new QTimer(this);
     IndTimer_->setObjectName(QStringLiteral("IndTimer"));
@@ -299,12 +358,16 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
         const QPoint centred = desktop.center() - rect().center();
         move(std::max(centred.x(), desktop.left()), std::max(centred.y(), desktop.top()));
     }
+    MarkUnchanged();
+    qApp->installEventFilter(this);
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    qApp->removeEventFilter(this);
+}
 
 void TFormMain::BuildPages() {
-    const TPageContext context{state_, dialogs_};
+    const TPageContext context{state_, *pageDialogs_};
     zones_ = new TPageZones(context, PageMain_);
     periph_ = new TPagePeriph(context, PageMain_);
     op5_ = new TPageOP5(context, PageMain_);
@@ -348,8 +411,13 @@ void TFormMain::BuildMenu() {
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     QAction* saveAs = file->addAction(QStringLiteral("Сохранить &как..."), this, &TFormMain::FileSaveAsClick);
     saveAs->setObjectName(QStringLiteral("FileSaveAs"));
+    QAction* compare =
+        file->addAction(QStringLiteral("Сравнить с файлом…"), this, &TFormMain::FileCompareClick);
+    compare->setObjectName(QStringLiteral("FileCompare"));
     QAction* report = file->addAction(QStringLiteral("Отчёт…"), this, &TFormMain::FileReportClick);
     report->setObjectName(QStringLiteral("FileReport"));
+    QAction* journal = file->addAction(QStringLiteral("Журнал…"), this, &TFormMain::FileJournalClick);
+    journal->setObjectName(QStringLiteral("FileJournal"));
     file->addSeparator();
     QAction* settings = file->addAction(QStringLiteral("Настройки…"), this, &TFormMain::SettingsClick);
     settings->setObjectName(QStringLiteral("FileSettings"));
@@ -432,7 +500,7 @@ void TFormMain::ControlsEnable(bool on) {
         }
     }
     // The menus can replace or save the device object as well: not while a worker uses it.
-    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileReport"}) {
+    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileCompare", "FileReport"}) {
         if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
             a->setEnabled(on);
         }
@@ -542,8 +610,7 @@ void TFormMain::RefreshRet() {
 bool TFormMain::UpdateAllTXBuffers(CommitFor purpose) {
     // A direction or device number still being typed belongs to what is written.
     tx_->FinishEditing();
-    // The zone page's boxes describe the device only when the page was filled from it.
-    const bool zonesShown = state_.device && filledFrom_.lock() == state_.device && IsOP8(*state_.device);
+    const bool zonesShown = ZonesShown();
     ZonePageView view;
     if (zonesShown) {
         zones_->PartsLogic();
@@ -557,6 +624,82 @@ bool TFormMain::UpdateAllTXBuffers(CommitFor purpose) {
     return true;
 }
 
+bool TFormMain::ZonesShown() const {
+    // The zone page's boxes describe the device only when the page was filled from it.
+    return state_.device && filledFrom_.lock() == state_.device && IsOP8(*state_.device);
+}
+
+SettingsList TFormMain::ScreenSettings() const {
+    if (ZonesShown()) {
+        const ZonePageView view = zones_->View();
+        return ListSettings(state_, &view);
+    }
+    return ListSettings(state_);
+}
+
+void TFormMain::MarkUnchanged() {
+    unchanged_ = ScreenSettings();
+    modified_ = false;
+    UpdateCaption();
+}
+
+void TFormMain::UpdateChangesMark() {
+    // A running transaction may be replacing the device object; its final code marks anew.
+    if (link_->Busy()) {
+        return;
+    }
+    const bool modified = ScreenSettings() != unchanged_;
+    if (modified != modified_) {
+        modified_ = modified;
+        UpdateCaption();
+    }
+}
+
+void TFormMain::UpdateCaption() {
+    const QString title = QString::fromUtf8(kAppTitle);
+    setWindowTitle((modified_ ? QStringLiteral("*") : QString()) +
+                   (captionName_.isEmpty() ? title : captionName_ + QStringLiteral(" : ") + title));
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::FocusOut:
+        markTimer_->start();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TFormMain::MaySaveChanges() {
+    if (!state_.device) {
+        return true;
+    }
+    // What is being typed counts: leaving the field stores it as its own exit handler does.
+    if (QWidget* typing = QApplication::focusWidget(); typing && isAncestorOf(typing)) {
+        typing->clearFocus();
+        typing->setFocus(Qt::OtherFocusReason);
+    }
+    tx_->FinishEditing();
+    UpdateChangesMark();
+    if (!modified_) {
+        return true;
+    }
+    switch (dialogs_.Message(this, MsgKind::Question, QString::fromUtf8(kAppTitle),
+                             QStringLiteral("Сохранить изменения?"), MsgButtons::YesNoCancel)) {
+    case MsgAnswer::Yes:
+        return SaveCurrent();
+    case MsgAnswer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void TFormMain::ChooseDevice(Byte code) {
     int type = code;
     if (type == 0) {
@@ -566,20 +709,23 @@ void TFormMain::ChooseDevice(Byte code) {
         return;
     }
     auto device = CreateDevice(static_cast<Byte>(type));
-    if (!device) {
+    if (!device || !MaySaveChanges()) {
         return;
     }
     const Byte created = device->DevType;
     state_.device = std::move(device);
     SetDeviceControls();
     RefreshControls();
+    MarkUnchanged();
     // An earlier read's result says nothing about the panel now shown.
     SetStatus(QString());
     WriteSetting(QStringLiteral("devicetype"), QString::number(created));
 }
 
 void TFormMain::ButtonReadClick() {
-    SendData(0);
+    if (MaySaveChanges()) {
+        SendData(0);
+    }
 }
 
 void TFormMain::ButtonWriteClick() {
@@ -590,10 +736,32 @@ void TFormMain::ButtonWriteClick() {
     if (!UpdateAllTXBuffers(CommitFor::Panel)) {
         return;
     }
-    if (d->GetGsmConnected() && !AnyDirectionEnabled(state_)) {
-        const MsgAnswer answer = dialogs_.Message(
-            this, MsgKind::Warning, QStringLiteral("Программатор"),
-            QStringLiteral("Ни одно направление не включено,\r\nсохранять настройки?"), MsgButtons::YesNo);
+    const bool noDirection = d->GetGsmConnected() && !AnyDirectionEnabled(state_);
+    // Read from the panel (or written to it) in this session: what the write changes there.
+    std::optional<Comparison> changes;
+    if (panelSettings_ && panelDevice_.lock() == state_.device) {
+        changes = Compare(*panelSettings_, ScreenSettings());
+        // Writing back what the panel holds needs no question.
+        if (changes->Equal()) {
+            changes.reset();
+        }
+    }
+    if (noDirection || changes) {
+        QString text;
+        QString details;
+        if (changes) {
+            text = QStringLiteral("Будет изменено параметров: %1").arg(changes->diffs.size());
+            details = QString::fromStdString(ToText(*changes));
+        }
+        if (noDirection) {
+            text += (text.isEmpty() ? QString() : QStringLiteral("\r\n\r\n")) +
+                    QStringLiteral("Ни одно направление не включено,\r\nсохранять настройки?");
+        } else {
+            text += QStringLiteral("\r\nЗаписать конфигурацию в прибор?");
+        }
+        const MsgAnswer answer =
+            dialogs_.Message(this, noDirection ? MsgKind::Warning : MsgKind::Question,
+                             QStringLiteral("Программатор"), text, MsgButtons::YesNo, details);
         if (answer != MsgAnswer::Yes) {
             return;
         }
@@ -656,6 +824,9 @@ void TFormMain::HandleResult(int code, int argument) {
     if (code < 0) {
         code += 128;
     }
+    if (IsFinalResult(code)) {
+        pbTransfer_->hide();
+    }
     switch (code) {
     case 0: {
         Record(journal::TAction::Read);
@@ -665,6 +836,9 @@ void TFormMain::HandleResult(int code, int argument) {
         RefreshAfterRead(state_);
         SetDeviceControls();
         RefreshControls();
+        MarkUnchanged();
+        panelSettings_ = unchanged_;
+        panelDevice_ = state_.device;
         Flash(kFlashGreen);
         ControlsEnable(true);
         break;
@@ -672,6 +846,10 @@ void TFormMain::HandleResult(int code, int argument) {
     case 1:
         Record(journal::TAction::Write);
         SetStatus(QStringLiteral("Конфигурация записана"));
+        // The controls stayed disabled: the panel now holds what is on screen.
+        MarkUnchanged();
+        panelSettings_ = unchanged_;
+        panelDevice_ = state_.device;
         Flash(kFlashGreen);
         ControlsEnable(true);
         break;
@@ -734,6 +912,7 @@ void TFormMain::HandleResult(int code, int argument) {
             RefreshAfterRead(state_);
             SetDeviceControls();
             RefreshControls();
+            MarkUnchanged();
         }
         Flash(kFlashRed);
         ControlsEnable(true);
@@ -819,46 +998,76 @@ void TFormMain::cbbPortsDropDown() {
 }
 
 void TFormMain::FileOpenClick() {
+    if (!MaySaveChanges()) {
+        return;
+    }
     const FileDialogSpec spec{kOpenConfigCaption, kConfigFilter, QStringLiteral("cf8"),
                               ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
     const QString name = dialogs_.GetOpenFileName(this, spec);
     if (name.isEmpty()) {
         return;
     }
-    if (!OpenConfigFile(state_, name)) {
+    OpenConfiguration(name, nullptr, {});
+}
+
+bool TFormMain::OpenConfigText(const std::string& text, const QString& caption) {
+    if (!MaySaveChanges()) {
+        return false;
+    }
+    return OpenConfiguration({}, &text, caption);
+}
+
+bool TFormMain::OpenConfiguration(const QString& file, const std::string* text, const QString& caption) {
+    const bool read = text != nullptr ? ReadConfigDocument(state_, text->data(), text->size())
+                                      : OpenConfigFile(state_, file);
+    if (!read) {
         dialogs_.Message(this, MsgKind::Error, QStringLiteral("Ошибка чтения файла"),
                          QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
-        return;
+        return false;
     }
-    Record(journal::TAction::Open, name);
+    // A text comes from the journal, which holds it already.
+    if (text == nullptr) {
+        Record(journal::TAction::Open, file);
+    }
     SetDeviceControls();
     RefreshControls();
-    fileName_ = name;
-    setWindowTitle(ShortPathName(name) + QStringLiteral(" : ") + QString::fromUtf8(kAppTitle));
-    WriteSetting(QStringLiteral("filepath"), FolderOf(name));
-    SetStatus(QStringLiteral("Файл открыт: ") + QDir::toNativeSeparators(name));
+    fileName_ = file;
+    captionName_ = text != nullptr ? caption : ShortPathName(file);
+    MarkUnchanged();
+    if (text != nullptr) {
+        SetStatus(caption);
+        return true;
+    }
+    WriteSetting(QStringLiteral("filepath"), FolderOf(file));
+    SetStatus(QStringLiteral("Файл открыт: ") + QDir::toNativeSeparators(file));
+    return true;
 }
 
 void TFormMain::FileSaveClick() {
+    SaveCurrent();
+}
+
+bool TFormMain::SaveCurrent() {
     if (!state_.device) {
-        return;
+        return false;
     }
     // An edit being typed in commits its value through its own exit handler.
     BtnClose_->setFocus();
     if (fileName_.isEmpty()) {
-        FileSaveAsClick();
-        return;
+        return SaveAs();
     }
     if (!UpdateAllTXBuffers(CommitFor::File)) {
-        return;
+        return false;
     }
     const QString error = SaveConfigFile(state_, fileName_);
     if (!error.isEmpty()) {
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
-        return;
+        return false;
     }
     Record(journal::TAction::Save, fileName_);
     SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
+    MarkUnchanged();
+    return true;
 }
 
 QString TFormMain::AskSavePath(const QString& title) {
@@ -891,14 +1100,68 @@ bool TFormMain::SaveUnderName(const QString& path, QString (*save)(const TProgra
 }
 
 void TFormMain::FileSaveAsClick() {
+    SaveAs();
+}
+
+bool TFormMain::SaveAs() {
     if (!state_.device) {
-        return;
+        return false;
     }
     BtnClose_->setFocus();
     const QString path = AskSavePath(kSaveConfigCaption);
-    if (!path.isEmpty()) {
-        SaveUnderName(path, &SaveConfigFile);
+    if (path.isEmpty() || !SaveUnderName(path, &SaveConfigFile)) {
+        return false;
     }
+    MarkUnchanged();
+    return true;
+}
+
+void TFormMain::FileCompareClick() {
+    if (!state_.device) {
+        return;
+    }
+    tx_->FinishEditing();
+    const FileDialogSpec spec{QStringLiteral("Сравнить с файлом"), kConfigFilter, QStringLiteral("cf8"),
+                              ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
+    const QString name = dialogs_.GetOpenFileName(this, spec);
+    if (name.isEmpty()) {
+        return;
+    }
+    const std::optional<SettingsList> file = ReadFileSettings(name);
+    if (!file) {
+        dialogs_.Message(this, MsgKind::Error, QStringLiteral("Ошибка чтения файла"),
+                         QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
+        return;
+    }
+    const QString now = QStringLiteral("Сейчас");
+    const QString inFile = QStringLiteral("В файле");
+    TCompareDialog dialog(ScreenSettings(), *file, now, inFile, this);
+    dialog.setWindowTitle(QStringLiteral("Сравнение с файлом ") + QDir::toNativeSeparators(name));
+    ReportSource screen = ScreenSource();
+    screen.title = now;
+    ReportSource other;
+    other.file = name;
+    other.title = inFile;
+    const QString baseName = QStringLiteral("Изменения ") + QFileInfo(name).completeBaseName();
+    dialog.SetReportHandler([this, screen, other, baseName](const Comparison& comparison, QWidget* parent) {
+        ShowReport(
+            dialogs_, parent,
+            [comparison, screen, other](const ReportFields& fields) {
+                return ComparisonReport(comparison, screen, other, fields);
+            },
+            baseName);
+    });
+    dialogs_.Exec(dialog);
+}
+
+ReportSource TFormMain::ScreenSource() const {
+    ReportSource source;
+    source.file = fileName_;
+    if (const Byte version = state_.device ? state_.device->GetVersion() : Byte{0}; version != 0) {
+        source.port = cbbPorts_->currentText();
+        source.firmware = QString::number(version);
+    }
+    return source;
 }
 
 void TFormMain::FileReportClick() {
@@ -906,20 +1169,43 @@ void TFormMain::FileReportClick() {
     if (!state_.device || !UpdateAllTXBuffers()) {
         return;
     }
-    ReportSource source;
-    source.file = fileName_;
-    if (const Byte version = state_.device->GetVersion(); version != 0) {
-        source.port = cbbPorts_->currentText();
-        source.firmware = QString::number(version);
-    }
     const QString baseName =
         fileName_.isEmpty() ? QStringLiteral("Отчёт") : QFileInfo(fileName_).completeBaseName();
     ShowReport(
         dialogs_, this,
-        [list = ListSettings(state_), source](const ReportFields& fields) {
+        [list = ListSettings(state_), source = ScreenSource()](const ReportFields& fields) {
             return ConfigurationReport(list, source, fields);
         },
         baseName);
+}
+
+void TFormMain::FileJournalClick() {
+    // Without a recorder (the program's own tests) the journal is the one the program would keep.
+    std::unique_ptr<journal::TJournal> own;
+    if (journal_ == nullptr) {
+        own = std::make_unique<journal::TJournal>();
+    }
+    journal::TJournal& journal = own ? *own : journal_->Journal();
+    TJournalWindow window;
+    window.open = [this](const std::string& text, const journal::TEntry& entry) {
+        const QString place = entry.filePath.isEmpty() ? entry.port : QFileInfo(entry.filePath).fileName();
+        QString caption = QStringLiteral("Из журнала: %1, %2 %3")
+                              .arg(entry.deviceName, journal::ActionText(entry.action).toLower(),
+                                   entry.time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+        if (!place.isEmpty()) {
+            caption += QStringLiteral(", ") + place;
+        }
+        return OpenConfigText(text, caption);
+    };
+    window.current = [this]() -> std::optional<SettingsList> {
+        // What a save would store: the held-back page edits go in first.
+        if (!state_.device || !UpdateAllTXBuffers(CommitFor::File)) {
+            return std::nullopt;
+        }
+        return ListSettings(state_);
+    };
+    TJournalDialog dialog(journal, dialogs_, std::move(window), this);
+    dialogs_.Exec(dialog);
 }
 
 void TFormMain::btnGSMFileSaveClick() {
@@ -936,7 +1222,8 @@ void TFormMain::btnGSMFileSaveClick() {
     }
     const QString path = AskSavePath(kSaveConfigCaption);
     if (!path.isEmpty() && SaveUnderName(path, &SaveGsmDirectionsFile)) {
-        setWindowTitle(ShortPathName(fileName_) + QStringLiteral(" : ") + QString::fromUtf8(kAppTitle));
+        captionName_ = ShortPathName(fileName_);
+        UpdateCaption();
     }
 }
 
@@ -953,6 +1240,7 @@ void TFormMain::btnGSMFileLoadClick() {
         return;
     }
     RefreshControls();
+    UpdateChangesMark();
     SetStatus(QStringLiteral("Файл GSM направлений открыт"));
 }
 
@@ -975,7 +1263,7 @@ void TFormMain::SettingsClick() {
 void TFormMain::closeEvent(QCloseEvent* event) {
     // A worker waits on this window while it runs, and so does a firmware update: the window
     // stays until it has finished.
-    if (link_->Busy() || update_->Updating()) {
+    if (link_->Busy() || update_->Updating() || !MaySaveChanges()) {
         event->ignore();
         return;
     }

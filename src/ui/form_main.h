@@ -2,15 +2,19 @@
 
 #include "gsm/program_state.h"
 #include "gsm/tx_buffers.h"
+#include "report/report.h"
+#include "settings/settings.h"
 
 #include <QColor>
 #include <QComboBox>
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTimer;
@@ -98,8 +102,16 @@ public:
     void FileOpenClick();
     void FileSaveClick();
     void FileSaveAsClick();
+    // Shows how the configuration on screen differs from a chosen file.
+    void FileCompareClick();
     // File → "Отчёт…": the configuration's report in its preview.
     void FileReportClick();
+    // File → "Журнал…": the journal's entries, to open, compare, export and report on.
+    void FileJournalClick();
+    // Puts a configuration file's text on screen as File → Open puts a file, but as a new
+    // configuration not yet saved: the caption stands in the title for a file name and nothing
+    // goes into the journal. False when it was not put on screen.
+    bool OpenConfigText(const std::string& text, const QString& caption);
     void AboutClick();
     // "Настройки…": the program's own settings, stored at once.
     void SettingsClick();
@@ -118,6 +130,11 @@ public:
     QString StatusText() const;
     TLinkBridge& Link() { return *link_; }
     TDevicePage* Page(const QString& name) const;
+    // The configuration as the pages show it, the zone page's boxes included.
+    SettingsList ScreenSettings() const;
+    // The configuration on screen differs from the one last read, opened, saved or written
+    // (as last checked: after every input and every closed dialog).
+    bool ChangesMarked() const { return modified_; }
 
 signals:
     // Emitted after the device pages were filled (tests count refreshes with it).
@@ -129,10 +146,15 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Input anywhere in the program may have changed the configuration: the mark is checked
+    // once the input has been handled.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Record(journal::TAction action, const QString& file = {});
     void StartJournalSync();
+    // The one way a configuration comes on screen: a file (text null) or a text with its caption.
+    bool OpenConfiguration(const QString& file, const std::string* text, const QString& caption);
     void BuildMenu();
     void BuildDeviceMenu();
     void BuildPages();
@@ -144,11 +166,27 @@ private:
     QString AskSavePath(const QString& title);
     // Commits the edits and saves under path, which becomes the current file name.
     bool SaveUnderName(const QString& path, QString (*save)(const TProgramState&, const QString&));
+    // "&Сохранить" and "Сохранить &как..."; true when the configuration was saved.
+    bool SaveCurrent();
+    bool SaveAs();
+    // Before an action that replaces the configuration on screen: asks whether to save changes
+    // that were not; false when the action is not to go on (cancelled, or the save failed).
+    bool MaySaveChanges();
+    // The zone page shows the current device (the commit step and the settings list read it).
+    bool ZonesShown() const;
+    // The configuration on screen as a report's heading names it.
+    ReportSource ScreenSource() const;
+    // What is on screen becomes the configuration changes are counted from.
+    void MarkUnchanged();
+    void UpdateChangesMark();
+    void UpdateCaption();
 
     TProgramState& state_;
     // The reason of a port error found outside the protocol worker (the firmware update's port).
     QString portErrorReason_;
     IDialogs& dialogs_;
+    // The pages' dialogs: the same, with the changes mark checked after every one.
+    std::unique_ptr<IDialogs> pageDialogs_;
     TLinkBridge* link_;
 
     QLabel* lblDeviceName_ = nullptr;
@@ -162,6 +200,7 @@ private:
     QTabWidget* PageMain_ = nullptr;
     QStatusBar* StatusBar_ = nullptr;
     QLabel* lblStatus_ = nullptr;
+    QProgressBar* pbTransfer_ = nullptr;
     QTimer* IndTimer_ = nullptr;
     QMenu* deviceMenu_ = nullptr;
 
@@ -184,6 +223,14 @@ private:
     int currentPageIndex_ = -1;
     bool layingOut_ = false;
     QString fileName_;
+    QString captionName_;    // the file the caption names; empty: none
+    SettingsList unchanged_; // as last read, opened, saved or written
+    bool modified_ = false;
+    QTimer* markTimer_ = nullptr;
+    // What the panel holds as this session last read or wrote it, while the device object it was
+    // read into or written from is on screen.
+    std::optional<SettingsList> panelSettings_;
+    std::weak_ptr<TDevice> panelDevice_;
     QString statusText_; // as given; the status bar shows it on one line
     journal::TJournalRecorder* journal_ = nullptr;
     journal::TJournalSyncService* journalSync_ = nullptr; // a child of the window

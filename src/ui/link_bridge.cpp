@@ -80,6 +80,7 @@ void TLinkBridge::Launch(Request request) {
                     sink(code, argument);
                 }
             });
+    connect(worker_, &TThreadBuff::Progress, this, &TLinkBridge::progress);
     connect(worker_, &QThread::finished, this, &TLinkBridge::WorkerFinished);
     worker_->Start();
 }

@@ -52,6 +52,10 @@ public:
     // The operating system's reason for the last failed open of the port, for the error box.
     QString LastPortError() const;
 
+signals:
+    // Exchanges done of those the running transaction will make, as far as it knows them.
+    void progress(int done, int total);
+
 private:
     struct Request {
         int mode;

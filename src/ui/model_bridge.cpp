@@ -33,6 +33,14 @@ bool OpenConfigFile(TProgramState& state, const QString& path) {
     return ReadConfigFile(state, QFile::encodeName(path).toStdString());
 }
 
+std::optional<SettingsList> ReadFileSettings(const QString& path) {
+    TProgramState file;
+    if (!OpenConfigFile(file, path)) {
+        return std::nullopt;
+    }
+    return ListSettings(file);
+}
+
 QString SaveConfigFile(const TProgramState& state, const QString& path) {
     const SaveResult result = WriteConfigFile(state, QFile::encodeName(path).toStdString());
     if (result.ok) {

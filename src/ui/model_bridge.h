@@ -2,8 +2,11 @@
 
 #include "gsm/program_state.h"
 #include "gsm/tx_buffers.h"
+#include "settings/settings.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace orv {
 
@@ -30,6 +33,9 @@ void ResetGsmSettings(TProgramState& state);
 bool OpenConfigFile(TProgramState& state, const QString& path);
 // Writes the configuration file; the failure's own message, empty on success.
 QString SaveConfigFile(const TProgramState& state, const QString& path);
+
+// The settings of a configuration file, without touching the state; nullopt when it cannot be read.
+std::optional<SettingsList> ReadFileSettings(const QString& path);
 
 // The GSM directions file: the five directions of GsmFrame only.
 QString SaveGsmDirectionsFile(const TProgramState& state, const QString& path);

@@ -93,6 +93,11 @@ ReportFields TReportDialog::Fields() const {
     return {edtSite_->text(), edtInstaller_->text()};
 }
 
+void TReportDialog::SetSite(const QString& site) {
+    edtSite_->setText(site);
+    UpdatePreview();
+}
+
 void TReportDialog::UpdatePreview() {
     typing_->stop();
     report_ = build_(Fields());
@@ -160,8 +165,12 @@ void TReportDialog::Save(ReportFormat format) {
     lblStatus_->setText(QStringLiteral("Отчёт сохранён: ") + QDir::toNativeSeparators(path));
 }
 
-void ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build, const QString& baseName) {
+void ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build, const QString& baseName,
+                const QString& site) {
     TReportDialog dialog(dialogs, std::move(build), baseName, parent);
+    if (!site.isEmpty()) {
+        dialog.SetSite(site);
+    }
     dialogs.Exec(dialog);
 }
 

@@ -30,6 +30,7 @@ public:
     ~TReportDialog() override;
 
     ReportFields Fields() const;
+    void SetSite(const QString& site);
     void PrintClick();
     void SavePdfClick();
     void SaveHtmlClick();
@@ -53,7 +54,9 @@ private:
     QTimer* typing_ = nullptr;
 };
 
-// Shows the preview modally through dialogs.
-void ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build, const QString& baseName);
+// Shows the preview modally through dialogs; a site given stands in the site field instead of
+// the one typed last.
+void ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build, const QString& baseName,
+                const QString& site = {});
 
 } // namespace orv

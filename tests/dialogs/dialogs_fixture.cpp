@@ -10,7 +10,14 @@ namespace orv::test {
 MsgAnswer TScriptedDialogs::Message(QWidget*, MsgKind kind, const QString& caption, const QString& text,
                                     MsgButtons buttons, const QString&) {
     shown.push_back({kind, caption, text});
-    return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    switch (buttons) {
+    case MsgButtons::YesNo:
+        return MsgAnswer::No;
+    case MsgButtons::YesNoCancel:
+        return MsgAnswer::Cancel;
+    default:
+        return MsgAnswer::Ok;
+    }
 }
 
 QString TScriptedDialogs::GetOpenFileName(QWidget*, const FileDialogSpec&) {

@@ -72,9 +72,9 @@ TEST(Cli, ParsesOptionsAndPositionals) {
 
 class CliTransaction : public InEachMode {
 protected:
-    CliRun Transact(Byte mode) {
+    CliRun Transact(Byte mode, bool terminal = false) {
         std::ostringstream out, err;
-        cli::TCliIo io{out, err};
+        cli::TCliIo io{out, err, nullptr, terminal};
         const int status = cli::RunTransactionCommand(sim ? sim->PortPath().toStdString() : missingPort,
                                                       state, mode, io, Slow());
         return {status, out.str(), err.str()};
@@ -92,6 +92,13 @@ TEST_P(CliTransaction, ReadPrintsEachStatusAsTheWindowShowsIt) {
               (std::vector<std::string>{"Порт открыт", "Ответ прибора получен", "Ответ прибора получен",
                                         "Конфигурация прочитана, версия прибора - 5"}));
     EXPECT_TRUE(run.err.empty());
+    // On a terminal the lines from the first exchange on count the steps done of those known.
+    const auto shown = Transact(TThreadBuff::modeRead, true);
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(
+        Lines(shown.out),
+        (std::vector<std::string>{"Порт открыт", "[0/1] Ответ прибора получен", "[1/1] Ответ прибора получен",
+                                  "[1/1] Конфигурация прочитана, версия прибора - 5"}));
 }
 
 TEST_P(CliTransaction, FailuresExitWithTheirFinalCode) {

@@ -16,12 +16,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <memory>
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace orv::e2e {
@@ -90,7 +92,30 @@ inline void ConnectGsm(TDevice& device, bool on) {
 struct Transaction {
     std::vector<TResult> results;
     std::chrono::milliseconds elapsed{};
+    std::vector<std::pair<int, int>> steps; // done, total: as reported
 };
+
+// The steps reported count the exchanges the panel saw: from none, one at a time, to all of them
+// of all. A write knows how many it will make before it starts; a read learns more as it goes,
+// never expecting more than it makes.
+inline void ExpectStepsCount(const Transaction& t, std::size_t exchanges, bool write) {
+    ASSERT_FALSE(t.steps.empty());
+    const int all = static_cast<int>(exchanges);
+    EXPECT_EQ(t.steps.front().first, 0);
+    for (std::size_t i = 0; i < t.steps.size(); ++i) {
+        const auto [done, total] = t.steps[i];
+        EXPECT_GE(total, std::max(done, 1)) << i;
+        EXPECT_LE(total, all) << i;
+        if (write) {
+            EXPECT_EQ(total, all) << i;
+        }
+        if (i > 0) {
+            EXPECT_TRUE(done == t.steps[i - 1].first || done == t.steps[i - 1].first + 1) << i;
+            EXPECT_GE(total, t.steps[i - 1].second) << i;
+        }
+    }
+    EXPECT_EQ(t.steps.back(), std::make_pair(all, all));
+}
 
 // How the program takes the panel's replies: as they arrive, or every 500 ms (the compatible
 // exchange). Every exchange with the panel is tested in both.
@@ -133,7 +158,8 @@ protected:
         QElapsedTimer clock;
         clock.start();
         Transaction t;
-        t.results = RunTransaction(*data, state, mode);
+        t.results = RunTransaction(*data, state, mode, {},
+                                   [&t](int done, int total) { t.steps.emplace_back(done, total); });
         t.elapsed = std::chrono::milliseconds(clock.elapsed());
         return t;
     }

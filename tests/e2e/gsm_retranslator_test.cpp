@@ -44,6 +44,7 @@ TEST_P(GsmTransfer, ReadsDirectionsGprsAndSmsList) {
     EXPECT_EQ(Codes(run.results), (std::vector<int>{2, 3, 3, 4, 3, 3, 3, 0}));
     EXPECT_EQ(sim->LoggedFrames(),
               (std::vector<Bytes>{ReadRequest(1), ReadRequest(2), ReadRequest(3), ReadRequest(4)}));
+    ExpectStepsCount(run, 4, false);
     EXPECT_EQ(FrameBytes(state.GsmFrame), FrameBytes(MakeFrame(frame::kCmdReply, 2, kGsmData)));
     EXPECT_EQ(FrameBytes(state.GprsFrame), FrameBytes(MakeFrame(frame::kCmdReply, 3, kGprsData)));
     EXPECT_EQ(FrameBytes(state.SmsFrame), FrameBytes(MakeFrame(frame::kCmdReply, 4, SmsListData())));
@@ -61,6 +62,7 @@ TEST_P(GsmTransfer, WritesDirectionsGprsAndSmsList) {
     EXPECT_EQ(sim->LoggedFrames(),
               (std::vector<Bytes>{Bytes(config.begin(), config.end()), FrameBytes(state.GsmFrame),
                                   FrameBytes(state.GprsFrame), FrameBytes(state.SmsFrame)}));
+    ExpectStepsCount(run, 4, true);
     const auto panel = sim->Dump();
     ASSERT_TRUE(panel);
     EXPECT_EQ(panel->gsm, kGsmData);
@@ -116,6 +118,7 @@ TEST_P(RetranslatorSms, ReadsThePages) {
     codes.push_back(rcReadDone);
     EXPECT_EQ(Codes(run.results), codes);
     EXPECT_EQ(sim->LoggedFrames(), requests);
+    ExpectStepsCount(run, requests.size(), false);
 
     const auto panel = sim->Dump();
     ASSERT_TRUE(panel);
@@ -173,6 +176,7 @@ TEST_P(RetranslatorSms, WritesThePages) {
 
     const auto frames = sim->LoggedFrames();
     ASSERT_EQ(frames.size(), 3 + lengths.size());
+    ExpectStepsCount(run, frames.size(), true);
     for (std::size_t page = 0; page < lengths.size(); ++page) {
         const Bytes& f = frames[3 + page];
         FrameBuffer expected{};

@@ -13,6 +13,7 @@
 #include <QSysInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -182,6 +183,11 @@ TEST_F(JournalTest, OpensJournalsOfEveryEarlierSchema) {
     EXPECT_EQ(listing.entries[1].note, QStringLiteral("Замена АКБ"));
     EXPECT_EQ(Ids(journal.List({.search = QStringLiteral("акб")})),
               (std::vector<qint64>{listing.entries[1].id}));
+    const std::vector<TAuthor> authors = journal.Authors();
+    EXPECT_NE(std::find(authors.begin(), authors.end(), TAuthor{oldest.user, oldest.host}), authors.end());
+    const std::vector<qint64> byAuthor = Ids(journal.List({.user = oldest.user, .host = oldest.host}));
+    EXPECT_NE(std::find(byAuthor.begin(), byAuthor.end(), oldest.id), byAuthor.end());
+    EXPECT_TRUE(journal.List({.user = oldest.user, .host = QStringLiteral("нет такого")}).entries.empty());
     for (const TEntry& e : listing.entries) {
         const auto stored = journal.Configuration(e.id);
         ASSERT_TRUE(stored);

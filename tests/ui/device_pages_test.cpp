@@ -365,6 +365,7 @@ TEST_F(WindowTest, BusNumberShownForTheBusKindOnly) {
     bus->setValue(5);
     EXPECT_EQ(state.device->GetBusID(), 5);
     EXPECT_TRUE(bus->findChild<QLineEdit*>(QStringLiteral("edtBusID"))->isReadOnly());
+    dialogs.answers.push_back(MsgAnswer::No); // the edits are not saved
     ChooseFromMenu(9);
     ChooseText(Find<QComboBox>(QStringLiteral("bxRTX_Type")), QStringLiteral("RS-485"));
     EXPECT_EQ(state.device->GetParam(prmDevTX), 2);
@@ -380,6 +381,7 @@ TEST_F(WindowTest, TransmitterCheckBoxes) {
     EXPECT_TRUE(kp2->GetUseTD());
     Click(Find<QCheckBox>(QStringLiteral("chkCNC_TxGSM")));
     EXPECT_TRUE(kp2->GetGsmConnected());
+    dialogs.answers.push_back(MsgAnswer::No); // the edits are not saved
     ChooseFromMenu(11);
     auto* cnc = dynamic_cast<TDevCnc*>(state.device.get());
     EXPECT_FALSE(Find<QCheckBox>(QStringLiteral("chkCNC_TxTD"))->isChecked());

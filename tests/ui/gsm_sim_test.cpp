@@ -113,6 +113,7 @@ TEST_F(GsmWrite, DirectionsSmsAndGprsAsTheScreenShowsThem) {
     Click(Find<QCheckBox>(QStringLiteral("chkUseGPRScfg")));
     ASSERT_EQ(dialogs.execs, 2);
 
+    dialogs.answers.push_back(MsgAnswer::Yes); // the count of changes against the read
     RunAndWait("ButtonWrite");
     ASSERT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
 
@@ -214,6 +215,7 @@ TEST_P(RetByte2, FromTheZoneTypes) {
     ASSERT_TRUE(state.device);
     Choose(Find<QComboBox>(QStringLiteral("cbbRetShlfType1")), c.type1);
     Choose(Find<QComboBox>(QStringLiteral("cbbRetShlfType2")), c.type2);
+    dialogs.answers.push_back(MsgAnswer::Yes); // the count of changes against the read
     RunAndWait("ButtonWrite");
     ASSERT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
     const auto sent = Received(frame::subConfig);
@@ -265,6 +267,7 @@ TEST_F(GsmWrite, ObjectsEditedInTheDialogAreTheTableSent) {
     ASSERT_EQ(dialogs.execs, 5);
     EXPECT_EQ(Find<QPushButton>(QStringLiteral("btnRetObj"))->text(), QStringLiteral("Объектов: 4"));
 
+    dialogs.answers.push_back(MsgAnswer::Yes); // the count of changes against the read
     RunAndWait("ButtonWrite");
     ASSERT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
     const auto sent = Received(frame::subObjects);

@@ -19,15 +19,24 @@ TEST_F(WindowWithPanel, ReadsWritesSavesAndOpensAreInTheJournal) {
                                        dir.filePath(QStringLiteral("journal.sqlite")));
     window->SetJournal(&recorder);
     StartPanel({QStringLiteral("--type"), QStringLiteral("10"), QStringLiteral("--no-pace")});
+    // What the journal records is also what unsaved changes are counted from.
     RunAndWait("ButtonRead");
     ASSERT_TRUE(state.device);
-    ChooseText(Find<QComboBox>(QStringLiteral("bxReleAlarm")), QStringLiteral("Прерывисто 2 минуты"));
+    EXPECT_FALSE(window->ChangesMarked());
+    auto* relay = Find<QComboBox>(QStringLiteral("bxReleAlarm"));
+    Focus(relay);
+    ChooseText(relay, QStringLiteral("Прерывисто 2 минуты"));
+    Focus(Find<QComboBox>(QStringLiteral("cbbPorts"))); // leaving the box, as the user does
+    EXPECT_TRUE(QTest::qWaitFor([this] { return window->ChangesMarked(); }, 2000));
+    dialogs.answers.push_back(MsgAnswer::Yes); // the count of changes against the read
     RunAndWait("ButtonWrite");
     ASSERT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
+    EXPECT_FALSE(window->ChangesMarked());
     const QString file = dir.filePath(QStringLiteral("site.cf8"));
     for (const char* action : {"FileSaveAs", "FileOpen"}) {
         dialogs.fileNames.push_back(file);
         window->findChild<QAction*>(QString::fromLatin1(action))->trigger();
+        EXPECT_FALSE(window->ChangesMarked()) << action;
     }
     EXPECT_TRUE(told.empty());
 

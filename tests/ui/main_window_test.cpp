@@ -165,10 +165,11 @@ TEST_F(WindowTest, FileAndHelpMenus) {
         file << (a->isSeparator() ? QStringLiteral("-")
                                   : a->text() + QLatin1Char('|') + a->shortcut().toString());
     }
-    EXPECT_EQ(file, (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
-                                 QStringLiteral("Сохранить &как...|"), QStringLiteral("Отчёт…|"),
-                                 QStringLiteral("-"), QStringLiteral("Настройки…|"), QStringLiteral("-"),
-                                 QStringLiteral("Выход|")}));
+    EXPECT_EQ(file,
+              (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
+                           QStringLiteral("Сохранить &как...|"), QStringLiteral("Сравнить с файлом…|"),
+                           QStringLiteral("Отчёт…|"), QStringLiteral("Журнал…|"), QStringLiteral("-"),
+                           QStringLiteral("Настройки…|"), QStringLiteral("-"), QStringLiteral("Выход|")}));
     EXPECT_EQ(bar->actions()[2]->menu()->actions()[0]->text(), QStringLiteral("О программе..."));
 }
 
@@ -295,6 +296,7 @@ TEST_F(WindowTest, SameTypeTwiceLaysOutOnceAndRefreshesTwice) {
     const auto first = state.device;
     // The user changes a page while on type 16; the second choice brings a fresh object.
     state.device->SetOutput(1, 0);
+    dialogs.answers.push_back(MsgAnswer::No); // the change is not saved
     ChooseFromMenu(16);
     EXPECT_NE(state.device, first);
     EXPECT_EQ(refreshes, 2);

@@ -3,7 +3,10 @@
 #include "support/report_reading.h"
 #include "window_fixture.h"
 
+#include "ui/model_bridge.h"
+
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -97,6 +100,42 @@ TEST_F(ReportPreview, SavesPdfAndHtmlPrintsAndKeepsTheFields) {
     });
     action->trigger();
     EXPECT_TRUE(dialogs.dialogSteps.empty());
+}
+
+// The compare dialog's "Отчёт…": the change report, the screen's value against the file's.
+TEST_F(ReportPreview, CompareWithAFileGivesTheChangeReport) {
+    ChooseFromMenu(10);
+    const QString before = Path(QStringLiteral("before.cf8"));
+    dialogs.fileNames.push_back(before);
+    Find<QAction>(QStringLiteral("FileSaveAs"))->trigger();
+    Click(Find<QCheckBox>(QStringLiteral("chkUseBuzzer")));
+    const Setting now = *window->ScreenSettings().Find("buzzer");
+    const auto saved = ReadFileSettings(before);
+    ASSERT_TRUE(saved);
+    const Setting then = *saved->Find("buzzer");
+    ASSERT_NE(now.value, then.value);
+
+    const QString changes = Path(QStringLiteral("changes.html"));
+    dialogs.fileNames.push_back(before);
+    dialogs.dialogSteps.push_back([&](QDialog& compare) {
+        auto* report = compare.findChild<QPushButton*>(QStringLiteral("btnReport"));
+        ASSERT_NE(report, nullptr);
+        EXPECT_TRUE(report->isVisibleTo(&compare));
+        dialogs.fileNames.push_back(changes);
+        dialogs.dialogSteps.push_back([](QDialog& preview) {
+            QTest::mouseClick(preview.findChild<QPushButton*>(QStringLiteral("btnSaveHtml")), Qt::LeftButton);
+        });
+        QTest::mouseClick(report, Qt::LeftButton);
+    });
+    Find<QAction>(QStringLiteral("FileCompare"))->trigger();
+    EXPECT_TRUE(dialogs.dialogSteps.empty());
+    EXPECT_EQ(dialogs.execs, 2);
+    const HtmlFacts html = ReadHtml(ReadAll(changes));
+    ASSERT_EQ(html.error, QString());
+    EXPECT_TRUE(HasRow(html, {QStringLiteral("Раздел"), QStringLiteral("Параметр"), QStringLiteral("Сейчас"),
+                              QStringLiteral("В файле")}));
+    EXPECT_TRUE(HasRow(html, {QString::fromStdString(now.page), QString::fromStdString(now.label),
+                              QString::fromStdString(now.value), QString::fromStdString(then.value)}));
 }
 
 } // namespace

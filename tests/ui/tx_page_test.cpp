@@ -239,6 +239,7 @@ TEST_F(TxPage, DisarmBySmsOnlyWithTheSmsOptionsAndTheGsmKind) {
     Click(disarm);
     EXPECT_EQ(dynamic_cast<TDevOP8&>(*state.device).GetDisarmBySms(), 0);
     // A model without the SMS options never shows it.
+    dialogs.answers.push_back(MsgAnswer::No); // the edits are not saved
     ChooseFromMenu(10);
     Choose(Find<QComboBox>(QStringLiteral("bxRTX_Type")), 2);
     EXPECT_TRUE(Shown("grdG1"));
@@ -600,8 +601,9 @@ TEST_F(TxPage, SavedDirectionsLoadBack) {
     const QString saved = Temp(QStringLiteral("dirs.cf8"));
     ASSERT_TRUE(QFile::exists(saved));
     EXPECT_EQ(window->FileName(), saved);
-    EXPECT_EQ(window->windowTitle(),
-              QDir::toNativeSeparators(saved) + QStringLiteral(" : Программатор ППКОП"));
+    // The directions alone were saved: the configuration's edits stay marked.
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("*") + QDir::toNativeSeparators(saved) +
+                                         QStringLiteral(" : Программатор ППКОП"));
     EXPECT_EQ(window->StatusText(), QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(saved));
     EXPECT_EQ(settings->Stored(QStringLiteral("filepath")),
               QDir::toNativeSeparators(QFileInfo(saved).absolutePath() + QLatin1Char('/')));

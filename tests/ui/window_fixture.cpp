@@ -23,7 +23,7 @@ MsgAnswer TScriptedDialogs::Message(QWidget*, MsgKind kind, const QString& capti
     }
     if (answers.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
-        return MsgAnswer::No;
+        return buttons == MsgButtons::YesNoCancel ? MsgAnswer::Cancel : MsgAnswer::No;
     }
     const MsgAnswer a = answers.front();
     answers.pop_front();

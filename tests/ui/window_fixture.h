@@ -40,7 +40,7 @@ public:
     QString GetSaveFileName(QWidget* parent, const FileDialogSpec& spec) override;
     int Exec(QDialog& dialog) override;
 
-    std::deque<MsgAnswer> answers;                         // for Yes/No boxes
+    std::deque<MsgAnswer> answers;                         // for the boxes that ask
     std::deque<QString> fileNames;                         // for the file dialogs ("" = cancel)
     std::deque<std::function<void(QDialog&)>> dialogSteps; // what the user does in a dialog
 

@@ -38,6 +38,7 @@ TEST_F(WindowWithPanel, WriteSendsThePageEdits) {
     RunAndWait("ButtonRead");
     ASSERT_TRUE(state.device);
     ChooseText(Find<QComboBox>(QStringLiteral("bxReleAlarm")), QStringLiteral("Прерывисто 2 минуты"));
+    dialogs.answers.push_back(MsgAnswer::Yes); // the count of changes against the read
     RunAndWait("ButtonWrite");
     EXPECT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
     EXPECT_TRUE(Find<QPushButton>(QStringLiteral("ButtonWrite"))->isEnabled());

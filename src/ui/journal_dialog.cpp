@@ -1,0 +1,550 @@
+#include "journal_dialog.h"
+
+#include "compare_dialog.h"
+#include "device/catalogue.h"
+#include "dialogs.h"
+#include "files/config_file.h"
+#include "files/safe_save.h"
+#include "report_dialog.h"
+#include "settings.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <set>
+
+namespace orv {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Журнал");
+// Rows read at a time as the list scrolls.
+constexpr int kPageRows = 200;
+
+QString LocalTime(const QDateTime& time, const QString& format = QStringLiteral("dd.MM.yyyy HH:mm:ss")) {
+    return time.toLocalTime().toString(format);
+}
+
+QPushButton* Button(const QString& name, const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    // Enter in the search and annotation fields must not press a button.
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit* Edit(const QString& name, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+std::optional<SettingsList> ReadSettings(const std::string& text) {
+    TProgramState state;
+    if (!ReadConfigDocument(state, text.data(), text.size())) {
+        return std::nullopt;
+    }
+    return ListSettings(state);
+}
+
+ReportSource SourceOf(const journal::TEntry& entry, const QString& title) {
+    ReportSource source;
+    source.file = entry.filePath;
+    source.port = entry.port;
+    if (entry.firmware != 0) {
+        source.firmware = QString::number(entry.firmware);
+    }
+    source.title = title;
+    return source;
+}
+
+// A file name for the entry: its site (or device) and time, without characters a file system
+// refuses.
+QString BaseName(const journal::TEntry& entry) {
+    QString base = entry.site.trimmed().isEmpty() ? entry.deviceName : entry.site.trimmed();
+    base += QLatin1Char(' ') + LocalTime(entry.time, QStringLiteral("yyyy-MM-dd HH-mm"));
+    static const QRegularExpression refused(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]"));
+    return base.replace(refused, QStringLiteral("_"));
+}
+
+} // namespace
+
+TJournalModel::TJournalModel(journal::TJournal& journal, QObject* parent)
+    : QAbstractTableModel(parent), journal_(journal) {}
+
+void TJournalModel::SetFilter(const journal::TFilter& filter) {
+    beginResetModel();
+    filter_ = filter;
+    entries_.clear();
+    read_ = 0;
+    skipped_ = 0;
+    total_ = journal_.IsOpen() || journal_.Open() ? journal_.Count(filter_) : std::nullopt;
+    endResetModel();
+    fetchMore({});
+}
+
+void TJournalModel::Replace(int row, const journal::TEntry& entry) {
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    entries_[static_cast<std::size_t>(row)] = entry;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+int TJournalModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(entries_.size());
+}
+
+int TJournalModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TJournalModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    const journal::TEntry& e = Entry(index.row());
+    if (role == Qt::ToolTipRole) {
+        if (index.column() == OnlyHere && !e.sent) {
+            return QStringLiteral("Запись есть только в журнале этого компьютера");
+        }
+        if (index.column() == Place || index.column() == Note) {
+            return data(index, Qt::DisplayRole);
+        }
+        return {};
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    switch (index.column()) {
+    case Time:
+        return LocalTime(e.time);
+    case Action:
+        return journal::ActionText(e.action);
+    case Site:
+        return e.site;
+    case Device:
+        return e.deviceName;
+    case Version:
+        return e.firmware != 0 ? QString::number(e.firmware) : QString();
+    case Place:
+        return QDir::toNativeSeparators(e.filePath.isEmpty() ? e.port : e.filePath);
+    case OnlyHere:
+        return e.sent ? QString() : QStringLiteral("да");
+    case User:
+        return e.user;
+    case Host:
+        return e.host;
+    case Note:
+        return e.note;
+    default:
+        return {};
+    }
+}
+
+QVariant TJournalModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    static const QString kHeaders[ColumnCount] = {
+        QStringLiteral("Время"),        QStringLiteral("Действие"),     QStringLiteral("Объект"),
+        QStringLiteral("Прибор"),       QStringLiteral("Версия"),       QStringLiteral("Порт или файл"),
+        QStringLiteral("Только здесь"), QStringLiteral("Пользователь"), QStringLiteral("Компьютер"),
+        QStringLiteral("Примечание")};
+    return section >= 0 && section < ColumnCount ? kHeaders[section] : QVariant();
+}
+
+bool TJournalModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && total_ && read_ < *total_;
+}
+
+void TJournalModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent)) {
+        return;
+    }
+    journal::TFilter page = filter_;
+    page.limit = kPageRows;
+    page.offset = static_cast<int>(read_);
+    journal::TListing listing = journal_.List(page);
+    const qint64 rows = static_cast<qint64>(listing.entries.size()) + listing.skipped;
+    read_ += rows;
+    if (rows == 0 || listing.total) {
+        // The page ended the list: the count may have been taken before entries changed.
+        total_ = read_;
+    }
+    skipped_ += listing.skipped;
+    if (listing.entries.empty()) {
+        return;
+    }
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(listing.entries.size()) - 1);
+    std::move(listing.entries.begin(), listing.entries.end(), std::back_inserter(entries_));
+    endInsertRows();
+}
+
+TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJournalWindow window,
+                               QWidget* parent)
+    : QDialog(parent), journal_(journal), dialogs_(dialogs), window_(std::move(window)) {
+    setObjectName(QStringLiteral("JournalDialog"));
+    setWindowTitle(kCaption);
+
+    edtSearch_ = Edit(QStringLiteral("edtSearch"), this);
+    edtSearch_->setPlaceholderText(QStringLiteral("Объект, примечание, прибор или файл"));
+    edtSearch_->setClearButtonEnabled(true);
+    cbbDeviceType_ = new QComboBox(this);
+    cbbDeviceType_->setObjectName(QStringLiteral("cbbDeviceType"));
+    cbbDeviceType_->addItem(QStringLiteral("Все приборы"), 0);
+    std::set<int> listed;
+    for (const auto& group : BuildDeviceMenu()) {
+        for (const auto& item : group.items) {
+            if (listed.insert(item.code).second) {
+                cbbDeviceType_->addItem(QString::fromStdString(item.caption), item.code);
+            }
+        }
+    }
+    cbbAuthor_ = new QComboBox(this);
+    cbbAuthor_->setObjectName(QStringLiteral("cbbAuthor"));
+    cbbAuthor_->addItem(QStringLiteral("Все пользователи"));
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(new QLabel(QStringLiteral("Поиск:"), this));
+    filters->addWidget(edtSearch_, 1);
+    filters->addWidget(cbbDeviceType_);
+    filters->addWidget(cbbAuthor_);
+
+    lblProblem_ = new QLabel(this);
+    lblProblem_->setObjectName(QStringLiteral("lblJournalProblem"));
+    lblProblem_->setWordWrap(true);
+    lblProblem_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblProblem_->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0);"));
+    lblProblem_->hide();
+
+    model_ = new TJournalModel(journal_, this);
+    grdJournal_ = new QTableView(this);
+    grdJournal_->setObjectName(QStringLiteral("grdJournal"));
+    grdJournal_->setModel(model_);
+    grdJournal_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdJournal_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    grdJournal_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdJournal_->setWordWrap(false);
+    grdJournal_->verticalHeader()->hide();
+    grdJournal_->horizontalHeader()->setStretchLastSection(true);
+
+    lblCount_ = new QLabel(this);
+    lblCount_->setObjectName(QStringLiteral("lblCount"));
+    lblConnection_ = new QLabel(this);
+    lblConnection_->setObjectName(QStringLiteral("lblConnection"));
+    lblConnection_->hide();
+    lblStatus_ = new QLabel(this);
+    lblStatus_->setObjectName(QStringLiteral("lblJournalStatus"));
+    auto* below = new QHBoxLayout;
+    below->addWidget(lblCount_);
+    below->addWidget(lblStatus_, 1);
+    below->addWidget(lblConnection_);
+
+    edtSite_ = Edit(QStringLiteral("edtSite"), this);
+    edtNote_ = Edit(QStringLiteral("edtNote"), this);
+    btnSaveAnnotation_ = Button(QStringLiteral("btnSaveAnnotation"), QStringLiteral("Сохранить"), this);
+    auto* annotation = new QFormLayout;
+    annotation->addRow(QStringLiteral("Объект:"), edtSite_);
+    auto* noteRow = new QHBoxLayout;
+    noteRow->addWidget(edtNote_, 1);
+    noteRow->addWidget(btnSaveAnnotation_);
+    annotation->addRow(QStringLiteral("Примечание:"), noteRow);
+
+    btnOpen_ = Button(QStringLiteral("btnOpen"), QStringLiteral("Открыть"), this);
+    btnCompare_ = Button(QStringLiteral("btnCompare"), QStringLiteral("Сравнить"), this);
+    btnSaveAs_ = Button(QStringLiteral("btnSaveAs"), QStringLiteral("Сохранить как…"), this);
+    btnReport_ = Button(QStringLiteral("btnReport"), QStringLiteral("Отчёт…"), this);
+    auto* close = Button(QStringLiteral("btnClose"), QStringLiteral("Закрыть"), this);
+    btnOpen_->setToolTip(QStringLiteral("Открыть конфигурацию записи в окне программы"));
+    btnCompare_->setToolTip(
+        QStringLiteral("Сравнить две выбранные записи или выбранную запись с конфигурацией в окне"));
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {btnOpen_, btnCompare_, btnSaveAs_, btnReport_}) {
+        buttons->addWidget(b);
+    }
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(lblProblem_);
+    layout->addWidget(grdJournal_, 1);
+    layout->addLayout(below);
+    layout->addLayout(annotation);
+    layout->addLayout(buttons);
+    resize(980, 600);
+
+    // The list follows the search once typing pauses; Enter searches at once.
+    typing_ = new QTimer(this);
+    typing_->setSingleShot(true);
+    typing_->setInterval(300);
+    connect(typing_, &QTimer::timeout, this, &TJournalDialog::Refresh);
+    connect(edtSearch_, &QLineEdit::textChanged, typing_, qOverload<>(&QTimer::start));
+    connect(edtSearch_, &QLineEdit::returnPressed, this, &TJournalDialog::Refresh);
+    connect(cbbDeviceType_, &QComboBox::currentIndexChanged, this, &TJournalDialog::Refresh);
+    connect(cbbAuthor_, &QComboBox::currentIndexChanged, this, &TJournalDialog::Refresh);
+    connect(grdJournal_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TJournalDialog::ChoiceChanged);
+    connect(btnOpen_, &QPushButton::clicked, this, &TJournalDialog::OpenClick);
+    connect(btnCompare_, &QPushButton::clicked, this, &TJournalDialog::CompareClick);
+    connect(btnSaveAs_, &QPushButton::clicked, this, &TJournalDialog::SaveAsClick);
+    connect(btnReport_, &QPushButton::clicked, this, &TJournalDialog::ReportClick);
+    connect(btnSaveAnnotation_, &QPushButton::clicked, this, &TJournalDialog::SaveAnnotationClick);
+    for (QLineEdit* edit : {edtSite_, edtNote_}) {
+        connect(edit, &QLineEdit::returnPressed, this, &TJournalDialog::SaveAnnotationClick);
+    }
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    if (!journal_.Open()) {
+        lblProblem_->setText(journal_.Problem());
+        lblProblem_->show();
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{edtSearch_, cbbDeviceType_, cbbAuthor_, grdJournal_}) {
+            w->setEnabled(false);
+        }
+        lblCount_->setText(QStringLiteral("Записи журнала нельзя показать"));
+        ChoiceChanged();
+        return;
+    }
+    {
+        const QSignalBlocker blocker(cbbAuthor_);
+        for (const journal::TAuthor& author : journal_.Authors()) {
+            cbbAuthor_->addItem(author.user + QLatin1Char('@') + author.host,
+                                QStringList{author.user, author.host});
+        }
+    }
+    Refresh();
+    grdJournal_->resizeColumnsToContents();
+}
+
+void TJournalDialog::SetConnectionText(const QString& text) {
+    lblConnection_->setText(text);
+    lblConnection_->setVisible(!text.isEmpty());
+}
+
+void TJournalDialog::Refresh() {
+    typing_->stop();
+    journal::TFilter filter;
+    filter.search = edtSearch_->text().trimmed();
+    filter.deviceType = cbbDeviceType_->currentData().toInt();
+    if (const QStringList author = cbbAuthor_->currentData().toStringList(); author.size() == 2) {
+        filter.user = author[0];
+        filter.host = author[1];
+    }
+    model_->SetFilter(filter);
+    if (const auto total = model_->Total()) {
+        lblCount_->setText(QStringLiteral("Записей: %1").arg(*total));
+    } else {
+        lblCount_->setText(QString());
+    }
+    QString problem;
+    if (!journal_.IsOpen() || !model_->Total()) {
+        problem = journal_.Problem();
+    } else if (model_->Skipped() > 0) {
+        problem = QStringLiteral("Пропущены поврежденные записи журнала: %1").arg(model_->Skipped());
+    }
+    lblProblem_->setText(problem);
+    lblProblem_->setVisible(!problem.isEmpty());
+    ChoiceChanged();
+}
+
+std::vector<int> TJournalDialog::ChosenRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : grdJournal_->selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void TJournalDialog::ChoiceChanged() {
+    const std::vector<int> rows = ChosenRows();
+    const bool one = rows.size() == 1;
+    for (QWidget* w : std::initializer_list<QWidget*>{btnOpen_, btnSaveAs_, btnReport_, edtSite_, edtNote_,
+                                                      btnSaveAnnotation_}) {
+        w->setEnabled(one);
+    }
+    btnCompare_->setEnabled(rows.size() == 1 || rows.size() == 2);
+    edtSite_->setText(one ? model_->Entry(rows[0]).site : QString());
+    edtNote_->setText(one ? model_->Entry(rows[0]).note : QString());
+}
+
+QString TJournalDialog::Caption(const journal::TEntry& entry) const {
+    return QStringLiteral("Запись %1, %2")
+        .arg(entry.id)
+        .arg(LocalTime(entry.time, QStringLiteral("dd.MM.yyyy HH:mm")));
+}
+
+std::optional<std::string> TJournalDialog::Configuration(const journal::TEntry& entry) {
+    const auto stored = journal_.Configuration(entry.id);
+    QString why;
+    if (!stored) {
+        why = journal_.Problem().isEmpty() ? QStringLiteral("В журнале нет записи %1").arg(entry.id)
+                                           : journal_.Problem();
+    } else if (stored->state != journal::TConfigState::Ok) {
+        why = journal::ConfigStateText(stored->state, entry.id);
+    } else {
+        return stored->text;
+    }
+    dialogs_.Message(this, MsgKind::Error, kCaption, why, MsgButtons::Ok);
+    return std::nullopt;
+}
+
+void TJournalDialog::OpenClick() {
+    const std::vector<int> rows = ChosenRows();
+    if (rows.size() != 1 || !window_.open) {
+        return;
+    }
+    const journal::TEntry entry = model_->Entry(rows[0]);
+    const auto text = Configuration(entry);
+    if (text && window_.open(*text, entry)) {
+        accept();
+    }
+}
+
+void TJournalDialog::CompareClick() {
+    const std::vector<int> rows = ChosenRows();
+    if (rows.empty() || rows.size() > 2) {
+        return;
+    }
+    // The older entry on the left, so the change reads from left to right.
+    const journal::TEntry older = model_->Entry(rows.back());
+    const auto olderText = Configuration(older);
+    if (!olderText) {
+        return;
+    }
+    const auto a = ReadSettings(*olderText);
+    std::optional<SettingsList> b;
+    ReportSource sourceA = SourceOf(older, Caption(older));
+    ReportSource sourceB;
+    if (rows.size() == 2) {
+        const journal::TEntry newer = model_->Entry(rows.front());
+        const auto newerText = Configuration(newer);
+        if (!newerText) {
+            return;
+        }
+        b = ReadSettings(*newerText);
+        sourceB = SourceOf(newer, Caption(newer));
+    } else {
+        b = window_.current ? window_.current() : std::nullopt;
+        if (!b) {
+            dialogs_.Message(this, MsgKind::Information, kCaption,
+                             QStringLiteral("В окне нет конфигурации для сравнения.\r\nВыберите две записи "
+                                            "журнала или откройте конфигурацию в окне."),
+                             MsgButtons::Ok);
+            return;
+        }
+        sourceB.title = QStringLiteral("В окне");
+    }
+    if (!a || !b) {
+        return; // Configuration() has read both texts as configurations already
+    }
+    TCompareDialog compare(*a, *b, sourceA.title, sourceB.title, this);
+    compare.SetReportHandler([this, sourceA, sourceB](const Comparison& comparison, QWidget* parent) {
+        ShowReport(
+            dialogs_, parent,
+            [comparison, sourceA, sourceB](const ReportFields& fields) {
+                return ComparisonReport(comparison, sourceA, sourceB, fields);
+            },
+            QStringLiteral("Сравнение"));
+    });
+    dialogs_.Exec(compare);
+}
+
+void TJournalDialog::SaveAsClick() {
+    const std::vector<int> rows = ChosenRows();
+    if (rows.size() != 1) {
+        return;
+    }
+    const journal::TEntry entry = model_->Entry(rows[0]);
+    const auto text = Configuration(entry);
+    if (!text) {
+        return;
+    }
+    const QString folder = ReadSetting(QStringLiteral("filepath"), QDir::currentPath());
+    const FileDialogSpec spec{QStringLiteral("Сохранить запись журнала в файл"),
+                              QStringLiteral("Файлы конфигурации прибора (*.cf8)"), QStringLiteral("cf8"),
+                              QDir(folder).filePath(BaseName(entry) + QStringLiteral(".cf8"))};
+    QString path = dialogs_.GetSaveFileName(this, spec);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!path.endsWith(QLatin1String(".cf8"), Qt::CaseInsensitive)) {
+        path += QStringLiteral(".cf8");
+    }
+    // The text exactly as it was recorded.
+    const SaveResult saved = SaveFileAtomically(QFile::encodeName(path).toStdString(), *text);
+    if (!saved.ok) {
+        dialogs_.Message(this, MsgKind::Error, kCaption,
+                         saved.message.empty() ? QStringLiteral("Не удалось записать файл ") + path
+                                               : QString::fromStdString(saved.message),
+                         MsgButtons::Ok);
+        return;
+    }
+    lblStatus_->setText(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(path));
+}
+
+void TJournalDialog::ReportClick() {
+    const std::vector<int> rows = ChosenRows();
+    if (rows.size() != 1) {
+        return;
+    }
+    const journal::TEntry entry = model_->Entry(rows[0]);
+    const auto text = Configuration(entry);
+    const auto list = text ? ReadSettings(*text) : std::nullopt;
+    if (!list) {
+        return;
+    }
+    // The heading tells where and when the entry was made, not where and when it is printed.
+    ShowReport(
+        dialogs_, this,
+        [list = *list, source = SourceOf(entry, {}), date = entry.time.toLocalTime()](
+            const ReportFields& fields) { return ConfigurationReport(list, source, fields, date); },
+        BaseName(entry), entry.site);
+}
+
+void TJournalDialog::SaveAnnotationClick() {
+    const std::vector<int> rows = ChosenRows();
+    if (rows.size() != 1) {
+        return;
+    }
+    const int row = rows[0];
+    const journal::TEntry entry = model_->Entry(row);
+    const QString site = edtSite_->text();
+    const QString note = edtNote_->text();
+    bool stored = true;
+    if (site != entry.site) {
+        stored = journal_.SetSite(entry.id, site);
+    }
+    if (stored && note != entry.note) {
+        stored = journal_.SetNote(entry.id, note);
+    }
+    lblStatus_->setText(stored ? QStringLiteral("Объект и примечание записи %1 сохранены").arg(entry.id)
+                               : QString());
+    if (!stored) {
+        dialogs_.Message(this, MsgKind::Error, kCaption,
+                         journal_.Problem().isEmpty()
+                             ? QStringLiteral("В журнале нет записи %1").arg(entry.id)
+                             : journal_.Problem(),
+                         MsgButtons::Ok);
+    }
+    if (const auto now = journal_.Find(entry.id)) {
+        model_->Replace(row, *now);
+    }
+}
+
+} // namespace orv

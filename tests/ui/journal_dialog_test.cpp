@@ -1,0 +1,425 @@
+// File → "Журнал…": the entries listed newest first and found by search and filters; the chosen
+// entry opened in the window, compared, exported, reported on and given a site name and note.
+#include "journal/journal_support.h"
+#include "support/report_reading.h"
+#include "window_fixture.h"
+
+#include "device/catalogue.h"
+#include "files/config_file.h"
+#include "gsm/directions.h"
+#include "journal/recorder.h"
+#include "ui/compare_dialog.h"
+#include "ui/journal_dialog.h"
+#include "ui/widgets.h"
+
+#include <QAction>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+
+using namespace orv;
+using namespace orv::test;
+
+namespace {
+
+using journal::TAction;
+using journal::TNewEntry;
+using Col = TJournalModel::Column;
+
+TProgramState Factory(Byte type) {
+    TProgramState state;
+    state.device = CreateDevice(type);
+    ResetGsmFrame(state.GsmFrame);
+    RefreshGsmModels(state);
+    return state;
+}
+
+QDateTime At(int hour, int minute) {
+    return QDateTime(QDate(2026, 3, 1), QTime(hour, minute), Qt::UTC);
+}
+
+QString Local(const QDateTime& time) {
+    return time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class JournalDialogTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        recorder = std::make_unique<journal::TJournalRecorder>(
+            [this](const QString& problem) { told.push_back(problem); }, Path());
+        window->SetJournal(recorder.get());
+    }
+    void TearDown() override {
+        window.reset();
+        recorder.reset();
+        WindowTest::TearDown();
+    }
+
+    QString Path(const QString& name = QStringLiteral("journal.sqlite")) const { return dir.filePath(name); }
+
+    // A read and a write of one panel, a retranslator saved to a file, and a panel opened from a
+    // file by another user on another computer, already sent to a server. Recorded out of time
+    // order: the list goes by time.
+    void Seed() {
+        TNewEntry open =
+            journal::EntryFromState(TAction::Open, Factory(5), {}, QStringLiteral("/tmp/kp.cf8"));
+        open.time = At(11, 0);
+        ids.open = Add(open);
+
+        TNewEntry read = journal::EntryFromState(TAction::Read, panelRead, QStringLiteral("/dev/ttyUSB0"));
+        read.firmware = 27;
+        read.site = QStringLiteral("Склад №3");
+        read.time = At(9, 0);
+        ids.read = Add(read);
+
+        panelWritten.device->SetZoneType(1, 3);
+        TNewEntry write =
+            journal::EntryFromState(TAction::Write, panelWritten, QStringLiteral("/dev/ttyUSB0"));
+        write.firmware = 27;
+        write.site = QStringLiteral("Склад №3");
+        write.note = QStringLiteral("Замена АКБ");
+        write.time = At(9, 30);
+        // Text the program would never write itself (a comment): only the recorded text itself
+        // comes back from an export byte for byte.
+        write.config += "<!-- записано на объекте -->\n";
+        writeText = write.config;
+        ids.write = Add(write);
+
+        TNewEntry save = journal::EntryFromState(TAction::Save, Factory(15), {},
+                                                 QStringLiteral("/home/u/Объекты/Башня-7.cf8"));
+        save.time = At(10, 0);
+        ids.save = Add(save);
+
+        RawDb raw(Path());
+        raw.Exec(QStringLiteral(
+                     "UPDATE entries SET os_user = 'petrov', host_name = 'pc-2', sent = 1 WHERE id = %1")
+                     .arg(ids.open));
+    }
+
+    qint64 Add(const TNewEntry& entry) {
+        const auto id = recorder->Journal().Record(entry);
+        EXPECT_TRUE(id) << recorder->Journal().Problem().toStdString();
+        return id.value_or(0);
+    }
+
+    // Runs File → "Журнал…" with what the user does in it.
+    void InJournal(const std::function<void(TJournalDialog&)>& step) {
+        dialogs.dialogSteps.push_back([step](QDialog& dialog) {
+            auto* journal = qobject_cast<TJournalDialog*>(&dialog);
+            ASSERT_NE(journal, nullptr);
+            step(*journal);
+        });
+        Find<QAction>(QStringLiteral("FileJournal"))->trigger();
+        EXPECT_TRUE(dialogs.dialogSteps.empty());
+    }
+
+    static TJournalModel& Model(TJournalDialog& d) {
+        return *qobject_cast<TJournalModel*>(d.findChild<QTableView*>(QStringLiteral("grdJournal"))->model());
+    }
+    static std::vector<qint64> Listed(TJournalDialog& d) {
+        std::vector<qint64> listed;
+        for (int row = 0; row < Model(d).rowCount(); ++row) {
+            listed.push_back(Model(d).Entry(row).id);
+        }
+        return listed;
+    }
+    // Chooses the entries in the list as a user would with Ctrl held.
+    static void Choose(TJournalDialog& d, const std::vector<qint64>& chosen) {
+        auto* grid = d.findChild<QTableView*>(QStringLiteral("grdJournal"));
+        grid->clearSelection();
+        for (qint64 id : chosen) {
+            for (int row = 0; row < Model(d).rowCount(); ++row) {
+                if (Model(d).Entry(row).id == id) {
+                    grid->selectionModel()->select(Model(d).index(row, 0),
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                }
+            }
+        }
+    }
+    static void Press(TJournalDialog& d, const char* name) {
+        auto* button = d.findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        ASSERT_TRUE(button->isEnabled()) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<journal::TJournalRecorder> recorder;
+    std::vector<QString> told;
+    TProgramState panelRead = Factory(10);
+    TProgramState panelWritten = Factory(10);
+    std::string writeText;
+    struct {
+        qint64 open = 0, read = 0, write = 0, save = 0;
+    } ids;
+};
+
+TEST_F(JournalDialogTest, ListsNewestFirstAndNarrowsBySearchTypeAndUser) {
+    Seed();
+    const QString me = recorder->Journal().List().entries.back().user;
+    InJournal([&](TJournalDialog& d) {
+        EXPECT_EQ(Listed(d), (std::vector<qint64>{ids.open, ids.save, ids.write, ids.read}));
+        const TJournalModel& model = Model(d);
+        const auto cell = [&](int row, Col column) { return model.index(row, column).data().toString(); };
+        struct Row {
+            QDateTime time;
+            const char* action;
+            QString site, device, version, place, onlyHere, user, host, note;
+        };
+        const QString here = QSysInfo::machineHostName();
+        const Row expected[] = {
+            {At(11, 0),
+             "Открытие",
+             {},
+             ToQ(DeviceName(5)),
+             {},
+             QStringLiteral("/tmp/kp.cf8"),
+             {},
+             QStringLiteral("petrov"),
+             QStringLiteral("pc-2"),
+             {}},
+            {At(10, 0),
+             "Сохранение",
+             {},
+             ToQ(DeviceName(15)),
+             {},
+             QStringLiteral("/home/u/Объекты/Башня-7.cf8"),
+             QStringLiteral("да"),
+             me,
+             here,
+             {}},
+            {At(9, 30), "Запись", QStringLiteral("Склад №3"), ToQ(DeviceName(10)), QStringLiteral("27"),
+             QStringLiteral("/dev/ttyUSB0"), QStringLiteral("да"), me, here, QStringLiteral("Замена АКБ")},
+            {At(9, 0),
+             "Чтение",
+             QStringLiteral("Склад №3"),
+             ToQ(DeviceName(10)),
+             QStringLiteral("27"),
+             QStringLiteral("/dev/ttyUSB0"),
+             QStringLiteral("да"),
+             me,
+             here,
+             {}},
+        };
+        for (int row = 0; row < 4; ++row) {
+            const Row& e = expected[row];
+            SCOPED_TRACE(e.action);
+            EXPECT_EQ(cell(row, Col::Time), Local(e.time));
+            EXPECT_EQ(cell(row, Col::Action), QString::fromUtf8(e.action));
+            EXPECT_EQ(cell(row, Col::Site), e.site);
+            EXPECT_EQ(cell(row, Col::Device), e.device);
+            EXPECT_EQ(cell(row, Col::Version), e.version);
+            EXPECT_EQ(cell(row, Col::Place), QDir::toNativeSeparators(e.place));
+            EXPECT_EQ(cell(row, Col::OnlyHere), e.onlyHere);
+            EXPECT_EQ(cell(row, Col::User), e.user);
+            EXPECT_EQ(cell(row, Col::Host), e.host);
+            EXPECT_EQ(cell(row, Col::Note), e.note);
+        }
+        EXPECT_EQ(model.headerData(Col::Site, Qt::Horizontal).toString(), QStringLiteral("Объект"));
+
+        auto* search = d.findChild<QLineEdit*>(QStringLiteral("edtSearch"));
+        auto* type = d.findChild<QComboBox*>(QStringLiteral("cbbDeviceType"));
+        auto* author = d.findChild<QComboBox*>(QStringLiteral("cbbAuthor"));
+        ASSERT_TRUE(search && type && author);
+        struct Case {
+            const char* name;
+            QString search;
+            int type;
+            QString author;
+            std::vector<qint64> listed;
+        };
+        const Case cases[] = {
+            {"site, any case", QStringLiteral("СКЛАД"), 0, {}, {ids.write, ids.read}},
+            {"note", QStringLiteral("акб"), 0, {}, {ids.write}},
+            {"file path", QStringLiteral("башня"), 0, {}, {ids.save}},
+            {"device name", ToQ(DeviceName(15)), 0, {}, {ids.save}},
+            {"device type", {}, 10, {}, {ids.write, ids.read}},
+            {"search and type", QStringLiteral("склад"), 15, {}, {}},
+            {"user and computer", {}, 0, QStringLiteral("petrov@pc-2"), {ids.open}},
+            {"everything again", {}, 0, {}, {ids.open, ids.save, ids.write, ids.read}},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            search->setText(c.search);
+            QTest::keyClick(search, Qt::Key_Return);
+            type->setCurrentIndex(type->findData(c.type));
+            author->setCurrentIndex(c.author.isEmpty() ? 0 : author->findText(c.author));
+            ASSERT_GE(author->currentIndex(), 0);
+            EXPECT_EQ(Listed(d), c.listed);
+            EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblCount"))->text(),
+                      QStringLiteral("Записей: %1").arg(c.listed.size()));
+        }
+        // The connection state of a journal server shows once there is one to tell.
+        auto* connection = d.findChild<QLabel*>(QStringLiteral("lblConnection"));
+        EXPECT_TRUE(connection->isHidden());
+        d.SetConnectionText(QStringLiteral("Сервер журнала: соединение установлено"));
+        EXPECT_FALSE(connection->isHidden());
+    });
+}
+
+// "Открыть" puts the entry's configuration on screen as a new configuration not yet saved: no
+// file name, nothing recorded, and "Сохранить" asks where.
+TEST_F(JournalDialogTest, OpenPutsTheEntryOnScreen) {
+    Seed();
+    InJournal([&](TJournalDialog& d) {
+        Choose(d, {ids.write});
+        Press(d, "btnOpen");
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    ASSERT_TRUE(state.device);
+    EXPECT_EQ(state.device->DevType, 10);
+    const SettingsList shown = ListSettings(state);
+    EXPECT_EQ(shown, ListSettings(panelWritten));
+    EXPECT_NE(shown, ListSettings(panelRead)); // the zone type the write changed is there
+    EXPECT_EQ(window->FileName(), QString());
+    EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Из журнала: ")))
+        << window->windowTitle().toStdString();
+    EXPECT_EQ(recorder->Journal().Count(), 4);
+    EXPECT_TRUE(told.empty());
+
+    const QString file = Path(QStringLiteral("opened.cf8"));
+    dialogs.fileNames.push_back(file);
+    Find<QAction>(QStringLiteral("FileSave"))->trigger();
+    EXPECT_TRUE(dialogs.fileNames.empty());
+    EXPECT_TRUE(QFile::exists(file));
+}
+
+// "Сравнить": two entries older against newer, or one entry against the configuration on screen.
+TEST_F(JournalDialogTest, CompareShowsTheDifferences) {
+    Seed();
+    const std::string zone = "zones.1.type";
+    const std::string before = ListSettings(panelRead).Find(zone)->value;
+    const std::string after = ListSettings(panelWritten).Find(zone)->value;
+    ASSERT_NE(before, after);
+    ChooseFromMenu(10); // the factory configuration on screen: the read's
+    struct Case {
+        const char* name;
+        std::vector<qint64> chosen;
+        QString captionA, captionB;
+        std::string a, b;
+    };
+    const Case cases[] = {
+        {"two entries",
+         {ids.write, ids.read},
+         QStringLiteral("Запись %1,").arg(ids.read),
+         QStringLiteral("Запись %1,").arg(ids.write),
+         before,
+         after},
+        {"entry and screen",
+         {ids.write},
+         QStringLiteral("Запись %1,").arg(ids.write),
+         QStringLiteral("В окне"),
+         after,
+         before},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool compared = false;
+        InJournal([&](TJournalDialog& d) {
+            Choose(d, c.chosen);
+            dialogs.dialogSteps.push_back([&](QDialog& dialog) {
+                auto* compare = qobject_cast<TCompareDialog*>(&dialog);
+                ASSERT_NE(compare, nullptr);
+                compared = true;
+                const Comparison& result = compare->Result();
+                ASSERT_TRUE(result.SameType());
+                ASSERT_EQ(result.diffs.size(), 1u);
+                EXPECT_EQ(result.diffs[0].key, zone);
+                EXPECT_EQ(result.diffs[0].a, c.a);
+                EXPECT_EQ(result.diffs[0].b, c.b);
+                auto* grid = compare->findChild<QTableWidget*>();
+                ASSERT_NE(grid, nullptr);
+                EXPECT_TRUE(grid->horizontalHeaderItem(2)->text().startsWith(c.captionA));
+                EXPECT_TRUE(grid->horizontalHeaderItem(3)->text().startsWith(c.captionB));
+            });
+            Press(d, "btnCompare");
+        });
+        EXPECT_TRUE(compared);
+    }
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+// "Сохранить как…" writes the text exactly as recorded; "Отчёт…" heads the report with the entry's
+// device, version, port and time, and its site.
+TEST_F(JournalDialogTest, ExportsTheExactTextAndReportsTheEntry) {
+    Seed();
+    const QString html = Path(QStringLiteral("report.html"));
+    InJournal([&](TJournalDialog& d) {
+        Choose(d, {ids.write});
+        dialogs.fileNames.push_back(Path(QStringLiteral("exported")));
+        Press(d, "btnSaveAs");
+        dialogs.fileNames.push_back(html);
+        dialogs.dialogSteps.push_back([&](QDialog& preview) {
+            EXPECT_EQ(preview.findChild<QLineEdit*>(QStringLiteral("edtSite"))->text(),
+                      QStringLiteral("Склад №3"));
+            QTest::mouseClick(preview.findChild<QPushButton*>(QStringLiteral("btnSaveHtml")), Qt::LeftButton);
+        });
+        Press(d, "btnReport");
+    });
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown.front().text.toStdString();
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("exported.cf8"))).toStdString(), writeText);
+
+    const HtmlFacts facts = ReadHtml(ReadAll(html));
+    ASSERT_EQ(facts.error, QString());
+    for (const QStringList& row :
+         {QStringList{QStringLiteral("Версия прибора"), QStringLiteral("27")},
+          QStringList{QStringLiteral("Порт"), QStringLiteral("/dev/ttyUSB0")},
+          QStringList{QStringLiteral("Дата"),
+                      At(9, 30).toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))},
+          QStringList{QStringLiteral("Объект"), QStringLiteral("Склад №3")}}) {
+        EXPECT_TRUE(HasRow(facts, row)) << row.join(QLatin1Char(' ')).toStdString();
+    }
+    EXPECT_TRUE(facts.text.contains(ToQ(DeviceName(10))));
+}
+
+// A site name and note typed for an entry are in the journal for the next program that opens it.
+TEST_F(JournalDialogTest, SiteAndNoteEditsPersist) {
+    Seed();
+    InJournal([&](TJournalDialog& d) {
+        Choose(d, {ids.save});
+        d.findChild<QLineEdit*>(QStringLiteral("edtSite"))->setText(QStringLiteral("Башня, ул. Мира 7"));
+        d.findChild<QLineEdit*>(QStringLiteral("edtNote"))->setText(QStringLiteral("Антенна заменена"));
+        Press(d, "btnSaveAnnotation");
+        EXPECT_EQ(Model(d).index(1, Col::Site).data().toString(), QStringLiteral("Башня, ул. Мира 7"));
+    });
+    window->SetJournal(nullptr);
+    recorder.reset();
+    journal::TJournal reopened(Path());
+    const auto entry = reopened.Find(ids.save);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->site, QStringLiteral("Башня, ул. Мира 7"));
+    EXPECT_EQ(entry->note, QStringLiteral("Антенна заменена"));
+}
+
+// A journal that cannot be opened is said to be so, and nothing in the dialog pretends otherwise.
+TEST_F(JournalDialogTest, SaysWhenTheJournalCannotBeOpened) {
+    QFile garbage(Path());
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    InJournal([&](TJournalDialog& d) {
+        auto* problem = d.findChild<QLabel*>(QStringLiteral("lblJournalProblem"));
+        EXPECT_FALSE(problem->isHidden());
+        EXPECT_TRUE(problem->text().startsWith(QStringLiteral("Журнал недоступен")))
+            << problem->text().toStdString();
+        EXPECT_TRUE(problem->text().contains(QDir::toNativeSeparators(Path())))
+            << problem->text().toStdString();
+        EXPECT_FALSE(d.findChild<QTableView*>(QStringLiteral("grdJournal"))->isEnabled());
+        for (const char* name : {"btnOpen", "btnCompare", "btnSaveAs", "btnReport"}) {
+            EXPECT_FALSE(d.findChild<QPushButton*>(QString::fromLatin1(name))->isEnabled()) << name;
+        }
+    });
+    EXPECT_EQ(ReadAll(Path()), QByteArray(4096, 'x'));
+}
+
+} // namespace
