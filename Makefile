@@ -34,17 +34,21 @@ test: build
 # Last, the journal: a database of 100,000 generated entries, recording an entry of the largest
 # configuration (under 20 ms), a list's first page and searches (under 100 ms), its size (under
 # 200 MB).
+# Then the journal shared through a PostgreSQL server of the benchmark's own: 10,000 new entries
+# sent (under 30 s), a synchronisation with nothing new (under 50 ms); skipped with a note when
+# no server can be started.
 # BENCH_RUNS sets how many runs each figure is the median of (settings_bench: thousands of runs,
 # report_bench: tens).
 BENCH_RUNS ?= 3
 bench: configure
 	cmake --build --preset $(PRESET) -j $(JOBS) --target link_bench firmware_bench settings_bench report_bench \
-	  journal_bench orvanta-sim
+	  journal_bench journal_sync_bench orvanta-sim
 	./$(BUILD_DIR)/bench/link_bench $(BENCH_RUNS)
 	./$(BUILD_DIR)/bench/firmware_bench $(BENCH_RUNS)
 	./$(BUILD_DIR)/bench/settings_bench $(BENCH_RUNS)
 	./$(BUILD_DIR)/bench/report_bench $(BENCH_RUNS)
 	./$(BUILD_DIR)/bench/journal_bench $(BENCH_RUNS)
+	./$(BUILD_DIR)/bench/journal_sync_bench $(BENCH_RUNS)
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (preset asan, its own
 # build tree): any report fails its test.
@@ -56,19 +60,21 @@ test-asan: deps
 	$(SAN_ENV) ctest --preset asan -j $(JOBS)
 
 # The serial link under ThreadSanitizer: port driver, protocol worker, the end-to-end tests
-# against the simulated panel and the worker and the command-line tool over a faulty line. Only
-# these are built; any report fails its test.
+# against the simulated panel and the worker and the command-line tool over a faulty line; and the
+# journal's synchronisation threads against a PostgreSQL server. Only these are built; any report
+# fails its test.
 TSAN_ENV = QT_QPA_PLATFORM=offscreen \
            TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp"
 test-tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS) --target tests/link/all tests/e2e/all fault_e2e_tests orvanta-sim \
-	  orvanta-cli
+	  orvanta-cli journal_sync_tests
 	for dir in tests/link tests/e2e; do \
 	  $(TSAN_ENV) ctest --test-dir build/tsan/$$dir -j $(JOBS) --output-on-failure || exit 1; \
 	done
 	$(TSAN_ENV) ctest --test-dir build/tsan/tests/faults -R 'LineFault|LineGone|CliFault' -j $(JOBS) \
 	  --output-on-failure
+	$(TSAN_ENV) ctest --test-dir build/tsan/tests/journal -R 'JournalSync' -j $(JOBS) --output-on-failure
 
 # The fuzz targets (fuzz/) built with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 # (preset fuzz), each run for FUZZ_SECONDS from its seed corpus; anything found fails the run and

@@ -4,12 +4,14 @@
 #include "files/config_file.h"
 #include "files/safe_save.h"
 #include "journal/recorder.h"
+#include "journal/sync.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -20,15 +22,22 @@ namespace {
 using journal::TJournal;
 
 constexpr const char* kJournalUsage =
-    "usage: orvanta-cli journal list [--site TEXT] [--search TEXT] [--type CODE] [--json]\n"
+    "usage: orvanta-cli journal list [--site TEXT] [--search TEXT] [--type CODE] [--user NAME]\n"
+    "                                [--host NAME] [--json]\n"
     "       orvanta-cli journal show [--json] ID\n"
     "       orvanta-cli journal diff [--json] ID ID2\n"
     "       orvanta-cli journal export ID --out FILE.cf8\n"
     "       orvanta-cli journal site ID TEXT\n"
     "       orvanta-cli journal note ID TEXT\n"
+    "       orvanta-cli journal server [--host H] [--port P] [--database D] [--user U] [--sslmode M]\n"
+    "       orvanta-cli journal server --off\n"
+    "       orvanta-cli journal sync\n"
     "list prints the entries newest first, one a line: id, time, action, site, device type,\n"
     "device, firmware version, port or file, tab-separated. show and diff print as show and diff\n"
-    "do (diff: the settings of ID2 that differ from ID's). ORVANTA_JOURNAL names the journal file.\n";
+    "do (diff: the settings of ID2 that differ from ID's). ORVANTA_JOURNAL names the journal file.\n"
+    "server shows or sets the PostgreSQL server the journal is shared through (--off: none); the\n"
+    "password is taken from ~/.pgpass or a service file, never stored. sync sends the entries the\n"
+    "server lacks and fetches the others'; its status is 1 when the server cannot be used.\n";
 
 std::optional<qint64> ParseId(const std::string& text) {
     qint64 id = 0;
@@ -110,7 +119,8 @@ QJsonObject EntryJson(const journal::TEntry& e) {
 int List(const TCommandArgs& given, TCliIo& io) {
     TCommandArgs args = given;
     const bool json = TakeJson(args);
-    static constexpr std::array<std::string_view, 3> kOptions{"--site", "--search", "--type"};
+    static constexpr std::array<std::string_view, 5> kOptions{"--site", "--search", "--type", "--user",
+                                                              "--host"};
     std::string error;
     const auto parsed = ParseArgs(args, kOptions, error);
     if (!parsed) {
@@ -125,6 +135,12 @@ int List(const TCommandArgs& given, TCliIo& io) {
     }
     if (const auto search = parsed->options.find("--search"); search != parsed->options.end()) {
         filter.search = QString::fromStdString(search->second);
+    }
+    if (const auto user = parsed->options.find("--user"); user != parsed->options.end()) {
+        filter.user = QString::fromStdString(user->second);
+    }
+    if (const auto host = parsed->options.find("--host"); host != parsed->options.end()) {
+        filter.host = QString::fromStdString(host->second);
     }
     if (const auto type = parsed->options.find("--type"); type != parsed->options.end()) {
         const auto code = ParseId(type->second);
@@ -242,6 +258,90 @@ int Annotate(const TCommandArgs& args, bool site, TCliIo& io) {
     return kExitFailed;
 }
 
+void PrintServer(const journal::TServerSettings& server, TCliIo& io) {
+    if (!server.IsSet()) {
+        io.out << "Сервер журнала не задан\n";
+        return;
+    }
+    io.out << "host: " << server.host.toStdString() << "\nport: " << server.port
+           << "\ndatabase: " << server.database.toStdString() << "\nuser: " << server.user.toStdString()
+           << "\nsslmode: " << server.sslmode.toStdString()
+           << "\nПароль берется из файла паролей PostgreSQL (~/.pgpass) или файла служб и не хранится "
+              "программой\n";
+}
+
+int Server(const TCommandArgs& given, TCliIo& io) {
+    TCommandArgs args = given;
+    const auto off = std::find(args.begin(), args.end(), "--off");
+    if (off != args.end()) {
+        if (args.size() != 1) {
+            return Usage(io, "server --off takes nothing else");
+        }
+        journal::TServerSettings::Clear();
+        io.out << "Сервер журнала отключен: записи сохраняются только на этом компьютере\n";
+        return kExitOk;
+    }
+    static constexpr std::array<std::string_view, 5> kOptions{"--host", "--port", "--database", "--user",
+                                                              "--sslmode"};
+    std::string error;
+    const auto parsed = ParseArgs(args, kOptions, error);
+    if (!parsed) {
+        return Usage(io, error);
+    }
+    if (!parsed->positional.empty()) {
+        return Usage(io, "server takes options only");
+    }
+    journal::TServerSettings server = journal::TServerSettings::Load();
+    if (parsed->options.empty()) {
+        PrintServer(server, io);
+        return kExitOk;
+    }
+    for (const auto& [name, value] : parsed->options) {
+        const QString text = QString::fromStdString(value);
+        if (name == "--host") {
+            server.host = text;
+        } else if (name == "--port") {
+            const auto port = ParseId(value);
+            if (!port || *port > 65535) {
+                return Usage(io, "no port " + value);
+            }
+            server.port = static_cast<int>(*port);
+        } else if (name == "--database") {
+            server.database = text;
+        } else if (name == "--user") {
+            server.user = text;
+        } else if (name == "--sslmode") {
+            if (!journal::SslModes().contains(text)) {
+                return Usage(io, "sslmode is one of " + journal::SslModes().join(u' ').toStdString());
+            }
+            server.sslmode = text;
+        }
+    }
+    if (!server.IsSet()) {
+        return Usage(io, "server needs --host");
+    }
+    server.Save();
+    PrintServer(server, io);
+    return kExitOk;
+}
+
+int Sync(const TCommandArgs& args, TCliIo& io) {
+    if (!args.empty()) {
+        return Usage(io, "sync takes nothing");
+    }
+    journal::TJournalSync sync(TJournal::DefaultPath(), journal::TServerSettings::Load());
+    const journal::TSyncReport report = sync.Run();
+    io.out << "Отправлено записей: " << report.sentEntries << ", изменений: " << report.sentChanges << "\n"
+           << "Получено записей: " << report.fetchedEntries << ", изменений: " << report.fetchedChanges
+           << "\n";
+    if (!report.Ok()) {
+        io.err << report.text.toStdString() << "\n";
+        return kExitFailed;
+    }
+    io.out << report.text.toStdString() << "\n";
+    return kExitOk;
+}
+
 } // namespace
 
 int CmdJournal(const TCommandArgs& args, TCliIo& io) {
@@ -265,6 +365,12 @@ int CmdJournal(const TCommandArgs& args, TCliIo& io) {
     }
     if (sub == "site" || sub == "note") {
         return Annotate(rest, sub == "site", io);
+    }
+    if (sub == "server") {
+        return Server(rest, io);
+    }
+    if (sub == "sync") {
+        return Sync(rest, io);
     }
     if (sub == "help" || sub == "--help") {
         io.out << kJournalUsage;

@@ -2,6 +2,7 @@
 
 #include "device/catalogue.h"
 #include "files/config_file.h"
+#include "internal.h"
 #include "schema.h"
 
 #include <QCryptographicHash>
@@ -16,6 +17,7 @@
 #include <QUuid>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 
@@ -25,6 +27,11 @@
 #endif
 
 namespace orv::journal {
+
+using detail::OsUser;
+using detail::SearchFold;
+using detail::Text;
+using detail::TWrite;
 
 namespace {
 
@@ -47,29 +54,6 @@ enum : int {
 };
 
 constexpr std::array<std::string_view, 4> kActionCodes{"read", "write", "open", "save"};
-
-QString OsUser() {
-#ifdef Q_OS_UNIX
-    if (const passwd* pw = ::getpwuid(::geteuid()); pw != nullptr && pw->pw_name != nullptr) {
-        return QString::fromLocal8Bit(pw->pw_name);
-    }
-#endif
-    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
-        if (const QString user = qEnvironmentVariable(name); !user.isEmpty()) {
-            return user;
-        }
-    }
-    return {};
-}
-
-// A text to bind: Qt binds a null string as NULL, and every text column is NOT NULL.
-QVariant Text(const QString& text) {
-    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
-}
-
-QString SearchFold(const QString& site, const QString& note, const QString& device, const QString& file) {
-    return (site + u'\n' + note + u'\n' + device + u'\n' + file).toLower();
-}
 
 // The conditions of a filter. Search columns hold lower-case text, so a part is found in any
 // case by a plain substring search (instr: SQLite's LIKE folds only Latin letters and is slower).
@@ -124,43 +108,6 @@ std::optional<QByteArray> Uncompress(const QByteArray& body, qint64 size) {
 QString Sha256(const QByteArray& text) {
     return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex());
 }
-
-// Begins a write at once (not at its first write), so that two programs wait for each other
-// instead of failing halfway; rolled back unless committed.
-class TWrite {
-public:
-    explicit TWrite(const QSqlDatabase& db) : db_(db) {
-        QSqlQuery begin(db_);
-        begun_ = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        if (!begun_) {
-            error_ = begin.lastError();
-        }
-    }
-    ~TWrite() {
-        if (begun_ && !committed_) {
-            QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
-        }
-    }
-    TWrite(const TWrite&) = delete;
-    TWrite& operator=(const TWrite&) = delete;
-
-    bool Begun() const { return begun_; }
-    bool Commit() {
-        QSqlQuery commit(db_);
-        committed_ = commit.exec(QStringLiteral("COMMIT"));
-        if (!committed_) {
-            error_ = commit.lastError();
-        }
-        return committed_;
-    }
-    const QSqlError& Error() const { return error_; }
-
-private:
-    QSqlDatabase db_;
-    QSqlError error_;
-    bool begun_ = false;
-    bool committed_ = false;
-};
 
 // The schema version SQLite keeps in the file's header; -1 when it cannot be read.
 int UserVersion(const QSqlDatabase& db, QSqlError* error) {
@@ -218,6 +165,68 @@ bool ReadEntry(const QSqlQuery& row, TEntry& entry) {
 }
 
 } // namespace
+
+namespace detail {
+
+QString OsUser() {
+#ifdef Q_OS_UNIX
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw != nullptr && pw->pw_name != nullptr) {
+        return QString::fromLocal8Bit(pw->pw_name);
+    }
+#endif
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
+        if (const QString user = qEnvironmentVariable(name); !user.isEmpty()) {
+            return user;
+        }
+    }
+    return {};
+}
+
+bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, const QString& lock,
+                           QSqlError& error) {
+    QSqlQuery entry(db);
+    entry.prepare(QStringLiteral("SELECT device_name, file_path FROM entries WHERE uuid = ?") + lock);
+    entry.addBindValue(Text(entryUuid));
+    if (!entry.exec()) {
+        error = entry.lastError();
+        return false;
+    }
+    if (!entry.next()) {
+        return true;
+    }
+    const QString device = entry.value(0).toString();
+    const QString file = entry.value(1).toString();
+    entry.finish();
+    QSqlQuery latest(db);
+    latest.prepare(QStringLiteral("SELECT site, note FROM annotations WHERE entry_uuid = ? "
+                                  "ORDER BY created_ms DESC, uuid DESC LIMIT 1"));
+    latest.addBindValue(Text(entryUuid));
+    if (!latest.exec()) {
+        error = latest.lastError();
+        return false;
+    }
+    if (!latest.next()) {
+        return true;
+    }
+    const QString site = latest.value(0).toString();
+    const QString note = latest.value(1).toString();
+    latest.finish();
+    QSqlQuery update(db);
+    update.prepare(QStringLiteral(
+        "UPDATE entries SET site = ?, note = ?, site_fold = ?, search_fold = ? WHERE uuid = ?"));
+    update.addBindValue(Text(site));
+    update.addBindValue(Text(note));
+    update.addBindValue(Text(site.toLower()));
+    update.addBindValue(Text(SearchFold(site, note, device, file)));
+    update.addBindValue(Text(entryUuid));
+    if (!update.exec()) {
+        error = update.lastError();
+        return false;
+    }
+    return true;
+}
+
+} // namespace detail
 
 std::string_view ActionCode(TAction action) {
     return kActionCodes[static_cast<std::size_t>(action)];
@@ -743,8 +752,7 @@ bool TJournal::Annotate(qint64 id, const std::optional<QString>& site, const std
         return FailWith(write.Error());
     }
     QSqlQuery entry(db);
-    entry.prepare(
-        QStringLiteral("SELECT uuid, site, note, device_name, file_path FROM entries WHERE id = ?"));
+    entry.prepare(QStringLiteral("SELECT uuid, site, note FROM entries WHERE id = ?"));
     entry.addBindValue(id);
     if (!entry.exec()) {
         return FailWith(entry.lastError());
@@ -755,7 +763,6 @@ bool TJournal::Annotate(qint64 id, const std::optional<QString>& site, const std
     const QString uuid = entry.value(0).toString();
     const QString newSite = site.value_or(entry.value(1).toString());
     const QString newNote = note.value_or(entry.value(2).toString());
-    const QString fold = SearchFold(newSite, newNote, entry.value(3).toString(), entry.value(4).toString());
     entry.finish();
 
     QSqlQuery seq(db);
@@ -766,6 +773,17 @@ bool TJournal::Annotate(qint64 id, const std::optional<QString>& site, const std
     }
     const qint64 next = seq.value(0).toLongLong();
     seq.finish();
+    // Later than every change this journal holds of the entry, so that the user's change is the
+    // one shown even when another computer's clock runs ahead.
+    QSqlQuery latest(db);
+    latest.prepare(
+        QStringLiteral("SELECT COALESCE(MAX(created_ms), 0) + 1 FROM annotations WHERE entry_uuid = ?"));
+    latest.addBindValue(Text(uuid));
+    if (!latest.exec() || !latest.next()) {
+        return FailWith(latest.lastError());
+    }
+    const qint64 when = std::max(QDateTime::currentMSecsSinceEpoch(), latest.value(0).toLongLong());
+    latest.finish();
     QSqlQuery insert(db);
     insert.prepare(
         QStringLiteral("INSERT INTO annotations (uuid, origin, seq, created_ms, os_user, host_name, "
@@ -773,25 +791,19 @@ bool TJournal::Annotate(qint64 id, const std::optional<QString>& site, const std
     insert.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
     insert.addBindValue(Text(origin_));
     insert.addBindValue(next);
-    insert.addBindValue(QDateTime::currentMSecsSinceEpoch());
+    insert.addBindValue(when);
     insert.addBindValue(Text(OsUser()));
     insert.addBindValue(Text(QSysInfo::machineHostName()));
     insert.addBindValue(Text(uuid));
     insert.addBindValue(Text(newSite));
     insert.addBindValue(Text(newNote));
-    QSqlQuery update(db);
-    update.prepare(
-        QStringLiteral("UPDATE entries SET site = ?, note = ?, site_fold = ?, search_fold = ? WHERE id = ?"));
-    update.addBindValue(Text(newSite));
-    update.addBindValue(Text(newNote));
-    update.addBindValue(Text(newSite.toLower()));
-    update.addBindValue(Text(fold));
-    update.addBindValue(id);
     if (!insert.exec()) {
         return FailWith(insert.lastError());
     }
-    if (!update.exec()) {
-        return FailWith(update.lastError());
+    // The latest change wins in every journal alike, whatever order they arrived in.
+    QSqlError error;
+    if (!detail::ApplyLatestAnnotation(db, uuid, {}, error)) {
+        return FailWith(error);
     }
     return write.Commit() || FailWith(write.Error());
 }

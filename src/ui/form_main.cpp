@@ -8,7 +8,9 @@
 #include "files/gsm_file.h"
 #include "images.h"
 #include "journal/recorder.h"
+#include "journal/sync_service.h"
 #include "journal_dialog.h"
+#include "journal_settings_dialog.h"
 #include "link/result_codes.h"
 #include "link_bridge.h"
 #include "model_bridge.h"
@@ -419,6 +421,10 @@ void TFormMain::BuildMenu() {
     file->addSeparator();
     QAction* settings = file->addAction(QStringLiteral("Настройки…"), this, &TFormMain::SettingsClick);
     settings->setObjectName(QStringLiteral("FileSettings"));
+    file->addSeparator();
+    QAction* journalSettings =
+        file->addAction(QStringLiteral("Настройки журнала…"), this, &TFormMain::JournalSettingsClick);
+    journalSettings->setObjectName(QStringLiteral("FileJournalSettings"));
     file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
     exit->setObjectName(QStringLiteral("FileExit"));
@@ -918,8 +924,52 @@ void TFormMain::HandleResult(int code, int argument) {
 
 void TFormMain::Record(journal::TAction action, const QString& file) {
     if (journal_ != nullptr) {
-        journal_->Record(action, state_, file.isEmpty() ? link_->PortName() : QString(), file);
+        const bool recorded =
+            journal_->Record(action, state_, file.isEmpty() ? link_->PortName() : QString(), file)
+                .has_value();
+        if (recorded && journalSync_ != nullptr) {
+            journalSync_->Request();
+        }
     }
+}
+
+void TFormMain::SetJournal(journal::TJournalRecorder* journal) {
+    journal_ = journal;
+    StartJournalSync();
+}
+
+void TFormMain::StartJournalSync() {
+    delete journalSync_;
+    journalSync_ = nullptr;
+    const journal::TServerSettings server = journal::TServerSettings::Load();
+    if (journal_ != nullptr && server.IsSet()) {
+        journalSync_ = new journal::TJournalSyncService(journal_->Journal().Path(), server,
+                                                        journal::TJournalSyncService::kPeriodMs, this);
+        connect(journalSync_, &journal::TJournalSyncService::StateChanged, this,
+                &TFormMain::journalSyncStateChanged);
+    }
+    emit journalSyncStateChanged(JournalSyncState());
+}
+
+QString TFormMain::JournalSyncState() const {
+    return journalSync_ != nullptr
+               ? journalSync_->StateText()
+               : QStringLiteral("Сервер журнала не задан; записи сохраняются на этом компьютере");
+}
+
+void TFormMain::JournalSettingsClick() {
+    TJournalSettingsDialog dialog(this);
+    dialog.Load(journal::TServerSettings::Load());
+    if (dialogs_.Exec(dialog) != QDialog::Accepted) {
+        return;
+    }
+    const journal::TServerSettings server = dialog.Collect();
+    if (server.IsSet()) {
+        server.Save();
+    } else {
+        journal::TServerSettings::Clear();
+    }
+    StartJournalSync();
 }
 
 void TFormMain::cbbPortsChange(const QString& text) {

@@ -27,6 +27,7 @@ namespace orv {
 
 namespace journal {
 class TJournalRecorder;
+class TJournalSyncService;
 enum class TAction;
 } // namespace journal
 
@@ -67,7 +68,13 @@ public:
     ~TFormMain() override;
 
     // Every successful read, write, file open and save goes into the journal from now on.
-    void SetJournal(journal::TJournalRecorder* journal) { journal_ = journal; }
+    // When a journal server is set, the journal is synchronised with it in the background.
+    void SetJournal(journal::TJournalRecorder* journal);
+    // The background synchronisation (null without a server) and its state for the user.
+    journal::TJournalSyncService* JournalSync() const { return journalSync_; }
+    QString JournalSyncState() const;
+    // File -> "Настройки журнала…"
+    void JournalSettingsClick();
 
     // Starts a transaction: 0 read, 1 write.
     void SendData(int mode);
@@ -134,6 +141,8 @@ signals:
     void controlsRefreshed();
     // A new status bar text.
     void statusChanged(const QString& text);
+    // The journal server's connection state changed (JournalSyncState).
+    void journalSyncStateChanged(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -143,6 +152,7 @@ protected:
 
 private:
     void Record(journal::TAction action, const QString& file = {});
+    void StartJournalSync();
     // The one way a configuration comes on screen: a file (text null) or a text with its caption.
     bool OpenConfiguration(const QString& file, const std::string* text, const QString& caption);
     void BuildMenu();
@@ -223,6 +233,7 @@ private:
     std::weak_ptr<TDevice> panelDevice_;
     QString statusText_; // as given; the status bar shows it on one line
     journal::TJournalRecorder* journal_ = nullptr;
+    journal::TJournalSyncService* journalSync_ = nullptr; // a child of the window
     QColor flashColor_;
     QColor savedColor_;
     int flashStep_ = 0;

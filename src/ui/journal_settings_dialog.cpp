@@ -1,0 +1,127 @@
+#include "journal_settings_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QThread>
+#include <QVBoxLayout>
+
+namespace orv {
+
+TJournalSettingsDialog::TJournalSettingsDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("JournalSettingsDialog"));
+    setWindowTitle(QStringLiteral("Настройки журнала"));
+    auto* layout = new QVBoxLayout(this);
+    auto* intro =
+        new QLabel(QStringLiteral("Журнал записывается на этом компьютере и, когда сервер доступен, "
+                                  "синхронизируется с общим журналом на сервере PostgreSQL. "
+                                  "Пустой адрес сервера: журнал только на этом компьютере."),
+                   this);
+    intro->setWordWrap(true);
+    layout->addWidget(intro);
+
+    auto* form = new QFormLayout;
+    host_ = new QLineEdit(this);
+    host_->setObjectName(QStringLiteral("edHost"));
+    port_ = new QSpinBox(this);
+    port_->setObjectName(QStringLiteral("spPort"));
+    port_->setRange(1, 65535);
+    database_ = new QLineEdit(this);
+    database_->setObjectName(QStringLiteral("edDatabase"));
+    user_ = new QLineEdit(this);
+    user_->setObjectName(QStringLiteral("edUser"));
+    sslmode_ = new QComboBox(this);
+    sslmode_->setObjectName(QStringLiteral("cbSslMode"));
+    sslmode_->addItems(journal::SslModes());
+    form->addRow(QStringLiteral("Сервер:"), host_);
+    form->addRow(QStringLiteral("Порт:"), port_);
+    form->addRow(QStringLiteral("База данных:"), database_);
+    form->addRow(QStringLiteral("Пользователь:"), user_);
+    form->addRow(QStringLiteral("Шифрование (sslmode):"), sslmode_);
+    layout->addLayout(form);
+
+    auto* password = new QLabel(QStringLiteral("Пароль программа не хранит: он берется из файла паролей "
+                                               "PostgreSQL ~/.pgpass или из файла служб PostgreSQL."),
+                                this);
+    password->setObjectName(QStringLiteral("lblPassword"));
+    password->setWordWrap(true);
+    layout->addWidget(password);
+
+    auto* checkRow = new QHBoxLayout;
+    check_ = new QPushButton(QStringLiteral("Проверить"), this);
+    check_->setObjectName(QStringLiteral("btnCheck"));
+    checkRow->addWidget(check_);
+    checkRow->addStretch();
+    layout->addLayout(checkRow);
+    state_ = new QLabel(this);
+    state_->setObjectName(QStringLiteral("lblState"));
+    state_->setWordWrap(true);
+    state_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(state_);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(check_, &QPushButton::clicked, this, &TJournalSettingsDialog::Check);
+    Load(journal::TServerSettings{});
+    setMinimumWidth(460);
+}
+
+TJournalSettingsDialog::~TJournalSettingsDialog() {
+    if (checking_ != nullptr) {
+        // Bounded by the connection's timeout.
+        checking_->wait();
+    }
+}
+
+void TJournalSettingsDialog::Load(const journal::TServerSettings& settings) {
+    host_->setText(settings.host);
+    port_->setValue(settings.port);
+    database_->setText(settings.database);
+    user_->setText(settings.user);
+    sslmode_->setCurrentIndex(
+        std::max<int>(0, static_cast<int>(journal::SslModes().indexOf(settings.sslmode))));
+}
+
+journal::TServerSettings TJournalSettingsDialog::Collect() const {
+    journal::TServerSettings settings;
+    settings.host = host_->text().trimmed();
+    settings.port = port_->value();
+    settings.database = database_->text().trimmed();
+    settings.user = user_->text().trimmed();
+    settings.sslmode = sslmode_->currentText();
+    return settings;
+}
+
+void TJournalSettingsDialog::Check() {
+    if (checking_ != nullptr) {
+        return;
+    }
+    check_->setEnabled(false);
+    state_->setText(QStringLiteral("Проверка соединения с %1...").arg(Collect().Address()));
+    auto result = std::make_shared<QString>();
+    checking_ = QThread::create([settings = Collect(), result] {
+        journal::TJournalSync sync({}, settings);
+        *result = sync.Check().text;
+    });
+    connect(checking_, &QThread::finished, this, [this, result] {
+        checking_->deleteLater();
+        checking_ = nullptr;
+        check_->setEnabled(true);
+        state_->setText(*result);
+        emit Checked(*result);
+    });
+    checking_->start();
+}
+
+QString TJournalSettingsDialog::StateText() const {
+    return state_->text();
+}
+
+} // namespace orv
