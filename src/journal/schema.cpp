@@ -47,7 +47,7 @@ constexpr std::array<std::string_view, 9> kVersion1{
     " UNIQUE (origin, seq))",
 
     // Lists newest first and searches walk this index alone; only the entries shown are read.
-    "CREATE INDEX entries_list ON entries (created_ms, id, device_type, site_fold, search_fold)",
+    "CREATE INDEX entries_list ON entries (created_ms, id, device_type{listTexts})",
     "CREATE INDEX entries_type_created ON entries (device_type, created_ms, id)",
     "CREATE INDEX entries_unsent ON entries (sent, origin, seq)",
 
@@ -97,6 +97,9 @@ QStringList Statements(const TMigration& migration, const TDialect& dialect) {
             QLatin1String(dialect.autoId.data(), static_cast<qsizetype>(dialect.autoId.size())));
         statement.replace(QLatin1String("{blob}"),
                           QLatin1String(dialect.blob.data(), static_cast<qsizetype>(dialect.blob.size())));
+        statement.replace(
+            QLatin1String("{listTexts}"),
+            QLatin1String(dialect.listTexts.data(), static_cast<qsizetype>(dialect.listTexts.size())));
         statements << statement;
     }
     return statements;
