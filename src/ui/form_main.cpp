@@ -1205,6 +1205,18 @@ void TFormMain::FileJournalClick() {
         return ListSettings(state_);
     };
     TJournalDialog dialog(journal, dialogs_, std::move(window), this);
+    // With a server set, the state of the shared journal; what a synchronisation brings or
+    // sends shows at once.
+    if (journalSync_ != nullptr) {
+        dialog.SetConnectionText(JournalSyncState());
+        connect(this, &TFormMain::journalSyncStateChanged, &dialog, &TJournalDialog::SetConnectionText);
+        connect(journalSync_, &journal::TJournalSyncService::Synchronised, &dialog,
+                [&dialog](qint64 sent, qint64 fetched) {
+                    if (sent + fetched > 0) {
+                        dialog.Refresh();
+                    }
+                });
+    }
     dialogs_.Exec(dialog);
 }
 

@@ -71,6 +71,16 @@ TEST_F(WindowTest, JournalSettingsShareTheJournal) {
     EXPECT_EQ(server.Exec(QStringLiteral("journal"), QStringLiteral("SELECT COUNT(*) FROM entries")).toInt(),
               1);
     EXPECT_TRUE(recorder.Journal().List().entries.at(0).sent);
+
+    // The journal window shows the shared journal's state.
+    QString shown;
+    dialogs.dialogSteps.push_back([&](QDialog& dialog) {
+        auto* label = dialog.findChild<QLabel*>(QStringLiteral("lblConnection"));
+        shown = label->isHidden() ? QString() : label->text();
+        dialog.reject();
+    });
+    window->findChild<QAction*>(QStringLiteral("FileJournal"))->trigger();
+    EXPECT_EQ(shown, window->JournalSyncState());
 }
 
 } // namespace
