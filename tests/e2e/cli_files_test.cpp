@@ -5,6 +5,7 @@
 #include "gsm/tx_buffers.h"
 #include "settings/random_configuration.h"
 #include "settings/settings.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 #include <QJsonArray>
@@ -18,16 +19,8 @@
 namespace orv::e2e {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = cli::RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 class CliEveryType : public ::testing::TestWithParam<Byte> {};
 

@@ -2,6 +2,7 @@
 #include "cli/cli.h"
 #include "e2e_support.h"
 #include "link/port_discovery.h"
+#include "support/cli_run.h"
 
 #include <sstream>
 
@@ -17,16 +18,8 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = cli::RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 TEST(Cli, UsageErrorsExitWithTwo) {
     test::EnsureQtApp();

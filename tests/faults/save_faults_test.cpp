@@ -7,6 +7,7 @@
 #include "files/gsm_file.h"
 #include "gsm/tx_buffers.h"
 #include "save_faults.h"
+#include "support/cli_run.h"
 
 #include <filesystem>
 #include <fstream>
@@ -74,16 +75,8 @@ TEST_P(SaveUnderFault, GsmDirectionsFile) {
     ExpectRefused(result.message);
 }
 
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = cli::RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 TEST_P(SaveUnderFault, CliNew) {
     const auto run = Cli({"new", "--type", "6", "--out", folder->Target()});

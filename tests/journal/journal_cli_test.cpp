@@ -10,6 +10,7 @@
 #include "journal/journal.h"
 #include "journal/schema.h"
 #include "journal_support.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 #include <QFileInfo>
@@ -27,16 +28,8 @@ using e2e::Bytes;
 using e2e::Data;
 using e2e::FrameBytes;
 
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = cli::RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t n = 0;

@@ -6,6 +6,7 @@
 #include "journal/journal.h"
 #include "journal/schema.h"
 #include "journal/sync.h"
+#include "support/cli_run.h"
 #include "support/pg_server.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -393,16 +394,8 @@ TEST_F(JournalSync, TenClientsAtOnce) {
         std::vector<QString>(kClients, QStringLiteral("%1|1|%1").arg(kEach)));
 }
 
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = cli::RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 // orvanta-cli journal server stores the connection (never a password) and --off forgets it;
 // journal sync reports what moved and fails when the server cannot be used; journal list finds
