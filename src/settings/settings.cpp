@@ -200,34 +200,57 @@ void ListCell(Builder& b, const Builder::Row& row, std::string_view field, std::
 void Gsm(Builder& b, const TProgramState& s, bool retranslator) {
     b.Page(kPageTx);
     b.Add("gsm.device_number", "Номер прибора", DeviceNumberText(s.GsmFrame), GetDeviceNumber(s.GsmFrame));
+    // The directions as a save or a write stores them (a telephone number without its
+    // punctuation, a row without a target off), so a file saved a moment ago compares equal.
+    FrameBuffer frame = s.GsmFrame;
+    EncodeDirections(s.Directions, frame);
+    DirectionsModel stored;
+    DecodeDirections(frame, stored);
     for (int r = 0; r < DirectionsModel::kRows; ++r) {
         const Builder::Row row{"gsm.directions", r + 1, "Направление " + std::to_string(r + 1)};
-        ListCell(b, row, "attempts", "Попытки", AttemptNames, s.Directions.Cell(r, dcAttempts));
-        ListCell(b, row, "sim", "SIM", SimNames, s.Directions.Cell(r, dcSim));
-        ListCell(b, row, "protocol", "Протокол", ProtocolNames, s.Directions.Cell(r, dcProtocol));
-        b.TextCell(row, "number", "Телефон\\Хост", s.Directions.Cell(r, dcTarget));
+        ListCell(b, row, "attempts", "Попытки", AttemptNames, stored.Cell(r, dcAttempts));
+        ListCell(b, row, "sim", "SIM", SimNames, stored.Cell(r, dcSim));
+        ListCell(b, row, "protocol", "Протокол", ProtocolNames, stored.Cell(r, dcProtocol));
+        b.TextCell(row, "number", "Телефон\\Хост", stored.Cell(r, dcTarget));
     }
     const Byte smsFlag = s.GsmFrame[gsm::kSmsFlag];
     const Byte gprsFlag = s.GsmFrame[gsm::kGprsFlag];
     b.ByteFlag("gsm.sms_on", "Передавать SMS", smsFlag);
     b.ByteFlag("gsm.gprs_on", "Использовать конфигурацию GPRS", gprsFlag);
     if (smsFlag != 0) {
-        if (retranslator) {
+        // The SMS lists as stored too: rows without a number left out, the rest packed together,
+        // numbers as digits.
+        if (const auto* ret = retranslator ? dynamic_cast<const TDV15_Ret*>(s.device.get()) : nullptr) {
+            T_SMS_List list = ret->Sms();
+            RetSmsModel edited = s.RetSms;
+            edited.UpdateDevice(list);
+            RetSmsModel stored;
+            stored.Fill(list);
             b.Page(kDialogRetSms);
             for (int r = 0; r < RetSmsModel::kRows; ++r) {
                 const Builder::Row row{"gsm.sms", r + 1, "SMS " + std::to_string(r + 1)};
-                b.Cell(row, "type", "Передача", s.RetSms.Cell(r, sms::kColType), s.RetSms.Row(r).type);
-                const std::string source = s.RetSms.Cell(r, sms::kColPartition);
+                b.Cell(row, "type", "Передача", stored.Cell(r, sms::kColType), stored.Row(r).type);
+                const std::string source = stored.Cell(r, sms::kColPartition);
                 b.Cell(row, "source", "Источн.", source, SmsSourceValue(source));
-                b.TextCell(row, "phone", "Телефон", s.RetSms.Cell(r, sms::kColPhone));
+                b.TextCell(row, "phone", "Телефон", stored.Cell(r, sms::kColPhone));
             }
         } else {
+            SmsModel stored = s.Sms;
+            if (s.device) {
+                stored.Setup(*s.device);
+            }
+            FrameBuffer smsFrame = s.SmsFrame;
+            // A list the commit step refuses is listed as typed: it cannot be stored.
+            const SmsModel& shown = stored.Encode(smsFrame) ? s.Sms : stored;
+            if (&shown == &stored) {
+                stored.RefreshControls(smsFrame);
+            }
             b.Page(kDialogSms);
-            for (int r = 0; r < s.Sms.RowCount(); ++r) {
+            for (int r = 0; r < shown.RowCount(); ++r) {
                 const Builder::Row row{"gsm.sms", r + 1, "SMS " + std::to_string(r + 1)};
-                b.Cell(row, "type", "Передача SMS", s.Sms.Cell(r, sms::kColType), s.Sms.Row(r).type);
-                NumberOrTextCell(b, row, "partition", "Раздел", s.Sms.Cell(r, sms::kColPartition));
-                b.TextCell(row, "phone", "Телефон", s.Sms.Cell(r, sms::kColPhone));
+                b.Cell(row, "type", "Передача SMS", shown.Cell(r, sms::kColType), shown.Row(r).type);
+                NumberOrTextCell(b, row, "partition", "Раздел", shown.Cell(r, sms::kColPartition));
+                b.TextCell(row, "phone", "Телефон", shown.Cell(r, sms::kColPhone));
             }
         }
     }
