@@ -79,6 +79,11 @@ QString Where(const TFilter& filter, QVariantList& values) {
         where += QStringLiteral(" AND host_name = ?");
         values << filter.host;
     }
+    if (filter.before) {
+        where += QStringLiteral(" AND (created_ms < ? OR (created_ms = ? AND id < ?))");
+        const qint64 ms = filter.before->time.toMSecsSinceEpoch();
+        values << ms << ms << filter.before->id;
+    }
     return where;
 }
 
@@ -640,6 +645,15 @@ TListing TJournal::List(const TFilter& filter) {
         } else {
             ++listing.skipped;
         }
+        bool timeOk = false;
+        bool idOk = false;
+        const qint64 ms = query.value(4).toLongLong(&timeOk);
+        const qint64 id = query.value(0).toLongLong(&idOk);
+        if (timeOk && idOk) {
+            listing.last = TFilter::TPlace{QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC), id};
+        } else {
+            listing.last.reset();
+        }
     }
     const qint64 rows = static_cast<qint64>(listing.entries.size()) + listing.skipped;
     if (filter.limit <= 0 || rows < filter.limit) {
@@ -684,6 +698,27 @@ std::optional<TEntry> TJournal::Find(qint64 id) {
         return std::nullopt;
     }
     return entry;
+}
+
+QString TJournal::SiteOfFile(const QString& filePath) {
+    if (filePath.isEmpty() || !Open()) {
+        return {};
+    }
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.prepare(QStringLiteral("SELECT site FROM entries WHERE file_path = ? AND site <> '' "
+                                 "ORDER BY created_ms DESC, id DESC LIMIT 1"));
+    query.addBindValue(filePath);
+    return query.exec() && query.next() ? query.value(0).toString() : QString();
+}
+
+bool TJournal::HoldsConfiguration(const QString& sha256) {
+    if (!Open()) {
+        return false;
+    }
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.prepare(QStringLiteral("SELECT 1 FROM configs WHERE sha256 = ?"));
+    query.addBindValue(sha256);
+    return query.exec() && query.next();
 }
 
 std::vector<TAuthor> TJournal::Authors() {

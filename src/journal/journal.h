@@ -72,6 +72,13 @@ struct TFilter {
     QString host{};     // the computer it was made on, exactly; empty: any
     int limit = 0;      // so many of the newest; 0: all
     int offset = 0;     // after skipping so many of the newest
+    // Only entries older than this one in the list's order (time, then id): a list read a page
+    // at a time stays in place while new entries arrive.
+    struct TPlace {
+        QDateTime time;
+        qint64 id = 0;
+    };
+    std::optional<TPlace> before{};
 };
 
 // Who made entries: an operating-system user on a computer.
@@ -88,6 +95,9 @@ struct TListing {
     // otherwise Count() tells.
     std::optional<qint64> total;
     QString warning; // for the user when anything was left out, in Russian
+    // Where the rows read end in the list's order, damaged ones included: the next page starts
+    // before it. Nothing when no row was read or its place could not be told.
+    std::optional<TFilter::TPlace> last;
 };
 
 enum class TConfigState {
@@ -147,6 +157,11 @@ public:
     // not be stored.
     bool SetSite(qint64 id, const QString& site);
     bool SetNote(qint64 id, const QString& note);
+
+    // The site of the newest entry of the file that names one; empty when none does.
+    QString SiteOfFile(const QString& filePath);
+    // Whether the journal holds a configuration of this text (SHA-256, lower-case hexadecimal).
+    bool HoldsConfiguration(const QString& sha256);
 
     // The schema version the database is at (0 before Open).
     int SchemaVersion();

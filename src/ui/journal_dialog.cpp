@@ -8,10 +8,13 @@
 #include "report_dialog.h"
 #include "settings.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -90,18 +93,26 @@ void TJournalModel::SetFilter(const journal::TFilter& filter) {
     filter_ = filter;
     entries_.clear();
     read_ = 0;
+    next_.reset();
     skipped_ = 0;
     total_ = journal_.IsOpen() || journal_.Open() ? journal_.Count(filter_) : std::nullopt;
     endResetModel();
     fetchMore({});
 }
 
-void TJournalModel::Replace(int row, const journal::TEntry& entry) {
-    if (row < 0 || row >= rowCount()) {
+void TJournalModel::Replace(const journal::TEntry& entry) {
+    const int row = RowOf(entry.id);
+    if (row < 0) {
         return;
     }
     entries_[static_cast<std::size_t>(row)] = entry;
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+int TJournalModel::RowOf(qint64 id) const {
+    const auto found = std::find_if(entries_.begin(), entries_.end(),
+                                    [id](const journal::TEntry& entry) { return entry.id == id; });
+    return found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
 }
 
 int TJournalModel::rowCount(const QModelIndex& parent) const {
@@ -177,11 +188,13 @@ void TJournalModel::fetchMore(const QModelIndex& parent) {
     }
     journal::TFilter page = filter_;
     page.limit = kPageRows;
-    page.offset = static_cast<int>(read_);
+    page.offset = 0;
+    page.before = next_;
     journal::TListing listing = journal_.List(page);
     const qint64 rows = static_cast<qint64>(listing.entries.size()) + listing.skipped;
     read_ += rows;
-    if (rows == 0 || listing.total) {
+    next_ = listing.last;
+    if (rows == 0 || listing.total || !next_) {
         // The page ended the list: the count may have been taken before entries changed.
         total_ = read_;
     }
@@ -241,6 +254,14 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     grdJournal_->setWordWrap(false);
     grdJournal_->verticalHeader()->hide();
     grdJournal_->horizontalHeader()->setStretchLastSection(true);
+    // An entry's uuid is the same in every journal: what people quote to each other.
+    auto* copyUuid = new QAction(QStringLiteral("Копировать идентификатор записи"), grdJournal_);
+    copyUuid->setObjectName(QStringLiteral("actCopyUuid"));
+    copyUuid->setShortcut(QKeySequence::Copy);
+    copyUuid->setShortcutContext(Qt::WidgetShortcut);
+    grdJournal_->addAction(copyUuid);
+    grdJournal_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(copyUuid, &QAction::triggered, this, &TJournalDialog::CopyUuidClick);
 
     lblCount_ = new QLabel(this);
     lblCount_->setObjectName(QStringLiteral("lblCount"));
@@ -338,6 +359,14 @@ void TJournalDialog::SetConnectionText(const QString& text) {
 
 void TJournalDialog::Refresh() {
     typing_->stop();
+    // The chosen entries stay chosen, and what is typed for one stays, whatever the refresh
+    // brings.
+    std::vector<qint64> chosen;
+    for (const int row : ChosenRows()) {
+        chosen.push_back(model_->Entry(row).id);
+    }
+    const int shown = model_->rowCount();
+    refreshing_ = true;
     journal::TFilter filter;
     filter.search = edtSearch_->text().trimmed();
     filter.deviceType = cbbDeviceType_->currentData().toInt();
@@ -346,6 +375,17 @@ void TJournalDialog::Refresh() {
         filter.host = author[1];
     }
     model_->SetFilter(filter);
+    while (model_->rowCount() < shown && model_->canFetchMore({})) {
+        model_->fetchMore({});
+    }
+    QItemSelection selection;
+    for (const qint64 id : chosen) {
+        if (const int row = model_->RowOf(id); row >= 0) {
+            selection.select(model_->index(row, 0), model_->index(row, TJournalModel::ColumnCount - 1));
+        }
+    }
+    grdJournal_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    refreshing_ = false;
     if (const auto total = model_->Total()) {
         lblCount_->setText(QStringLiteral("Записей: %1").arg(*total));
     } else {
@@ -372,15 +412,78 @@ std::vector<int> TJournalDialog::ChosenRows() const {
 }
 
 void TJournalDialog::ChoiceChanged() {
+    if (refreshing_) {
+        return;
+    }
     const std::vector<int> rows = ChosenRows();
     const bool one = rows.size() == 1;
+    const journal::TEntry* entry = one ? &model_->Entry(rows[0]) : nullptr;
+    // Leaving an entry stores what was typed for it, as a table's editor does.
+    if (editing_.id != 0 && (entry == nullptr || entry->id != editing_.id)) {
+        CommitAnnotation();
+    }
     for (QWidget* w : std::initializer_list<QWidget*>{btnOpen_, btnSaveAs_, btnReport_, edtSite_, edtNote_,
                                                       btnSaveAnnotation_}) {
         w->setEnabled(one);
     }
     btnCompare_->setEnabled(rows.size() == 1 || rows.size() == 2);
-    edtSite_->setText(one ? model_->Entry(rows[0]).site : QString());
-    edtNote_->setText(one ? model_->Entry(rows[0]).note : QString());
+    const bool edited = edtSite_->text() != editing_.site || edtNote_->text() != editing_.note;
+    if (entry == nullptr || entry->id != editing_.id || !edited) {
+        LoadAnnotation(entry);
+    }
+}
+
+void TJournalDialog::LoadAnnotation(const journal::TEntry* entry) {
+    editing_ = entry != nullptr ? TAnnotationEdit{entry->id, entry->site, entry->note} : TAnnotationEdit{};
+    edtSite_->setText(editing_.site);
+    edtNote_->setText(editing_.note);
+}
+
+bool TJournalDialog::CommitAnnotation() {
+    const TAnnotationEdit was = editing_;
+    const QString site = edtSite_->text();
+    const QString note = edtNote_->text();
+    if (was.id == 0 || (site == was.site && note == was.note)) {
+        return true;
+    }
+    bool stored = true;
+    if (site != was.site) {
+        stored = journal_.SetSite(was.id, site);
+    }
+    if (stored && note != was.note) {
+        stored = journal_.SetNote(was.id, note);
+    }
+    // Stored or not, the fields no longer hold an edit of that entry.
+    editing_.site = site;
+    editing_.note = note;
+    if (const auto now = journal_.Find(was.id)) {
+        model_->Replace(*now);
+        if (editing_.id == was.id) {
+            editing_.site = now->site;
+            editing_.note = now->note;
+        }
+    }
+    lblStatus_->setText(stored ? QStringLiteral("Объект и примечание записи %1 сохранены").arg(was.id)
+                               : QString());
+    if (!stored) {
+        dialogs_.Message(this, MsgKind::Error, kCaption,
+                         journal_.Problem().isEmpty() ? QStringLiteral("В журнале нет записи %1").arg(was.id)
+                                                      : journal_.Problem(),
+                         MsgButtons::Ok);
+    }
+    return stored;
+}
+
+void TJournalDialog::CopyUuidClick() {
+    const std::vector<int> rows = ChosenRows();
+    QStringList uuids;
+    for (const int row : rows) {
+        uuids << model_->Entry(row).uuid;
+    }
+    if (!uuids.isEmpty()) {
+        QGuiApplication::clipboard()->setText(uuids.join(QLatin1Char('\n')));
+        lblStatus_->setText(QStringLiteral("Идентификатор записи скопирован"));
+    }
 }
 
 QString TJournalDialog::Caption(const journal::TEntry& entry) const {
@@ -518,33 +621,14 @@ void TJournalDialog::ReportClick() {
 }
 
 void TJournalDialog::SaveAnnotationClick() {
-    const std::vector<int> rows = ChosenRows();
-    if (rows.size() != 1) {
+    if (editing_.id == 0) {
         return;
     }
-    const int row = rows[0];
-    const journal::TEntry entry = model_->Entry(row);
-    const QString site = edtSite_->text();
-    const QString note = edtNote_->text();
-    bool stored = true;
-    if (site != entry.site) {
-        stored = journal_.SetSite(entry.id, site);
+    if (edtSite_->text() == editing_.site && edtNote_->text() == editing_.note) {
+        lblStatus_->setText(QStringLiteral("Объект и примечание записи %1 сохранены").arg(editing_.id));
+        return;
     }
-    if (stored && note != entry.note) {
-        stored = journal_.SetNote(entry.id, note);
-    }
-    lblStatus_->setText(stored ? QStringLiteral("Объект и примечание записи %1 сохранены").arg(entry.id)
-                               : QString());
-    if (!stored) {
-        dialogs_.Message(this, MsgKind::Error, kCaption,
-                         journal_.Problem().isEmpty()
-                             ? QStringLiteral("В журнале нет записи %1").arg(entry.id)
-                             : journal_.Problem(),
-                         MsgButtons::Ok);
-    }
-    if (const auto now = journal_.Find(entry.id)) {
-        model_->Replace(row, *now);
-    }
+    CommitAnnotation();
 }
 
 } // namespace orv

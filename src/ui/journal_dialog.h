@@ -35,7 +35,9 @@ public:
     void SetFilter(const journal::TFilter& filter);
     const journal::TEntry& Entry(int row) const { return entries_[static_cast<std::size_t>(row)]; }
     // Shows the entry as stored now (after a change of its site name or note).
-    void Replace(int row, const journal::TEntry& entry);
+    void Replace(const journal::TEntry& entry);
+    // The row showing the entry; -1 when it is not read in.
+    int RowOf(qint64 id) const;
     // How many entries the filter lets through in all; nothing when the journal did not say.
     std::optional<qint64> Total() const { return total_; }
     // Damaged entries left out so far.
@@ -53,6 +55,8 @@ private:
     journal::TFilter filter_;
     std::vector<journal::TEntry> entries_;
     qint64 read_ = 0; // rows read from the journal, damaged ones included
+    // Where the rows read end: entries that arrive meanwhile do not shift the next page.
+    std::optional<journal::TFilter::TPlace> next_;
     std::optional<qint64> total_;
     int skipped_ = 0;
 };
@@ -63,6 +67,14 @@ struct TJournalWindow {
     std::function<bool(const std::string& text, const journal::TEntry& entry)> open;
     // The configuration on screen as a save would store it; nothing when there is none.
     std::function<std::optional<SettingsList>()> current;
+};
+
+// The site name and note being edited for one entry: what the entry held when they were put in
+// the fields, so that a change is stored once and a list refreshed meanwhile loses nothing.
+struct TAnnotationEdit {
+    qint64 id = 0; // 0: no entry chosen
+    QString site;
+    QString note;
 };
 
 // File → "Журнал…": the entries, found by site, note, device or file, by device type and by the
@@ -88,6 +100,11 @@ public:
 private:
     std::vector<int> ChosenRows() const;
     void ChoiceChanged();
+    // Stores the edited site name and note of the entry being edited, when changed; false when
+    // the journal refused them (the user is told).
+    bool CommitAnnotation();
+    void LoadAnnotation(const journal::TEntry* entry);
+    void CopyUuidClick();
     // The entry's configuration, or nothing after telling the user why it cannot be used.
     std::optional<std::string> Configuration(const journal::TEntry& entry);
     QString Caption(const journal::TEntry& entry) const;
@@ -112,6 +129,8 @@ private:
     QPushButton* btnSaveAs_ = nullptr;
     QPushButton* btnReport_ = nullptr;
     QTimer* typing_ = nullptr;
+    TAnnotationEdit editing_;
+    bool refreshing_ = false;
 };
 
 } // namespace orv

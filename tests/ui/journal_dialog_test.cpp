@@ -21,6 +21,8 @@
 #include <QTableView>
 #include <QTableWidget>
 
+#include <set>
+
 using namespace orv;
 using namespace orv::test;
 
@@ -399,6 +401,68 @@ TEST_F(JournalDialogTest, SiteAndNoteEditsPersist) {
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->site, QStringLiteral("Башня, ул. Мира 7"));
     EXPECT_EQ(entry->note, QStringLiteral("Антенна заменена"));
+}
+
+// What is typed for an entry survives what happens around it: a refresh that brings new entries
+// keeps the entry chosen and the text typed, choosing another entry stores it as a table's editor
+// does, and reading on down the list after entries arrived neither repeats nor skips any.
+TEST_F(JournalDialogTest, EditsAndTheChoiceSurviveRefreshesAndArrivals) {
+    Seed();
+    InJournal([&](TJournalDialog& d) {
+        auto* site = d.findChild<QLineEdit*>(QStringLiteral("edtSite"));
+        Choose(d, {ids.write});
+        site->setText(QStringLiteral("Склад №4"));
+        // A synchronisation brings an entry, newer than all: the list is read anew.
+        TNewEntry arrived =
+            journal::EntryFromState(TAction::Read, Factory(16), QStringLiteral("/dev/ttyUSB1"));
+        arrived.time = At(12, 0);
+        const qint64 newest = Add(arrived);
+        d.Refresh();
+        ASSERT_EQ(Listed(d).front(), newest);
+        ASSERT_EQ(
+            d.findChild<QTableView*>(QStringLiteral("grdJournal"))->selectionModel()->selectedRows().size(),
+            1);
+        EXPECT_EQ(Model(d)
+                      .Entry(d.findChild<QTableView*>(QStringLiteral("grdJournal"))
+                                 ->selectionModel()
+                                 ->selectedRows()
+                                 .front()
+                                 .row())
+                      .id,
+                  ids.write);
+        EXPECT_EQ(site->text(), QStringLiteral("Склад №4"));
+        EXPECT_EQ(recorder->Journal().Find(ids.write)->site, QStringLiteral("Склад №3"));
+        // Another entry chosen without Enter: the text typed is the entry's now.
+        Choose(d, {ids.read});
+        EXPECT_EQ(recorder->Journal().Find(ids.write)->site, QStringLiteral("Склад №4"));
+        EXPECT_EQ(site->text(), QStringLiteral("Склад №3"));
+        EXPECT_EQ(Model(d).Entry(Model(d).RowOf(ids.write)).site, QStringLiteral("Склад №4"));
+    });
+
+    // Pages of the list stay in place while newer entries arrive.
+    std::vector<TNewEntry> many;
+    for (int i = 0; i < 450; ++i) {
+        TNewEntry e = journal::EntryFromState(TAction::Read, Factory(10), QStringLiteral("/dev/ttyUSB0"));
+        e.time = At(13, 0).addSecs(i);
+        many.push_back(e);
+    }
+    ASSERT_TRUE(recorder->Journal().Record(many));
+    InJournal([&](TJournalDialog& d) {
+        const int first = Model(d).rowCount();
+        ASSERT_LT(first, 455);
+        TNewEntry later =
+            journal::EntryFromState(TAction::Write, Factory(10), QStringLiteral("/dev/ttyUSB0"));
+        later.time = At(20, 0);
+        for (int i = 0; i < 3; ++i) {
+            Add(later);
+        }
+        while (Model(d).canFetchMore({})) {
+            Model(d).fetchMore({});
+        }
+        const std::vector<qint64> listed = Listed(d);
+        EXPECT_EQ(std::set<qint64>(listed.begin(), listed.end()).size(), listed.size()) << "an entry twice";
+        EXPECT_EQ(listed.size(), 455u);
+    });
 }
 
 // A journal that cannot be opened is said to be so, and nothing in the dialog pretends otherwise.
