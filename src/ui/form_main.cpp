@@ -9,8 +9,8 @@
 #include "images.h"
 #include "journal/recorder.h"
 #include "journal/sync_service.h"
+#include "journal_controller.h"
 #include "journal_dialog.h"
-#include "journal_settings_dialog.h"
 #include "link/result_codes.h"
 #include "link_bridge.h"
 #include "model_bridge.h"
@@ -25,15 +25,19 @@
 #include "report_dialog.h"
 #include "settings.h"
 #include "settings_dialog.h"
+#include "short_path.h"
 #include "widgets.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -53,10 +57,6 @@
 #include <functional>
 #include <utility>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace orv {
 
 namespace {
@@ -74,19 +74,6 @@ const QString kConfigFilter = QStringLiteral("Файлы конфигураци�
 // The configuration file's dialogs; the GSM directions file uses them as well.
 const QString kOpenConfigCaption = QStringLiteral("Открыть файл конфигурации");
 const QString kSaveConfigCaption = QStringLiteral("Сохранить настройки прибора в файл");
-
-QString ShortPathName(const QString& path) {
-#ifdef Q_OS_WIN
-    const std::wstring wide = QDir::toNativeSeparators(path).toStdWString();
-    wchar_t buffer[MAX_PATH];
-    const DWORD n = GetShortPathNameW(wide.c_str(), buffer, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-        return QString::fromWCharArray(buffer, static_cast<int>(n));
-    }
-#endif
-    // Elsewhere there are no short names: the name itself stands for it.
-    return QDir::toNativeSeparators(path);
-}
 
 QString FolderOf(const QString& path) {
     return QDir::toNativeSeparators(QFileInfo(path).absolutePath() + QLatin1Char('/'));
@@ -201,7 +188,8 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                               Qt::CustomizeWindowHint),
-      state_(state), dialogs_(dialogs), link_(new TLinkBridge(data, state, this)) {
+      state_(state), dialogs_(dialogs), link_(new TLinkBridge(data, state, this)),
+      journal_(new TJournalController(dialogs, this)) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QString::fromUtf8(kAppTitle));
     setWindowIcon(AppIcon());
@@ -358,7 +346,8 @@ TFormMain::TFormMain(TProgramState& state, IDialogs& dialogs, TmodData& data, QW
         const QPoint centred = desktop.center() - rect().center();
         move(std::max(centred.x(), desktop.left()), std::max(centred.y(), desktop.top()));
     }
-    MarkUnchanged();
+    connect(journal_, &TJournalController::stateChanged, this, &TFormMain::journalSyncStateChanged);
+    UpdateCaption();
     qApp->installEventFilter(this);
 }
 
@@ -464,6 +453,11 @@ TDevicePage* TFormMain::Page(const QString& name) const {
 }
 
 void TFormMain::PageChanged(int index) {
+    if (index >= 0 && !layingOut_ && !PageMain_->isTabVisible(index)) {
+        // A page the device does not have is never shown.
+        PageMain_->setCurrentIndex(currentPageIndex_);
+        return;
+    }
     if (currentPageIndex_ >= 0 && currentPageIndex_ < PageMain_->count() &&
         PageMain_->widget(currentPageIndex_) == zones_ && index != currentPageIndex_) {
         zones_->PageShlfExit();
@@ -476,14 +470,20 @@ void TFormMain::PageChanged(int index) {
 }
 
 void TFormMain::SendData(int mode) {
+    if (RefusedWhileBusy()) {
+        return;
+    }
     ControlsEnable(false);
     if (mode == 1 && !UpdateAllTXBuffers(CommitFor::Panel)) {
         ControlsEnable(true);
         return;
     }
+    runningMode_ = mode;
+    runningPort_ = link_->PortName();
     if (!link_->Start(mode, [this](int code, int argument) { HandleResult(code, argument); }) &&
         !link_->Busy()) {
         // Refused with nothing running, no final code would enable the controls again.
+        runningMode_ = -1;
         ControlsEnable(true);
     }
 }
@@ -499,13 +499,24 @@ void TFormMain::ControlsEnable(bool on) {
             w->setEnabled(on);
         }
     }
-    // The menus can replace or save the device object as well: not while a worker uses it.
-    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileCompare", "FileReport"}) {
+    // The menus open, save, compare and replace the configuration and change the link: not while
+    // a worker or the firmware update uses them.
+    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileCompare", "FileReport", "FileJournal",
+                             "FileSettings", "FileJournalSettings"}) {
         if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
             a->setEnabled(on);
         }
     }
     deviceMenu_->setEnabled(on);
+}
+
+bool TFormMain::Busy() const {
+    return link_->Busy() || update_->Updating();
+}
+
+bool TFormMain::RefusedWhileBusy() {
+    // The controls are disabled while busy; this catches what reaches an action all the same.
+    return Busy();
 }
 
 void TFormMain::SetDeviceControls() {
@@ -528,7 +539,10 @@ void TFormMain::SetDeviceControls() {
     for (int i = 0; i < PageMain_->count(); ++i) {
         auto* page = static_cast<TDevicePage*>(PageMain_->widget(i));
         const int tag = page->PageTag();
-        PageMain_->setTabVisible(i, tag == 0 || (tag & mask) != 0);
+        const bool shown = tag == 0 || (tag & mask) != 0;
+        PageMain_->setTabVisible(i, shown);
+        // A hidden tab is still reachable by Ctrl+Tab unless it is disabled as well.
+        PageMain_->setTabEnabled(i, shown);
         if (!first && (tag & mask) != 0) {
             first = page;
         }
@@ -569,6 +583,11 @@ void TFormMain::RefreshControls() {
         RefreshKP2();
     }
     filledFrom_ = state_.device;
+    // What a field shows after the refresh is no typing of the user's.
+    if (typingEdit_ != nullptr) {
+        typingStart_ = typingEdit_->text();
+        typed_ = false;
+    }
     emit controlsRefreshed();
 }
 
@@ -637,36 +656,60 @@ SettingsList TFormMain::ScreenSettings() const {
     return ListSettings(state_);
 }
 
-void TFormMain::MarkUnchanged() {
-    unchanged_ = ScreenSettings();
-    modified_ = false;
-    UpdateCaption();
-}
-
 void TFormMain::UpdateChangesMark() {
     // A running transaction may be replacing the device object; its final code marks anew.
-    if (link_->Busy()) {
+    if (Busy()) {
         return;
     }
-    const bool modified = ScreenSettings() != unchanged_;
+    const bool modified = document_.Modified(ScreenSettings()) || TypingChanged();
     if (modified != modified_) {
         modified_ = modified;
         UpdateCaption();
     }
 }
 
+void TFormMain::ShowChangesMark() {
+    modified_ = document_.Modified(ScreenSettings()) || TypingChanged();
+    UpdateCaption();
+}
+
+bool TFormMain::TypingChanged() const {
+    return typingEdit_ != nullptr && typed_ && typingEdit_->text() != typingStart_;
+}
+
+void TFormMain::TypingEdited() {
+    if (sender() == typingEdit_) {
+        typed_ = true;
+    }
+}
+
 void TFormMain::UpdateCaption() {
-    const QString title = QString::fromUtf8(kAppTitle);
-    setWindowTitle((modified_ ? QStringLiteral("*") : QString()) +
-                   (captionName_.isEmpty() ? title : captionName_ + QStringLiteral(" : ") + title));
+    setWindowTitle(document_.Caption(QString::fromUtf8(kAppTitle), modified_));
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
+    case QEvent::FocusIn:
+        // Typing into a field of the pages marks the window at once, before the field is left
+        // and its value stored.
+        if (auto* edit = qobject_cast<QLineEdit*>(watched);
+            edit && !edit->isReadOnly() && PageMain_->isAncestorOf(edit) && edit != typingEdit_) {
+            typingEdit_ = edit;
+            typingStart_ = edit->text();
+            typed_ = false;
+            // Only the user's typing counts, not what the program puts into the field.
+            connect(edit, &QLineEdit::textEdited, this, &TFormMain::TypingEdited, Qt::UniqueConnection);
+        }
+        break;
+    case QEvent::FocusOut:
+        if (watched == typingEdit_) {
+            typingEdit_ = nullptr;
+        }
+        markTimer_->start();
+        break;
     case QEvent::MouseButtonRelease:
     case QEvent::KeyRelease:
     case QEvent::Wheel:
-    case QEvent::FocusOut:
         markTimer_->start();
         break;
     default:
@@ -701,6 +744,9 @@ bool TFormMain::MaySaveChanges() {
 }
 
 void TFormMain::ChooseDevice(Byte code) {
+    if (RefusedWhileBusy()) {
+        return;
+    }
     int type = code;
     if (type == 0) {
         type = ReadSetting(QStringLiteral("devicetype"), QStringLiteral("0")).toInt();
@@ -716,35 +762,33 @@ void TFormMain::ChooseDevice(Byte code) {
     state_.device = std::move(device);
     SetDeviceControls();
     RefreshControls();
-    MarkUnchanged();
+    document_.DeviceChosen(ScreenSettings());
+    ShowChangesMark();
     // An earlier read's result says nothing about the panel now shown.
     SetStatus(QString());
     WriteSetting(QStringLiteral("devicetype"), QString::number(created));
 }
 
 void TFormMain::ButtonReadClick() {
-    if (MaySaveChanges()) {
+    if (!RefusedWhileBusy() && MaySaveChanges()) {
         SendData(0);
     }
 }
 
 void TFormMain::ButtonWriteClick() {
     TDevice* d = state_.device.get();
-    if (!d) {
+    if (!d || RefusedWhileBusy()) {
         return;
     }
     if (!UpdateAllTXBuffers(CommitFor::Panel)) {
         return;
     }
     const bool noDirection = d->GetGsmConnected() && !AnyDirectionEnabled(state_);
-    // Read from the panel (or written to it) in this session: what the write changes there.
-    std::optional<Comparison> changes;
-    if (panelSettings_ && panelDevice_.lock() == state_.device) {
-        changes = Compare(*panelSettings_, ScreenSettings());
-        // Writing back what the panel holds needs no question.
-        if (changes->Equal()) {
-            changes.reset();
-        }
+    // A panel of this type read from (or written to) on this port in this session: what the
+    // write changes there. Writing back what the panel holds needs no question.
+    std::optional<Comparison> changes = document_.PanelChanges(link_->PortName(), ScreenSettings());
+    if (changes && changes->Equal()) {
+        changes.reset();
     }
     if (noDirection || changes) {
         QString text;
@@ -824,8 +868,14 @@ void TFormMain::HandleResult(int code, int argument) {
     if (code < 0) {
         code += 128;
     }
+    const int mode = runningMode_;
     if (IsFinalResult(code)) {
         pbTransfer_->hide();
+        runningMode_ = -1;
+        // A write that did not end well leaves the panel holding what nobody knows.
+        if (code != 0 && code != 1 && mode == 1) {
+            document_.WriteFailed();
+        }
     }
     switch (code) {
     case 0: {
@@ -836,9 +886,8 @@ void TFormMain::HandleResult(int code, int argument) {
         RefreshAfterRead(state_);
         SetDeviceControls();
         RefreshControls();
-        MarkUnchanged();
-        panelSettings_ = unchanged_;
-        panelDevice_ = state_.device;
+        document_.Read(runningPort_, ScreenSettings());
+        ShowChangesMark();
         Flash(kFlashGreen);
         ControlsEnable(true);
         break;
@@ -847,9 +896,8 @@ void TFormMain::HandleResult(int code, int argument) {
         Record(journal::TAction::Write);
         SetStatus(QStringLiteral("Конфигурация записана"));
         // The controls stayed disabled: the panel now holds what is on screen.
-        MarkUnchanged();
-        panelSettings_ = unchanged_;
-        panelDevice_ = state_.device;
+        document_.Written(runningPort_, ScreenSettings());
+        ShowChangesMark();
         Flash(kFlashGreen);
         ControlsEnable(true);
         break;
@@ -912,7 +960,8 @@ void TFormMain::HandleResult(int code, int argument) {
             RefreshAfterRead(state_);
             SetDeviceControls();
             RefreshControls();
-            MarkUnchanged();
+            document_.ReadIncomplete(ScreenSettings());
+            ShowChangesMark();
         }
         Flash(kFlashRed);
         ControlsEnable(true);
@@ -923,53 +972,25 @@ void TFormMain::HandleResult(int code, int argument) {
 }
 
 void TFormMain::Record(journal::TAction action, const QString& file) {
-    if (journal_ != nullptr) {
-        const bool recorded =
-            journal_->Record(action, state_, file.isEmpty() ? link_->PortName() : QString(), file)
-                .has_value();
-        if (recorded && journalSync_ != nullptr) {
-            journalSync_->Request();
-        }
-    }
+    journal_->Record({action, file.isEmpty() ? runningPort_ : QString(), file, document_.Site()}, state_);
 }
 
 void TFormMain::SetJournal(journal::TJournalRecorder* journal) {
-    journal_ = journal;
-    StartJournalSync();
+    journal_->SetRecorder(journal);
 }
 
-void TFormMain::StartJournalSync() {
-    delete journalSync_;
-    journalSync_ = nullptr;
-    const journal::TServerSettings server = journal::TServerSettings::Load();
-    if (journal_ != nullptr && server.IsSet()) {
-        journalSync_ = new journal::TJournalSyncService(journal_->Journal().Path(), server,
-                                                        journal::TJournalSyncService::kPeriodMs, this);
-        connect(journalSync_, &journal::TJournalSyncService::StateChanged, this,
-                &TFormMain::journalSyncStateChanged);
-    }
-    emit journalSyncStateChanged(JournalSyncState());
+journal::TJournalSyncService* TFormMain::JournalSync() const {
+    return journal_->Sync();
 }
 
 QString TFormMain::JournalSyncState() const {
-    return journalSync_ != nullptr
-               ? journalSync_->StateText()
-               : QStringLiteral("Сервер журнала не задан; записи сохраняются на этом компьютере");
+    return journal_->StateText();
 }
 
 void TFormMain::JournalSettingsClick() {
-    TJournalSettingsDialog dialog(this);
-    dialog.Load(journal::TServerSettings::Load());
-    if (dialogs_.Exec(dialog) != QDialog::Accepted) {
-        return;
+    if (!RefusedWhileBusy()) {
+        journal_->ShowSettings();
     }
-    const journal::TServerSettings server = dialog.Collect();
-    if (server.IsSet()) {
-        server.Save();
-    } else {
-        journal::TServerSettings::Clear();
-    }
-    StartJournalSync();
 }
 
 void TFormMain::cbbPortsChange(const QString& text) {
@@ -998,7 +1019,7 @@ void TFormMain::cbbPortsDropDown() {
 }
 
 void TFormMain::FileOpenClick() {
-    if (!MaySaveChanges()) {
+    if (RefusedWhileBusy() || !MaySaveChanges()) {
         return;
     }
     const FileDialogSpec spec{kOpenConfigCaption, kConfigFilter, QStringLiteral("cf8"),
@@ -1007,39 +1028,58 @@ void TFormMain::FileOpenClick() {
     if (name.isEmpty()) {
         return;
     }
-    OpenConfiguration(name, nullptr, {});
+    // Read once: what is shown, what the journal keeps and what a later save compares with are
+    // the same bytes.
+    const TFileContent content = ReadFileContent(name);
+    if (!content.settings || !ShowConfiguration(content.bytes)) {
+        if (!content.settings) {
+            dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kReadErrorCaption),
+                             QString::fromUtf8(kDamagedFileText), MsgButtons::Ok);
+        }
+        return;
+    }
+    document_.Opened(name, content, ScreenSettings(), journal_->SiteOfFile(name));
+    journal_->Record({journal::TAction::Open, {}, name, document_.Site(), {}, &content.bytes}, state_);
+    ShowChangesMark();
+    WriteSetting(QStringLiteral("filepath"), FolderOf(name));
+    SetStatus(QStringLiteral("Файл открыт: ") + QDir::toNativeSeparators(name));
 }
 
-bool TFormMain::OpenConfigText(const std::string& text, const QString& caption) {
-    if (!MaySaveChanges()) {
+bool TFormMain::ShowConfiguration(const std::string& text) {
+    if (!ReadConfigDocument(state_, text.data(), text.size())) {
+        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kReadErrorCaption),
+                         QString::fromUtf8(kDamagedFileText), MsgButtons::Ok);
         return false;
-    }
-    return OpenConfiguration({}, &text, caption);
-}
-
-bool TFormMain::OpenConfiguration(const QString& file, const std::string* text, const QString& caption) {
-    const bool read = text != nullptr ? ReadConfigDocument(state_, text->data(), text->size())
-                                      : OpenConfigFile(state_, file);
-    if (!read) {
-        dialogs_.Message(this, MsgKind::Error, QStringLiteral("Ошибка чтения файла"),
-                         QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
-        return false;
-    }
-    // A text comes from the journal, which holds it already.
-    if (text == nullptr) {
-        Record(journal::TAction::Open, file);
     }
     SetDeviceControls();
     RefreshControls();
-    fileName_ = file;
-    captionName_ = text != nullptr ? caption : ShortPathName(file);
-    MarkUnchanged();
-    if (text != nullptr) {
-        SetStatus(caption);
-        return true;
+    return true;
+}
+
+bool TFormMain::OpenConfigText(const std::string& text, const QString& caption) {
+    if (RefusedWhileBusy() || !MaySaveChanges() || !ShowConfiguration(text)) {
+        return false;
     }
-    WriteSetting(QStringLiteral("filepath"), FolderOf(file));
-    SetStatus(QStringLiteral("Файл открыт: ") + QDir::toNativeSeparators(file));
+    document_.OpenedText(caption, ScreenSettings());
+    ShowChangesMark();
+    SetStatus(caption);
+    return true;
+}
+
+bool TFormMain::OpenJournalEntry(const std::string& text, const journal::TEntry& entry) {
+    if (RefusedWhileBusy() || !MaySaveChanges() || !ShowConfiguration(text)) {
+        return false;
+    }
+    const QString place = entry.filePath.isEmpty() ? entry.port : QFileInfo(entry.filePath).fileName();
+    QString caption = QStringLiteral("Из журнала: %1, %2 %3")
+                          .arg(entry.deviceName, journal::ActionText(entry.action).toLower(),
+                               entry.time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+    if (!place.isEmpty()) {
+        caption += QStringLiteral(", ") + place;
+    }
+    document_.OpenedEntry(caption, ScreenSettings(), entry.site);
+    ShowChangesMark();
+    SetStatus(caption);
     return true;
 }
 
@@ -1048,31 +1088,21 @@ void TFormMain::FileSaveClick() {
 }
 
 bool TFormMain::SaveCurrent() {
-    if (!state_.device) {
+    if (!state_.device || RefusedWhileBusy()) {
         return false;
     }
     // An edit being typed in commits its value through its own exit handler.
     BtnClose_->setFocus();
-    if (fileName_.isEmpty()) {
+    if (document_.File().isEmpty()) {
         return SaveAs();
     }
-    if (!UpdateAllTXBuffers(CommitFor::File)) {
-        return false;
-    }
-    const QString error = SaveConfigFile(state_, fileName_);
-    if (!error.isEmpty()) {
-        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
-        return false;
-    }
-    Record(journal::TAction::Save, fileName_);
-    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
-    MarkUnchanged();
-    return true;
+    return SaveConfiguration(document_.File(), false);
 }
 
-QString TFormMain::AskSavePath(const QString& title) {
+QString TFormMain::AskSavePath(const QString& title, const QString& name) {
+    const QString folder = ReadSetting(QStringLiteral("filepath"), QDir::currentPath());
     const FileDialogSpec spec{title, kConfigFilter, QStringLiteral("cf8"),
-                              ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
+                              name.isEmpty() ? folder : QDir(folder).filePath(name)};
     QString path = dialogs_.GetSaveFileName(this, spec);
     if (!path.isEmpty() && !path.contains(QLatin1String(".cf8"))) {
         path += QStringLiteral(".cf8");
@@ -1080,22 +1110,53 @@ QString TFormMain::AskSavePath(const QString& title) {
     return path;
 }
 
-bool TFormMain::SaveUnderName(const QString& path, QString (*save)(const TProgramState&, const QString&)) {
+void TFormMain::KeepReplaced(const QString& path, const TFileContent& content) {
+    if (journal_->Holds(content.sha256)) {
+        return;
+    }
+    TProgramState replaced;
+    if (ReadConfigDocument(replaced, content.bytes.data(), content.bytes.size())) {
+        journal_->Record({journal::TAction::Open,
+                          {},
+                          path,
+                          journal_->SiteOfFile(path),
+                          QStringLiteral("Содержимое файла перед заменой"),
+                          &content.bytes},
+                         replaced);
+    }
+}
+
+bool TFormMain::SaveConfiguration(const QString& path, bool asNew) {
     // A refused commit saves nothing and leaves the current file as it was.
     if (!UpdateAllTXBuffers(CommitFor::File)) {
         return false;
     }
-    fileName_ = path;
-    const QString error = save(state_, fileName_);
-    if (!error.isEmpty()) {
-        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle), error, MsgButtons::Ok);
+    const SettingsList screen = ScreenSettings();
+    const TFileContent now = ReadFileContent(path);
+    const TSaveCheck check = document_.CheckSave(path, now, screen);
+    if (!check.question.isEmpty() && dialogs_.Message(this, MsgKind::Question, QString::fromUtf8(kAppTitle),
+                                                      check.question, MsgButtons::YesNo) != MsgAnswer::Yes) {
         return false;
     }
-    if (save == &SaveConfigFile) {
-        Record(journal::TAction::Save, fileName_);
+    if (check.keepReplaced) {
+        KeepReplaced(path, now);
     }
-    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(fileName_));
-    WriteSetting(QStringLiteral("filepath"), FolderOf(fileName_));
+    const std::string text = BuildConfigDocument(state_);
+    const SaveResult saved = SaveFileAtomically(QFile::encodeName(path).toStdString(), text);
+    if (!saved.ok) {
+        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle),
+                         saved.message.empty() ? QStringLiteral("Не удалось записать файл ") + path
+                                               : QString::fromStdString(saved.message),
+                         MsgButtons::Ok);
+        return false;
+    }
+    document_.Saved(path, text, screen);
+    journal_->Record({journal::TAction::Save, {}, path, document_.Site(), {}, &text}, state_);
+    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(path));
+    if (asNew) {
+        WriteSetting(QStringLiteral("filepath"), FolderOf(path));
+    }
+    ShowChangesMark();
     return true;
 }
 
@@ -1104,20 +1165,19 @@ void TFormMain::FileSaveAsClick() {
 }
 
 bool TFormMain::SaveAs() {
-    if (!state_.device) {
+    if (!state_.device || RefusedWhileBusy()) {
         return false;
     }
     BtnClose_->setFocus();
-    const QString path = AskSavePath(kSaveConfigCaption);
-    if (path.isEmpty() || !SaveUnderName(path, &SaveConfigFile)) {
-        return false;
-    }
-    MarkUnchanged();
-    return true;
+    const QString path =
+        AskSavePath(kSaveConfigCaption,
+                    document_.SuggestedName(QString::fromStdString(DeviceName(state_.device->DevType)),
+                                            QDate::currentDate()));
+    return !path.isEmpty() && SaveConfiguration(path, true);
 }
 
 void TFormMain::FileCompareClick() {
-    if (!state_.device) {
+    if (!state_.device || RefusedWhileBusy()) {
         return;
     }
     tx_->FinishEditing();
@@ -1127,10 +1187,10 @@ void TFormMain::FileCompareClick() {
     if (name.isEmpty()) {
         return;
     }
-    const std::optional<SettingsList> file = ReadFileSettings(name);
+    const std::optional<SettingsList> file = ReadFileContent(name).settings;
     if (!file) {
-        dialogs_.Message(this, MsgKind::Error, QStringLiteral("Ошибка чтения файла"),
-                         QStringLiteral("Файл поврежден или не найден"), MsgButtons::Ok);
+        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kReadErrorCaption),
+                         QString::fromUtf8(kDamagedFileText), MsgButtons::Ok);
         return;
     }
     const QString now = QStringLiteral("Сейчас");
@@ -1144,19 +1204,20 @@ void TFormMain::FileCompareClick() {
     other.title = inFile;
     const QString baseName = QStringLiteral("Изменения ") + QFileInfo(name).completeBaseName();
     dialog.SetReportHandler([this, screen, other, baseName](const Comparison& comparison, QWidget* parent) {
-        ShowReport(
+        const ReportFields fields = ShowReport(
             dialogs_, parent,
             [comparison, screen, other](const ReportFields& fields) {
                 return ComparisonReport(comparison, screen, other, fields);
             },
-            baseName);
+            baseName, document_.Site());
+        document_.SetSite(fields.site);
     });
     dialogs_.Exec(dialog);
 }
 
 ReportSource TFormMain::ScreenSource() const {
     ReportSource source;
-    source.file = fileName_;
+    source.file = document_.File();
     if (const Byte version = state_.device ? state_.device->GetVersion() : Byte{0}; version != 0) {
         source.port = cbbPorts_->currentText();
         source.firmware = QString::number(version);
@@ -1166,62 +1227,40 @@ ReportSource TFormMain::ScreenSource() const {
 
 void TFormMain::FileReportClick() {
     // The report shows what a save would store: the held-back page edits go in first.
-    if (!state_.device || !UpdateAllTXBuffers()) {
+    if (!state_.device || RefusedWhileBusy() || !UpdateAllTXBuffers()) {
         return;
     }
     const QString baseName =
-        fileName_.isEmpty() ? QStringLiteral("Отчёт") : QFileInfo(fileName_).completeBaseName();
-    ShowReport(
+        document_.File().isEmpty() ? QStringLiteral("Отчёт") : QFileInfo(document_.File()).completeBaseName();
+    const ReportFields fields = ShowReport(
         dialogs_, this,
         [list = ListSettings(state_), source = ScreenSource()](const ReportFields& fields) {
             return ConfigurationReport(list, source, fields);
         },
-        baseName);
+        baseName, document_.Site());
+    document_.SetSite(fields.site);
 }
 
 void TFormMain::FileJournalClick() {
-    // Without a recorder (the program's own tests) the journal is the one the program would keep.
-    std::unique_ptr<journal::TJournal> own;
-    if (journal_ == nullptr) {
-        own = std::make_unique<journal::TJournal>();
+    if (RefusedWhileBusy()) {
+        return;
     }
-    journal::TJournal& journal = own ? *own : journal_->Journal();
     TJournalWindow window;
     window.open = [this](const std::string& text, const journal::TEntry& entry) {
-        const QString place = entry.filePath.isEmpty() ? entry.port : QFileInfo(entry.filePath).fileName();
-        QString caption = QStringLiteral("Из журнала: %1, %2 %3")
-                              .arg(entry.deviceName, journal::ActionText(entry.action).toLower(),
-                                   entry.time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
-        if (!place.isEmpty()) {
-            caption += QStringLiteral(", ") + place;
-        }
-        return OpenConfigText(text, caption);
+        return OpenJournalEntry(text, entry);
     };
     window.current = [this]() -> std::optional<SettingsList> {
         // What a save would store: the held-back page edits go in first.
-        if (!state_.device || !UpdateAllTXBuffers(CommitFor::File)) {
+        if (!state_.device || Busy() || !UpdateAllTXBuffers(CommitFor::File)) {
             return std::nullopt;
         }
         return ListSettings(state_);
     };
-    TJournalDialog dialog(journal, dialogs_, std::move(window), this);
-    // With a server set, the state of the shared journal; what a synchronisation brings or
-    // sends shows at once.
-    if (journalSync_ != nullptr) {
-        dialog.SetConnectionText(JournalSyncState());
-        connect(this, &TFormMain::journalSyncStateChanged, &dialog, &TJournalDialog::SetConnectionText);
-        connect(journalSync_, &journal::TJournalSyncService::Synchronised, &dialog,
-                [&dialog](qint64 sent, qint64 fetched) {
-                    if (sent + fetched > 0) {
-                        dialog.Refresh();
-                    }
-                });
-    }
-    dialogs_.Exec(dialog);
+    journal_->ShowJournal(std::move(window));
 }
 
 void TFormMain::btnGSMFileSaveClick() {
-    if (!state_.device) {
+    if (!state_.device || RefusedWhileBusy()) {
         return;
     }
     tx_->FinishEditing();
@@ -1233,13 +1272,35 @@ void TFormMain::btnGSMFileSaveClick() {
         return;
     }
     const QString path = AskSavePath(kSaveConfigCaption);
-    if (!path.isEmpty() && SaveUnderName(path, &SaveGsmDirectionsFile)) {
-        captionName_ = ShortPathName(fileName_);
-        UpdateCaption();
+    if (path.isEmpty() || !UpdateAllTXBuffers(CommitFor::File)) {
+        return;
     }
+    // The file dialog has asked whether to replace it; a configuration it held stays in the
+    // journal.
+    if (const TFileContent now = ReadFileContent(path); now.settings) {
+        KeepReplaced(path, now);
+    }
+    const std::string text = BuildGsmDirectionsDocument(state_);
+    const SaveResult saved = SaveFileAtomically(QFile::encodeName(path).toStdString(), text);
+    if (!saved.ok) {
+        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle),
+                         saved.message.empty() ? QStringLiteral("Не удалось записать файл ") + path
+                                               : QString::fromStdString(saved.message),
+                         MsgButtons::Ok);
+        return;
+    }
+    // The directions file becomes the current file: it holds no configuration, so the window is
+    // marked until the configuration is saved.
+    document_.DirectionsSaved(path, text);
+    SetStatus(QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(path));
+    WriteSetting(QStringLiteral("filepath"), FolderOf(path));
+    ShowChangesMark();
 }
 
 void TFormMain::btnGSMFileLoadClick() {
+    if (RefusedWhileBusy()) {
+        return;
+    }
     const FileDialogSpec spec{kOpenConfigCaption, kConfigFilter, QStringLiteral("cf8"),
                               ReadSetting(QStringLiteral("filepath"), QDir::currentPath())};
     const QString name = dialogs_.GetOpenFileName(this, spec);
@@ -1262,6 +1323,9 @@ void TFormMain::AboutClick() {
 }
 
 void TFormMain::SettingsClick() {
+    if (RefusedWhileBusy()) {
+        return;
+    }
     TFormSettings form(this);
     form.chkSlowExchange()->setChecked(link_->SlowExchange());
     if (dialogs_.Exec(form) != QDialog::Accepted) {
@@ -1275,7 +1339,7 @@ void TFormMain::SettingsClick() {
 void TFormMain::closeEvent(QCloseEvent* event) {
     // A worker waits on this window while it runs, and so does a firmware update: the window
     // stays until it has finished.
-    if (link_->Busy() || update_->Updating() || !MaySaveChanges()) {
+    if (Busy() || !MaySaveChanges()) {
         event->ignore();
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document.h"
 #include "gsm/program_state.h"
 #include "gsm/tx_buffers.h"
 #include "report/report.h"
@@ -8,6 +9,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 #include <optional>
@@ -22,6 +24,7 @@ class QMenu;
 class QAction;
 class QStatusBar;
 class QStackedWidget;
+class QLineEdit;
 
 namespace orv {
 
@@ -29,9 +32,11 @@ namespace journal {
 class TJournalRecorder;
 class TJournalSyncService;
 enum class TAction;
+struct TEntry;
 } // namespace journal
 
 class IDialogs;
+class TJournalController;
 class TLinkBridge;
 class TmodData;
 class TDevicePage;
@@ -71,7 +76,7 @@ public:
     // When a journal server is set, the journal is synchronised with it in the background.
     void SetJournal(journal::TJournalRecorder* journal);
     // The background synchronisation (null without a server) and its state for the user.
-    journal::TJournalSyncService* JournalSync() const { return journalSync_; }
+    journal::TJournalSyncService* JournalSync() const;
     QString JournalSyncState() const;
     // File -> "Настройки журнала…"
     void JournalSettingsClick();
@@ -112,6 +117,8 @@ public:
     // configuration not yet saved: the caption stands in the title for a file name and nothing
     // goes into the journal. False when it was not put on screen.
     bool OpenConfigText(const std::string& text, const QString& caption);
+    // Puts a journal entry's configuration on screen as a read would: the current file stays.
+    bool OpenJournalEntry(const std::string& text, const journal::TEntry& entry);
     void AboutClick();
     // "Настройки…": the program's own settings, stored at once.
     void SettingsClick();
@@ -125,7 +132,11 @@ public:
     // State exposed for the program's own tests.
     Byte SetUpType() const { return setUpType_; }
     int LastPageTag() const { return lastPageTag_; }
-    QString FileName() const { return fileName_; }
+    QString FileName() const { return document_.File(); }
+    const TDocument& Document() const { return document_; }
+    // A read, a write or a firmware update is running: nothing may touch the configuration,
+    // the files or the link.
+    bool Busy() const;
     QColor StatusColor() const;
     QString StatusText() const;
     TLinkBridge& Link() { return *link_; }
@@ -152,9 +163,10 @@ protected:
 
 private:
     void Record(journal::TAction action, const QString& file = {});
-    void StartJournalSync();
-    // The one way a configuration comes on screen: a file (text null) or a text with its caption.
-    bool OpenConfiguration(const QString& file, const std::string* text, const QString& caption);
+    // Puts a configuration text on screen; false (after telling the user) when it is not one.
+    bool ShowConfiguration(const std::string& text);
+    // Tells the user that a busy window refuses the action; true when busy.
+    bool RefusedWhileBusy();
     void BuildMenu();
     void BuildDeviceMenu();
     void BuildPages();
@@ -162,10 +174,12 @@ private:
     void Flash(const QColor& color);
     void PageChanged(int index);
     void PortError();
-    // The save dialog's choice with ".cf8" added when missing; empty when cancelled.
-    QString AskSavePath(const QString& title);
-    // Commits the edits and saves under path, which becomes the current file name.
-    bool SaveUnderName(const QString& path, QString (*save)(const TProgramState&, const QString&));
+    // The save dialog's choice with ".cf8" added when missing; empty when cancelled. name: the
+    // file name offered.
+    QString AskSavePath(const QString& title, const QString& name = {});
+    // Commits the edits and saves the configuration under path, which becomes the current file;
+    // asks first where the document's rules say so.
+    bool SaveConfiguration(const QString& path, bool asNew);
     // "&Сохранить" and "Сохранить &как..."; true when the configuration was saved.
     bool SaveCurrent();
     bool SaveAs();
@@ -176,10 +190,16 @@ private:
     bool ZonesShown() const;
     // The configuration on screen as a report's heading names it.
     ReportSource ScreenSource() const;
-    // What is on screen becomes the configuration changes are counted from.
-    void MarkUnchanged();
+    // Checks the mark after input, unless a transaction runs.
     void UpdateChangesMark();
+    // The mark and the caption as the document and the screen are now.
+    void ShowChangesMark();
     void UpdateCaption();
+    // Keeps in the journal what a file held before a save replaces it.
+    void KeepReplaced(const QString& path, const TFileContent& content);
+    // Text typed into a field of the pages that has not reached the configuration yet.
+    bool TypingChanged() const;
+    void TypingEdited();
 
     TProgramState& state_;
     // The reason of a port error found outside the protocol worker (the firmware update's port).
@@ -222,18 +242,17 @@ private:
     int lastPageTag_ = 0;
     int currentPageIndex_ = -1;
     bool layingOut_ = false;
-    QString fileName_;
-    QString captionName_;    // the file the caption names; empty: none
-    SettingsList unchanged_; // as last read, opened, saved or written
+    TDocument document_;
     bool modified_ = false;
     QTimer* markTimer_ = nullptr;
-    // What the panel holds as this session last read or wrote it, while the device object it was
-    // read into or written from is on screen.
-    std::optional<SettingsList> panelSettings_;
-    std::weak_ptr<TDevice> panelDevice_;
+    // The field being typed in and its text when typing began.
+    QPointer<QLineEdit> typingEdit_;
+    QString typingStart_;
+    bool typed_ = false;
+    int runningMode_ = -1; // the transaction running: 0 read, 1 write
+    QString runningPort_;
     QString statusText_; // as given; the status bar shows it on one line
-    journal::TJournalRecorder* journal_ = nullptr;
-    journal::TJournalSyncService* journalSync_ = nullptr; // a child of the window
+    TJournalController* journal_ = nullptr;
     QColor flashColor_;
     QColor savedColor_;
     int flashStep_ = 0;

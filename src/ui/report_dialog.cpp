@@ -20,7 +20,6 @@ namespace orv {
 
 namespace {
 
-const QString kSiteSetting = QStringLiteral("reportsite");
 const QString kInstallerSetting = QStringLiteral("reportinstaller");
 const QString kCaption = QStringLiteral("Отчёт");
 
@@ -40,7 +39,8 @@ TReportDialog::TReportDialog(IDialogs& dialogs, Builder build, const QString& ba
     setWindowTitle(kCaption);
     printer_->setPageLayout(ReportPageLayout());
 
-    edtSite_ = new QLineEdit(ReadSetting(kSiteSetting, QString()), this);
+    // The site belongs to the configuration reported on; the caller gives it.
+    edtSite_ = new QLineEdit(this);
     edtSite_->setObjectName(QStringLiteral("edtSite"));
     edtInstaller_ = new QLineEdit(ReadSetting(kInstallerSetting, QString()), this);
     edtInstaller_->setObjectName(QStringLiteral("edtInstaller"));
@@ -105,7 +105,6 @@ void TReportDialog::UpdatePreview() {
 }
 
 void TReportDialog::StoreFields() const {
-    WriteSetting(kSiteSetting, edtSite_->text());
     WriteSetting(kInstallerSetting, edtInstaller_->text());
 }
 
@@ -165,13 +164,14 @@ void TReportDialog::Save(ReportFormat format) {
     lblStatus_->setText(QStringLiteral("Отчёт сохранён: ") + QDir::toNativeSeparators(path));
 }
 
-void ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build, const QString& baseName,
-                const QString& site) {
+ReportFields ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build,
+                        const QString& baseName, const QString& site) {
     TReportDialog dialog(dialogs, std::move(build), baseName, parent);
     if (!site.isEmpty()) {
         dialog.SetSite(site);
     }
     dialogs.Exec(dialog);
+    return dialog.Fields();
 }
 
 } // namespace orv

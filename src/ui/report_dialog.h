@@ -17,9 +17,9 @@ namespace orv {
 
 class IDialogs;
 
-// A report's preview: its pages as they print, the site and installer fields (kept between
-// runs), "Печать", "Сохранить PDF" and "Сохранить HTML". Serves any report: the builder makes it
-// anew from the fields as the user types them.
+// A report's preview: its pages as they print, the site field (given by the caller) and the
+// installer field (kept between runs), "Печать", "Сохранить PDF" and "Сохранить HTML". Serves any report: the
+// builder makes it anew from the fields as the user types them.
 class TReportDialog : public QDialog {
     Q_OBJECT
 public:
@@ -54,9 +54,9 @@ private:
     QTimer* typing_ = nullptr;
 };
 
-// Shows the preview modally through dialogs; a site given stands in the site field instead of
-// the one typed last.
-void ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build, const QString& baseName,
-                const QString& site = {});
+// Shows the preview modally through dialogs with the site in its site field; the fields as the
+// user left them.
+ReportFields ShowReport(IDialogs& dialogs, QWidget* parent, TReportDialog::Builder build,
+                        const QString& baseName, const QString& site = {});
 
 } // namespace orv

@@ -1,6 +1,9 @@
 // What a write changes in the panel, against the simulated panel.
 #include "panel_fixture.h"
 
+#include "files/config_file.h"
+
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -50,12 +53,59 @@ TEST_F(WindowWithPanel, WriteWarningCountsTheChangesAgainstWhatWasRead) {
     EXPECT_EQ(dialogs.shown.size(), asked);
     EXPECT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
 
-    // A configuration that was not read from the panel: no count (and, without GSM, no box).
+    // Whatever configuration of the panel's type is on screen, a device chosen from the menu
+    // among them, counts against what the panel on that port holds.
+    const SettingsList inPanel = window->ScreenSettings();
     ChooseFromMenu(10);
+    const std::size_t expected = Compare(inPanel, window->ScreenSettings()).diffs.size();
+    ASSERT_GT(expected, 0u);
+    dialogs.answers.push_back(MsgAnswer::No);
+    window->ButtonWriteClick();
+    EXPECT_EQ(
+        dialogs.shown.back().text,
+        QStringLiteral("Будет изменено параметров: %1\r\nЗаписать конфигурацию в прибор?").arg(expected));
+    EXPECT_FALSE(window->Link().Busy());
+
+    // Another port: what its panel holds is not known, so there is nothing to count.
+    SimProcess other({QStringLiteral("--type"), QStringLiteral("10"), QStringLiteral("--no-pace")});
+    ASSERT_TRUE(other.Start()) << other.Error().toStdString();
+    PointAt(other);
     const std::size_t shown = dialogs.shown.size();
     RunAndWait("ButtonWrite");
     EXPECT_EQ(dialogs.shown.size(), shown);
     EXPECT_EQ(window->StatusText(), QStringLiteral("Конфигурация записана"));
+    other.Stop();
+}
+
+// While a read runs nothing may replace, save or compare the configuration, nor change the link:
+// the menus are disabled and their handlers refuse.
+TEST_F(WindowWithPanel, NothingTouchesTheConfigurationWhileATransactionRuns) {
+    StartPanel({QStringLiteral("--type"), QStringLiteral("16")});
+    ChooseFromMenu(16);
+    const auto shownDevice = state.device;
+    QTest::mouseClick(Find<QPushButton>(QStringLiteral("ButtonRead")), Qt::LeftButton);
+    ASSERT_TRUE(window->Busy());
+    for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileCompare", "FileReport", "FileJournal",
+                             "FileSettings", "FileJournalSettings"}) {
+        EXPECT_FALSE(Find<QAction>(QString::fromLatin1(name))->isEnabled()) << name;
+    }
+    const int execs = dialogs.execs;
+    window->FileOpenClick();
+    window->FileSaveAsClick();
+    window->FileJournalClick();
+    window->SettingsClick();
+    window->JournalSettingsClick();
+    window->FileReportClick();
+    window->ChooseDevice(10);
+    window->ButtonWriteClick();
+    EXPECT_FALSE(window->OpenConfigText(BuildConfigDocument(state), QStringLiteral("text")));
+    EXPECT_EQ(dialogs.execs, execs);
+    EXPECT_TRUE(dialogs.fileDialogs.empty());
+    EXPECT_TRUE(dialogs.shown.empty());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->Busy(); }, 30'000));
+    EXPECT_EQ(window->StatusText().left(22), QStringLiteral("Конфигурация прочитана"));
+    EXPECT_NE(state.device, shownDevice);
+    EXPECT_EQ(state.device->DevType, 16);
 }
 
 // The status bar's bar follows the exchanges of a read and of a write to the last one the panel

@@ -15,8 +15,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+
+#include <set>
 
 using namespace orv;
 using namespace orv::test;
@@ -113,6 +116,83 @@ TEST_F(Changes, EditInADialogMarksTheCaptionOnceTheDialogIsTaken) {
         [](QDialog& dialog) { static_cast<TFormExpMask&>(dialog).Box(4)->setChecked(false); });
     Click(Find<QLineEdit>(QStringLiteral("edtExtMask")));
     EXPECT_TRUE(MarkBecomes(false));
+}
+
+// Typing marks the window at once, before the field is left; typing back what was there does not.
+TEST_F(Changes, TypingMarksAtOnce) {
+    ChooseFromMenu(10);
+    auto* delay = Find<QLineEdit>(QStringLiteral("edtDelayIn1"));
+    const QString was = delay->text();
+    Focus(delay);
+    QTest::keyClick(delay, Qt::Key_End);
+    QTest::keyClicks(delay, QStringLiteral("7"));
+    EXPECT_TRUE(MarkBecomes(true));
+    EXPECT_TRUE(delay->hasFocus());
+    QTest::keyClick(delay, Qt::Key_Backspace);
+    EXPECT_TRUE(MarkBecomes(false));
+    EXPECT_EQ(delay->text(), was);
+}
+
+// Ctrl+Tab goes round the pages the device shows, and only those.
+TEST_F(Changes, CtrlTabReachesOnlyThePagesShown) {
+    for (const Byte type : {Byte{16}, Byte{6}, Byte{15}}) {
+        SCOPED_TRACE(int(type));
+        ChooseFromMenu(type);
+        auto* tabs = Find<QTabWidget>(QStringLiteral("PageMain"));
+        std::set<QString> shown;
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (tabs->isTabVisible(i)) {
+                shown.insert(tabs->widget(i)->objectName());
+            }
+        }
+        std::set<QString> reached;
+        for (int i = 0; i < 2 * tabs->count(); ++i) {
+            QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier);
+            reached.insert(tabs->currentWidget()->objectName());
+        }
+        EXPECT_EQ(reached, shown);
+    }
+}
+
+// "Сохранить как..." offers a name (the site, else the device, and the date), and the caption
+// names the file saved.
+TEST_F(Changes, SaveAsOffersANameAndTheCaptionNamesTheNewFile) {
+    const QString opened = WriteFile(10, QStringLiteral("site.cf8"));
+    dialogs.fileNames.push_back(opened);
+    Trigger("FileOpen");
+    const QString copy = Path(QStringLiteral("copy.cf8"));
+    dialogs.fileNames.push_back(copy);
+    Trigger("FileSaveAs");
+    const QString offered = QFileInfo(dialogs.fileDialogs.back().directory).fileName();
+    EXPECT_EQ(offered, QString::fromStdString(DeviceName(10)) + QLatin1Char(' ') +
+                           QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
+                           QStringLiteral(".cf8"));
+    EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(copy) + QStringLiteral(" : ") + kTitle);
+    EXPECT_EQ(window->FileName(), copy);
+}
+
+// The report's site belongs to the configuration it reports on: typed for one, it is not carried
+// onto another.
+TEST_F(Changes, TheReportsSiteBelongsToTheDocument) {
+    ChooseFromMenu(10);
+    QString seen;
+    const auto report = [&](const QString& type) {
+        dialogs.dialogSteps.push_back([&, type](QDialog& preview) {
+            auto* site = preview.findChild<QLineEdit*>(QStringLiteral("edtSite"));
+            seen = site->text();
+            if (!type.isNull()) {
+                site->setText(type);
+            }
+        });
+        Trigger("FileReport");
+    };
+    report(QStringLiteral("Склад №3"));
+    EXPECT_EQ(seen, QString());
+    report({});
+    EXPECT_EQ(seen, QStringLiteral("Склад №3"));
+    ChooseFromMenu(5);
+    report({});
+    EXPECT_EQ(seen, QString());
 }
 
 // The four actions that replace the configuration on screen.
@@ -236,6 +316,10 @@ TEST_P(AskBeforeReplacing, YesSavesIntoTheOpenFileAndNoGoesOnWithoutSaving) {
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         dialogs.fileNames.push_back(answer == MsgAnswer::Yes ? opened : untouched);
+        if (window->ChangesMarked()) {
+            // A device chosen after opened.cf8 is not what that file holds: leaving it asks.
+            dialogs.answers.push_back(MsgAnswer::No);
+        }
         Trigger("FileOpen");
         Edit();
         const std::size_t fileDialogs = dialogs.fileDialogs.size();

@@ -43,14 +43,19 @@ TEST_F(FileMenu, SaveAsAppendsTheExtensionAndStoresTheFolder) {
     EXPECT_EQ(spec.title, QStringLiteral("Сохранить настройки прибора в файл"));
     EXPECT_EQ(spec.filter, QStringLiteral("Файлы конфигурации прибора (*.cf8)"));
     EXPECT_EQ(spec.defaultSuffix, QStringLiteral("cf8"));
-    EXPECT_EQ(spec.directory, files.path());
+    // The folder last used, with a name offered: the device and the date.
+    EXPECT_EQ(spec.directory,
+              Path(QString::fromStdString(DeviceName(16)) + QLatin1Char(' ') +
+                   QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".cf8")));
     EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("site.cf8"))));
     EXPECT_EQ(window->FileName(), Path(QStringLiteral("site.cf8")));
     EXPECT_EQ(window->StatusText(),
               QStringLiteral("Файл сохранен: ") + QDir::toNativeSeparators(Path("site.cf8")));
     EXPECT_EQ(settings->Stored(QStringLiteral("filepath")),
               QDir::toNativeSeparators(files.path() + QLatin1Char('/')));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Программатор ППКОП")); // save-as leaves the caption
+    // The caption names the file saved, which is the current file now.
+    EXPECT_EQ(window->windowTitle(), QDir::toNativeSeparators(Path(QStringLiteral("site.cf8"))) +
+                                         QStringLiteral(" : Программатор ППКОП"));
 
     // ".cf8" anywhere in the name: kept as it is.
     dialogs.fileNames.push_back(Path(QStringLiteral("site.cf8.old")));
@@ -90,6 +95,8 @@ TEST_F(FileMenu, SaveRunsTheCommitStep) {
     ASSERT_TRUE(QFile::exists(Path(QStringLiteral("dep.cf8"))));
     dialogs.fileNames.push_back(Path(QStringLiteral("dep.cf8")));
     ChooseFromMenu(5);
+    // dep.cf8 is still the current file and does not hold what is on screen now.
+    dialogs.answers.push_back(MsgAnswer::No);
     Trigger("FileOpen");
     ASSERT_TRUE(state.device);
     EXPECT_EQ(state.device->DevType, 13);
@@ -108,6 +115,7 @@ TEST_F(FileMenu, OpenReplacesTheDeviceAndLaysItOut) {
     ChooseFromMenu(7);
     settings->Store(QStringLiteral("filepath"), QStringLiteral("/somewhere/else/"));
     dialogs.fileNames.push_back(Path(QStringLiteral("t16.cf8")));
+    dialogs.answers.push_back(MsgAnswer::No); // t16.cf8 does not hold the type 7 on screen
     Trigger("FileOpen");
     const FileDialogSpec& spec = dialogs.fileDialogs.back();
     EXPECT_EQ(spec.title, QStringLiteral("Открыть файл конфигурации"));

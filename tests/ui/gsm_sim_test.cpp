@@ -320,6 +320,7 @@ TEST_F(GsmWrite, RetranslatorReadSavedOpenedAndWrittenBackUnchanged) {
     ChooseFromMenu(13); // another device in between
     ResetGsmFrame(state.GsmFrame);
     dialogs.fileNames.push_back(file);
+    dialogs.answers.push_back(MsgAnswer::No); // ret.cf8 does not hold the device now on screen
     window->FileOpenClick();
     ASSERT_TRUE(state.device);
     ASSERT_EQ(state.device->DevType, 15);

@@ -90,8 +90,10 @@ TEST_F(ReportPreview, SavesPdfAndHtmlPrintsAndKeepsTheFields) {
     EXPECT_TRUE(HasRow(html, {QStringLiteral("Объект"), QStringLiteral("Склад №3")}));
     EXPECT_TRUE(html.text.contains(QStringLiteral("Объект 32")));
 
-    // Next time the fields hold what was typed.
-    EXPECT_EQ(settings->Stored(QStringLiteral("reportsite")), QStringLiteral("Склад №3"));
+    // Next time the fields hold what was typed: the site for this configuration, the installer for
+    // every report.
+    EXPECT_EQ(window->Document().Site(), QStringLiteral("Склад №3"));
+    EXPECT_EQ(settings->Stored(QStringLiteral("reportsite")), QString());
     dialogs.dialogSteps.push_back([](QDialog& preview) {
         EXPECT_EQ(preview.findChild<QLineEdit*>(QStringLiteral("edtSite"))->text(),
                   QStringLiteral("Склад №3"));
