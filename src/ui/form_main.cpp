@@ -1141,9 +1141,13 @@ bool TFormMain::SaveConfiguration(const QString& path, bool asNew) {
     if (check.keepReplaced) {
         KeepReplaced(path, now);
     }
+    if (asNew) {
+        document_.Named(path, now);
+    }
     const std::string text = BuildConfigDocument(state_);
     const SaveResult saved = SaveFileAtomically(QFile::encodeName(path).toStdString(), text);
     if (!saved.ok) {
+        ShowChangesMark();
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle),
                          saved.message.empty() ? QStringLiteral("Не удалось записать файл ") + path
                                                : QString::fromStdString(saved.message),
