@@ -25,6 +25,7 @@
 #include "report_dialog.h"
 #include "settings.h"
 #include "settings_dialog.h"
+#include "short_path.h"
 #include "widgets.h"
 
 #include <QAction>
@@ -53,10 +54,6 @@
 #include <functional>
 #include <utility>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace orv {
 
 namespace {
@@ -74,19 +71,6 @@ const QString kConfigFilter = QStringLiteral("Файлы конфигураци�
 // The configuration file's dialogs; the GSM directions file uses them as well.
 const QString kOpenConfigCaption = QStringLiteral("Открыть файл конфигурации");
 const QString kSaveConfigCaption = QStringLiteral("Сохранить настройки прибора в файл");
-
-QString ShortPathName(const QString& path) {
-#ifdef Q_OS_WIN
-    const std::wstring wide = QDir::toNativeSeparators(path).toStdWString();
-    wchar_t buffer[MAX_PATH];
-    const DWORD n = GetShortPathNameW(wide.c_str(), buffer, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-        return QString::fromWCharArray(buffer, static_cast<int>(n));
-    }
-#endif
-    // Elsewhere there are no short names: the name itself stands for it.
-    return QDir::toNativeSeparators(path);
-}
 
 QString FolderOf(const QString& path) {
     return QDir::toNativeSeparators(QFileInfo(path).absolutePath() + QLatin1Char('/'));
