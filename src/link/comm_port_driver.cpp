@@ -325,6 +325,10 @@ int TCommPortDriver::FreeOutputRoom() const {
     });
 }
 
+bool TCommPortDriver::InputWaiting() const {
+    return handOff_.Call([this] { return serial_.isOpen() && serial_.bytesAvailable() > 0; });
+}
+
 int TCommPortDriver::WriteBytes(const Byte* data, int count) {
     return handOff_.Call([&] {
         if (!serial_.isOpen() || count <= 0) {
