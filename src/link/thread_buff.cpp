@@ -47,6 +47,7 @@ void TThreadBuff::run() {
         if (!port_.OpenPort()) {
             SendResult(rcPortError);
         } else {
+            polled_ = !port_.ReceivesOnArrival();
             SendResult(rcPortOpen);
             Line line(*this);
             TTransactionSteps steps(line, state_);
@@ -91,7 +92,7 @@ bool TThreadBuff::AwaitQuietLine(TReceiveBuffer::Clock::time_point deadline) con
     for (;;) {
         const auto last = receive_.LastArrival();
         const auto now = Clock::now();
-        const bool waiting = port_.InputWaiting();
+        const bool waiting = polled_ && port_.InputWaiting();
         if (!waiting && (!last || now >= *last + framePause_)) {
             return true;
         }
@@ -103,21 +104,23 @@ bool TThreadBuff::AwaitQuietLine(TReceiveBuffer::Clock::time_point deadline) con
     }
 }
 
-// The frame pause after a complete reply, watched: any byte in it, handed in or waiting at the
-// port, belongs to the reply, which is then longer than its length byte says.
+// The frame pause after a complete reply, watched: any byte in it, handed in or (when the port
+// is polled) waiting at the port, belongs to the reply, which is then longer than its length byte
+// says. Bytes handed in as they arrive wake the wait at once.
 bool TThreadBuff::QuietAfterReply() const {
     using Clock = TReceiveBuffer::Clock;
     const auto last = receive_.LastArrival();
     const auto end = (last ? *last : Clock::now()) + framePause_;
     for (;;) {
-        if (receive_.Count() != reply_.count || receive_.LastArrival() != last || port_.InputWaiting()) {
+        if (receive_.Count() != reply_.count || receive_.LastArrival() != last ||
+            (polled_ && port_.InputWaiting())) {
             return false;
         }
         const auto now = Clock::now();
         if (now >= end) {
             return true;
         }
-        receive_.WaitForChange(reply_.count, std::min(end, now + kQuietCheck));
+        receive_.WaitForChange(reply_.count, polled_ ? std::min(end, now + kQuietCheck) : end);
     }
 }
 

@@ -96,6 +96,7 @@ private:
     Byte mode_ = modeRead;
     std::chrono::milliseconds framePause_ = kDefaultFramePause;
     TReceiveBuffer::Snapshot reply_; // the reply last waited for
+    bool polled_ = false;            // the port hands bytes in every so often (the compatible exchange)
     std::shared_ptr<TDevice> device_;
     THandOff handOff_;
     std::mutex endMutex_; // orders the worker's last writes before the owner's clean-up

@@ -138,8 +138,6 @@ const FaultCase kCases[] = {
      .codes = kNoLink,
      .device = D::Kept,
      .paced = true},
-    // A line that never goes quiet: no request goes out, and the wait for quiet is bounded.
-    {"ChatteringLine", R, 1, false, Fault("chatter:20"), kNothing, D::Kept},
 
     // The GSM steps of a read: the new device object stays, the frames read so far are the panel's.
     {"GsmWholeRead", R, 16, true, {}, kGsmReadOk, D::New, F::FromPanel, F::FromPanel, F::FromPanel},
@@ -286,6 +284,24 @@ TEST_P(LineFault, ReportsTheRightCodeAndKeepsWhatItShould) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, LineFault, LineFault::Each(kCases),
                          LineFault::Named([](const FaultCase& c) { return c.name; }));
+
+// A line that never goes quiet (a device chattering on the port). Its bytes are no reply to the
+// first transaction; the next one finds the line busy from its start, sends nothing and ends as
+// unanswered once the first-byte wait is over, instead of waiting for quiet for ever.
+class ChatteringLine : public InEachMode {};
+INSTANTIATE_TEST_SUITE_P(Faults, ChatteringLine, ::testing::ValuesIn(kExchangeModes), ModeParamName);
+
+TEST_P(ChatteringLine, NoRequestAndNoEndlessWait) {
+    StartSim(SimArgs(PanelOf(1, false)) << Fault("chatter:5"));
+    EXPECT_EQ(Codes(Run(R).results).back(), rcNoLink);
+    const std::size_t requests = sim->LoggedArrivals().size();
+    const auto second = Run(R);
+    EXPECT_EQ(Codes(second.results), kNothing);
+    EXPECT_GE(second.elapsed.count(), TThreadBuff::kFirstByteWait.count());
+    EXPECT_LT(second.elapsed.count(), 4'500);
+    EXPECT_EQ(sim->LoggedArrivals().size(), requests);
+    EXPECT_FALSE(data->cmprtdrvr1.IsOpen());
+}
 
 class LineGone : public InEachMode {};
 INSTANTIATE_TEST_SUITE_P(Faults, LineGone, ::testing::ValuesIn(kExchangeModes), ModeParamName);
