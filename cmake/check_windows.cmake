@@ -62,7 +62,7 @@ foreach(target IN LISTS targets)
         add_custom_command(OUTPUT ${stamp}
             COMMAND ${ORVANTA_MINGW_CXX} -std=c++20 -fsyntax-only -Wall -Wextra -Werror -MD -MF ${stamp}.d -MT ${stamp}
                     "$<$<BOOL:${defines}>:-D$<JOIN:${defines},;-D>>"
-                    "-I$<JOIN:${includes},;-I>" "-isystem$<JOIN:${system_includes},;-isystem>"
+                    "-I$<JOIN:${includes},;-I>" "$<$<BOOL:${system_includes}>:-isystem$<JOIN:${system_includes},;-isystem>>"
                     -isystem${check_include} ${path}
             COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
             DEPENDS ${path}
