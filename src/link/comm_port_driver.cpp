@@ -325,6 +325,14 @@ int TCommPortDriver::FreeOutputRoom() const {
     });
 }
 
+bool TCommPortDriver::InputWaiting() const {
+    return handOff_.Call([this] { return serial_.isOpen() && serial_.bytesAvailable() > 0; });
+}
+
+bool TCommPortDriver::ReceivesOnArrival() const {
+    return handOff_.Call([this] { return receiveOnArrival_; });
+}
+
 int TCommPortDriver::WriteBytes(const Byte* data, int count) {
     return handOff_.Call([&] {
         if (!serial_.isOpen() || count <= 0) {

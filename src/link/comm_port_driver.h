@@ -129,6 +129,10 @@ public:
     bool PurgeQueues(bool input, bool output);
     // OutBufSize less what still waits to be sent; -1 when closed.
     int FreeOutputRoom() const;
+    // Whether bytes have arrived that reception has not handed in yet (between two polls).
+    bool InputWaiting() const;
+    // ReceiveOnArrival asked from any thread.
+    bool ReceivesOnArrival() const;
     // Timed write: gives up when no byte could be written for OutputTimeout ms.
     // Returns the number of bytes written (0 when closed).
     int WriteBytes(const Byte* data, int count);
