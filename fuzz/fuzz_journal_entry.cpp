@@ -144,10 +144,7 @@ void ReadForged(Input& in) {
     for (const Byte b : head) {
         size = (size << 8) | b;
     }
-    // Sizes up to 16 MiB: the journal takes a stored size up to 1 GiB at its word and makes room
-    // for it before inflating, seconds of work for a forged row; kept out of the short runs until
-    // the journal bounds the size by what its body can inflate to.
-    size &= 0x00FFFFFF;
+    // Any stored size: the journal refuses one its body cannot inflate to before making room.
     const bool rightEncoding = (in.Take() & 1) == 0;
     const auto body = in.Take(in.Left());
     // Never a null array: Qt binds that as NULL, which the column refuses.

@@ -93,7 +93,9 @@ QByteArray Compress(const QByteArray& text) {
 }
 
 std::optional<QByteArray> Uncompress(const QByteArray& body, qint64 size) {
-    if (size < 0 || size > (qint64{1} << 30)) {
+    // Deflate cannot expand a body more than about 1032 times: a stored size beyond that is
+    // forged, and would only make qUncompress reserve it.
+    if (size < 0 || size > (qint64{1} << 30) || size > qint64{body.size()} * 1032 + 64) {
         return std::nullopt;
     }
     if (size == 0) {
