@@ -234,8 +234,8 @@ protected:
             std::ostringstream o;
             e.str({});
             status = cli::RunCli(
-                {"read", "--no-journal", "--port", sim->PortPath().toStdString(), "--out", out.toStdString()}, o,
-                e);
+                {"read", "--no-journal", "--port", sim->PortPath().toStdString(), "--out", out.toStdString()},
+                o, e);
             if (status != 8) {
                 break;
             }
