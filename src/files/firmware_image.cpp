@@ -1,6 +1,6 @@
 #include "firmware_image.h"
 
-#include "link/hex_digits.h"
+#include "frame/hex_digits.h"
 
 #include <algorithm>
 #include <cerrno>
