@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace orv;
 using namespace orv::test;
 
@@ -164,6 +166,27 @@ TEST_F(FileMenu, WriteFailureIsShownAndTheStatusStays) {
     EXPECT_EQ(dialogs.shown[0].kind, MsgKind::Error);
     EXPECT_FALSE(dialogs.shown[0].text.isEmpty());
     EXPECT_TRUE(window->StatusText().isEmpty());
+}
+
+// What is no regular file is refused at once, never waited on: a FIFO is neither opened nor
+// replaced by a save.
+TEST_F(FileMenu, FifoIsNeitherOpenedNorReplaced) {
+    ChooseFromMenu(16);
+    const QString fifo = Path(QStringLiteral("pipe.cf8"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    dialogs.fileNames.push_back(fifo);
+    Trigger("FileOpen");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Файл поврежден или не найден"));
+
+    dialogs.fileNames.push_back(fifo);
+    Trigger("FileSaveAs");
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_TRUE(dialogs.shown[1].text.contains(QStringLiteral("Это именованный канал, а не файл.")))
+        << dialogs.shown[1].text.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 } // namespace
