@@ -625,11 +625,12 @@ TEST(QtTexts, AreRussian) {
     EXPECT_EQ(files->iconProvider()->type(QFileInfo(folder.path())), QStringLiteral("Папка"));
     EXPECT_EQ(files->iconProvider()->type(QFileInfo(file)), QStringLiteral("Файл cf8"));
 
-    // The operating system's reason for a port that cannot be opened.
+    // The operating system's reason for a port that cannot be opened, worded as the command-line
+    // tool words it.
     TCommPortDriver port;
     port.SetPortName(QStringLiteral("/nonexistent/ttyNONE0"));
     ASSERT_FALSE(port.OpenPort());
-    EXPECT_EQ(port.LastError(), QStringLiteral("Файл или каталог не существует"));
+    EXPECT_EQ(port.LastError(), QStringLiteral("Нет такого файла или папки."));
 }
 
 TEST(QtTexts, DialogCaptionsGetNothingAppended) {
