@@ -335,6 +335,10 @@ struct MaskCase {
     QString first;
 };
 
+void PrintTo(const MaskCase& c, std::ostream* os) {
+    *os << "type " << c.type;
+}
+
 class PageMasks : public WindowTest, public ::testing::WithParamInterface<MaskCase> {};
 
 TEST_P(PageMasks, PagesShownAndFirstPage) {
@@ -407,6 +411,10 @@ struct ResultCase {
     int flash; // 0 none, 1 green, 2 red
     bool enables;
 };
+
+void PrintTo(const ResultCase& c, std::ostream* os) {
+    *os << "code " << c.code;
+}
 
 class ResultCodes : public WindowTest, public ::testing::WithParamInterface<ResultCase> {};
 
