@@ -22,7 +22,8 @@ std::string Usage() {
         head.resize(std::max<std::size_t>(head.size() + 2, 36), ' ');
         usage += head + std::string(c.summary) + "\n";
     }
-    usage += "  --slow: the compatible exchange, the panel's reply taken every 500 ms\n"
+    usage += "  --no-journal, anywhere on the line: this run is kept out of the journal\n"
+             "  --slow: the compatible exchange, the panel's reply taken every 500 ms\n"
              "exit status:\n"
              "  0 done; 1 failed otherwise; 2 usage error; 3 a file that cannot be read or written, or a\n"
              "  firmware file refused (nothing is sent then); 8 the port cannot be opened; 9 no answer\n"
@@ -31,14 +32,20 @@ std::string Usage() {
     return usage;
 }
 
+TGlobalOptions TakeGlobalOptions(std::vector<std::string>& args) {
+    TGlobalOptions options;
+    const auto noJournal = std::remove(args.begin(), args.end(), std::string("--no-journal"));
+    options.keepJournal = noJournal == args.end();
+    args.erase(noJournal, args.end());
+    return options;
+}
+
 int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::ostream& err, bool terminal) {
     std::vector<std::string> args = givenArgs;
-    const auto noJournal = std::remove(args.begin(), args.end(), std::string("--no-journal"));
-    const bool keepJournal = noJournal == args.end();
-    args.erase(noJournal, args.end());
+    const TGlobalOptions options = TakeGlobalOptions(args);
     journal::TJournalRecorder recorder(
         [&err](const QString& message) { err << message.toStdString() << "\n"; });
-    TCliIo io{out, err, keepJournal ? &recorder : nullptr, terminal};
+    TCliIo io{out, err, options.keepJournal ? &recorder : nullptr, terminal};
     if (args.empty()) {
         err << Usage();
         return kExitUsage;

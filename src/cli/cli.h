@@ -42,8 +42,15 @@ struct TCommand {
 
 std::span<const TCommand> Commands();
 
-// The whole tool: args without the program name; returns the exit status. "--no-journal"
-// anywhere among them keeps this run out of the journal. terminal: out is a terminal.
+// The options that apply to the whole run, taken out of the arguments wherever they stand:
+// "--no-journal" keeps this run out of the journal.
+struct TGlobalOptions {
+    bool keepJournal = true;
+};
+TGlobalOptions TakeGlobalOptions(std::vector<std::string>& args);
+
+// The whole tool: args without the program name; returns the exit status. terminal: out is a
+// terminal.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal = false);
 
 std::string Usage();

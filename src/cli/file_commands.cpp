@@ -62,10 +62,14 @@ bool TakeFlag(TCommandArgs& args, std::string_view flag) {
 } // namespace
 
 bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io) {
-    if (ReadConfigFile(state, path)) {
+    std::string reason;
+    if (ReadConfigFile(state, path, &reason)) {
         return true;
     }
     io.err << kDamagedFileText << ": " << path << "\n";
+    if (!reason.empty()) {
+        io.err << reason << "\n";
+    }
     return false;
 }
 

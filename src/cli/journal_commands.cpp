@@ -5,6 +5,7 @@
 #include "files/safe_save.h"
 #include "journal/recorder.h"
 #include "journal/sync.h"
+#include "settings/settings.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -165,11 +166,14 @@ int List(const TCommandArgs& given, TCliIo& io) {
         io.out << QJsonDocument(entries).toJson(QJsonDocument::Indented).toStdString();
         return kExitOk;
     }
+    // Sites and paths come from other computers too: a tab or a line break in one must not make
+    // a line of its own, nor an escape sequence reach the terminal.
+    const auto field = [](const QString& text) { return EscapeControls(text.toStdString()); };
     for (const journal::TEntry& e : listing.entries) {
         const QString place = e.filePath.isEmpty() ? e.port : e.filePath;
         io.out << e.id << '\t' << LocalTime(e.time) << '\t' << journal::ActionCode(e.action) << '\t'
-               << e.site.toStdString() << '\t' << e.deviceType << '\t' << e.deviceName.toStdString() << '\t'
-               << e.firmware << '\t' << place.toStdString() << '\n';
+               << field(e.site) << '\t' << e.deviceType << '\t' << field(e.deviceName) << '\t' << e.firmware
+               << '\t' << field(place) << '\n';
     }
     return kExitOk;
 }

@@ -205,6 +205,10 @@ struct Byte2Case {
     Byte sent;
 };
 
+void PrintTo(const Byte2Case& c, std::ostream* os) {
+    *os << "zone types " << c.type1 << " and " << c.type2;
+}
+
 class RetByte2 : public GsmWrite, public ::testing::WithParamInterface<Byte2Case> {};
 
 TEST_P(RetByte2, FromTheZoneTypes) {

@@ -11,9 +11,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     orv::test::UseTestPlugins();
-    QApplication app(argc, argv);
-    // As the program starts: Qt's own texts in Russian.
-    orv::SetUpApplication();
+    // As the program starts: Qt's own texts in Russian, its file dialogs' sizes and dates too.
+    const auto app = orv::CreateApplication(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
