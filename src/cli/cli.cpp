@@ -13,7 +13,7 @@
 namespace orv::cli {
 
 std::string Usage() {
-    std::string usage = "usage: orvanta-cli [--no-journal] COMMAND [ARGUMENTS]\ncommands:\n";
+    std::string usage = "usage: orvanta-cli [--no-journal] [--no-sync] COMMAND [ARGUMENTS]\ncommands:\n";
     for (const TCommand& c : Commands()) {
         std::string head = "  " + std::string(c.name);
         if (!c.synopsis.empty()) {
@@ -36,9 +36,12 @@ int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::os
     const auto noJournal = std::remove(args.begin(), args.end(), std::string("--no-journal"));
     const bool keepJournal = noJournal == args.end();
     args.erase(noJournal, args.end());
+    const auto noSync = std::remove(args.begin(), args.end(), std::string("--no-sync"));
+    const bool sync = noSync == args.end();
+    args.erase(noSync, args.end());
     journal::TJournalRecorder recorder(
         [&err](const QString& message) { err << message.toStdString() << "\n"; });
-    TCliIo io{out, err, keepJournal ? &recorder : nullptr, terminal};
+    TCliIo io{out, err, keepJournal ? &recorder : nullptr, terminal, sync};
     if (args.empty()) {
         err << Usage();
         return kExitUsage;
