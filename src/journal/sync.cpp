@@ -15,10 +15,10 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUuid>
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -196,14 +196,15 @@ TKind Kind(const QSqlError& error) {
     if (Mentions(text, {"pg_hba.conf"})) {
         return TKind::NotAllowed;
     }
+    // Before "does not exist": a missing root certificate is said so too.
+    if (Mentions(text, {"SSL", "certificate", "сертификат"})) {
+        return TKind::Tls;
+    }
     if (Mentions(text, {"does not exist", "не существует"})) {
         return Mentions(text, {"database", "база данных"}) ? TKind::NoDatabase : TKind::NoRole;
     }
     if (Mentions(text, {"permission denied", "нет доступа"})) {
         return TKind::NoRights;
-    }
-    if (Mentions(text, {"SSL", "certificate", "сертификат"})) {
-        return TKind::Tls;
     }
     if (code == QLatin1String("28000")) {
         return TKind::NotAllowed;
@@ -1446,8 +1447,11 @@ QString TJournalSync::TState::FailureText(TSyncStatus& status) {
                               "найден в ~/.pgpass%3")
             .arg(address, user, keep);
     case TKind::NoPassword:
-        return QStringLiteral("Сервер журнала %1 не принял пользователя %2: пароль не найден в ~/.pgpass%3")
-            .arg(address, user, keep);
+        // libpq looks the password up by the database's name too: a mistyped name finds none.
+        return QStringLiteral(
+                   "Сервер журнала %1 требует пароль пользователя %2, а в ~/.pgpass нет пароля для "
+                   "базы данных %3 на этом сервере%4")
+            .arg(address, user, server.database, keep);
     case TKind::NoRole:
         return QStringLiteral("На сервере журнала %1 нет пользователя %2%3").arg(address, user, keep);
     case TKind::NotAllowed:
@@ -1456,7 +1460,10 @@ QString TJournalSync::TState::FailureText(TSyncStatus& status) {
                    "(pg_hba.conf)%3")
             .arg(address, user, keep);
     case TKind::Tls:
-        return QStringLiteral("Сервер журнала %1 отказал в шифрованном соединении (sslmode %2)%3")
+        return QStringLiteral(
+                   "С сервером журнала %1 не установлено шифрованное соединение (sslmode %2): сервер "
+                   "не шифрует, или его сертификат не подтвержден сертификатом из "
+                   "~/.postgresql/root.crt%3")
             .arg(address, server.sslmode, keep);
     case TKind::NoRights:
         if (f.stage == TStage::Schema) {
@@ -1510,10 +1517,11 @@ void TJournalSync::TState::Conclude() {
     report.text = QStringLiteral("Журнал синхронизирован с сервером %1").arg(server.Address());
     if (sendFailed > 0) {
         report.status = TSyncStatus::ServerError;
-        report.text = QStringLiteral("Сервер журнала %1 не принял записей: %2 (%3); они будут отправлены снова%4")
-                          .arg(server.Address())
-                          .arg(sendFailed)
-                          .arg(sendFailedText.section(u'\n', 0, 0).trimmed(), keep);
+        report.text =
+            QStringLiteral("Сервер журнала %1 не принял записей: %2 (%3); они будут отправлены снова%4")
+                .arg(server.Address())
+                .arg(sendFailed)
+                .arg(sendFailedText.section(u'\n', 0, 0).trimmed(), keep);
     }
 }
 
