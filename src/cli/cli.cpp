@@ -13,7 +13,7 @@
 namespace orv::cli {
 
 std::string Usage() {
-    std::string usage = "usage: orvanta-cli [--no-journal] COMMAND [ARGUMENTS]\ncommands:\n";
+    std::string usage = "usage: orvanta-cli [--no-journal] [--no-sync] COMMAND [ARGUMENTS]\ncommands:\n";
     for (const TCommand& c : Commands()) {
         std::string head = "  " + std::string(c.name);
         if (!c.synopsis.empty()) {
@@ -37,6 +37,9 @@ TGlobalOptions TakeGlobalOptions(std::vector<std::string>& args) {
     const auto noJournal = std::remove(args.begin(), args.end(), std::string("--no-journal"));
     options.keepJournal = noJournal == args.end();
     args.erase(noJournal, args.end());
+    const auto noSync = std::remove(args.begin(), args.end(), std::string("--no-sync"));
+    options.sync = noSync == args.end();
+    args.erase(noSync, args.end());
     return options;
 }
 
@@ -44,8 +47,9 @@ int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::os
     std::vector<std::string> args = givenArgs;
     const TGlobalOptions options = TakeGlobalOptions(args);
     journal::TJournalRecorder recorder(
-        [&err](const QString& message) { err << message.toStdString() << "\n"; });
-    TCliIo io{out, err, options.keepJournal ? &recorder : nullptr, terminal};
+        [&err](const QString& message) { err << message.toStdString() << "
+"; });
+    TCliIo io{out, err, options.keepJournal ? &recorder : nullptr, terminal, options.sync};
     if (args.empty()) {
         err << Usage();
         return kExitUsage;

@@ -27,6 +27,7 @@ struct TCliIo {
     std::ostream& err;
     journal::TJournalRecorder* journal = nullptr; // none: the run keeps no journal
     bool terminal = false; // out is a terminal: a person watches the transaction's steps
+    bool sync = true;      // a recorded entry is sent to the shared journal's server at once
 };
 
 using TCommandArgs = std::vector<std::string>;
@@ -43,9 +44,11 @@ struct TCommand {
 std::span<const TCommand> Commands();
 
 // The options that apply to the whole run, taken out of the arguments wherever they stand:
-// "--no-journal" keeps this run out of the journal.
+// "--no-journal" keeps this run out of the journal, "--no-sync" leaves its entry to a later
+// synchronisation.
 struct TGlobalOptions {
     bool keepJournal = true;
+    bool sync = true;
 };
 TGlobalOptions TakeGlobalOptions(std::vector<std::string>& args);
 
