@@ -4,6 +4,8 @@
 #include "device/contact_id.h"
 #include "device/retranslator.h"
 
+#include <algorithm>
+#include <iterator>
 #include <unordered_map>
 
 namespace orv {
@@ -786,14 +788,38 @@ std::string ToJson(const Comparison& c) {
 namespace {
 
 std::string Shown(std::string_view value) {
-    return value.empty() ? "—" : EscapeControls(value);
-}
-
-std::string DeviceTitle(Byte type, const std::string& name) {
-    return EscapeControls(name) + " (тип " + std::to_string(type) + ")";
+    return value.empty() ? std::string(kNoValue) : EscapeControls(value);
 }
 
 } // namespace
+
+std::string DeviceTitle(Byte type, std::string_view name) {
+    if (type == 0) {
+        return "нет прибора";
+    }
+    return std::string(name) + " (тип " + std::to_string(type) + ")";
+}
+
+std::string ShownSide(const std::optional<std::string>& value) {
+    if (!value) {
+        return std::string(kAbsent);
+    }
+    return value->empty() ? std::string(kNoValue) : *value;
+}
+
+std::vector<PageDiffs> GroupByPage(const Comparison& comparison) {
+    std::vector<PageDiffs> groups;
+    for (const SettingDiff& diff : comparison.diffs) {
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&](const PageDiffs& g) { return g.page == diff.page; });
+        if (group == groups.end()) {
+            groups.push_back({diff.page, {}});
+            group = std::prev(groups.end());
+        }
+        group->diffs.push_back(&diff);
+    }
+    return groups;
+}
 
 std::string EscapeControls(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -841,7 +867,7 @@ std::string ToText(const SettingsList& list) {
     if (list.devType == 0) {
         return "Прибор не выбран\n";
     }
-    std::string out = "Прибор: " + DeviceTitle(list.devType, list.deviceName) + "\n";
+    std::string out = "Прибор: " + EscapeControls(DeviceTitle(list.devType, list.deviceName)) + "\n";
     std::string page;
     for (std::size_t i = 0; i < list.items.size();) {
         const Setting& s = list.items[i];
@@ -872,13 +898,14 @@ std::string ToText(const SettingsList& list) {
 std::string ToText(const Comparison& c) {
     std::string out;
     if (!c.SameType()) {
-        out += "Разные типы приборов: " + DeviceTitle(c.typeA, c.deviceA) + " и " +
-               DeviceTitle(c.typeB, c.deviceB) + "; сравниваются только общие параметры\n";
+        out += "Разные типы приборов: " + EscapeControls(DeviceTitle(c.typeA, c.deviceA)) + " и " +
+               EscapeControls(DeviceTitle(c.typeB, c.deviceB)) + "; сравниваются только общие параметры\n";
     }
-    for (const SettingDiff& d : c.diffs) {
-        const auto side = [](const std::optional<std::string>& v) { return v ? Shown(*v) : "(отсутствует)"; };
-        out += EscapeControls(d.page) + ", " + EscapeControls(d.label) + ": " + side(d.a) + " → " +
-               side(d.b) + "\n";
+    for (const PageDiffs& group : GroupByPage(c)) {
+        for (const SettingDiff* d : group.diffs) {
+            out += EscapeControls(d->page) + ", " + EscapeControls(d->label) + ": " +
+                   EscapeControls(ShownSide(d->a)) + " → " + EscapeControls(ShownSide(d->b)) + "\n";
+        }
     }
     return out;
 }

@@ -90,6 +90,22 @@ struct Comparison {
 
 Comparison Compare(const SettingsList& a, const SettingsList& b);
 
+// What every view (text, dialogs, reports) shows for a device, an empty value and a side that
+// lacks a setting, so that they read alike.
+std::string DeviceTitle(Byte type, std::string_view name); // "Ирвел-ОП8 (тип 16)", "нет прибора"
+inline constexpr std::string_view kNoValue = "—";
+inline constexpr std::string_view kAbsent = "(отсутствует)";
+// A side of a difference as shown, its control characters left as they are.
+std::string ShownSide(const std::optional<std::string>& value);
+
+// The differences grouped by page, the pages in the order they first come; within a page, the
+// comparison's order.
+struct PageDiffs {
+    std::string page;
+    std::vector<const SettingDiff*> diffs;
+};
+std::vector<PageDiffs> GroupByPage(const Comparison& comparison);
+
 // JSON with stable keys (documented in the README); UTF-8, one object, ending in a line feed.
 std::string ToJson(const SettingsList& list);
 std::string ToJson(const Comparison& comparison);
