@@ -1,5 +1,7 @@
 #include "compare_dialog.h"
 
+#include "window_size.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,20 +23,16 @@ QString Q(const std::string& text) {
 }
 
 QString DeviceOf(const std::string& name, Byte type) {
-    return type == 0 ? QStringLiteral("нет прибора") : QStringLiteral("%1 (тип %2)").arg(Q(name)).arg(type);
+    return Q(DeviceTitle(type, name));
 }
 
-// A side's value: a dash for an empty one, as the text view shows it.
-QString Side(const std::optional<std::string>& value) {
-    if (!value) {
-        return QStringLiteral("(отсутствует)");
-    }
-    return value->empty() ? QStringLiteral("—") : Q(*value);
-}
-
+// One line per cell, so that rows are even; a long value is shown whole in its tool tip.
 QTableWidgetItem* Cell(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    auto* item = new QTableWidgetItem(line);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    item->setToolTip(text);
     return item;
 }
 
@@ -49,7 +47,6 @@ TCompareDialog::TCompareDialog(const Comparison& comparison, const QString& capt
     : QDialog(parent), comparison_(comparison), captionA_(captionA), captionB_(captionB) {
     setObjectName(QStringLiteral("FormCompare"));
     setWindowTitle(QStringLiteral("Сравнение конфигураций"));
-    resize(720, 460);
 
     auto* column = new QVBoxLayout(this);
     lblSummary_ = new QLabel(this);
@@ -61,13 +58,14 @@ TCompareDialog::TCompareDialog(const Comparison& comparison, const QString& capt
     grdCompare_->setObjectName(QStringLiteral("grdCompare"));
     grdCompare_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdCompare_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grdCompare_->setWordWrap(true);
+    grdCompare_->setWordWrap(false);
+    grdCompare_->setTextElideMode(Qt::ElideRight);
     grdCompare_->verticalHeader()->setVisible(false);
     column->addWidget(grdCompare_, 1);
 
     auto* buttons = new QDialogButtonBox(this);
     // The place of a report of the comparison; shown once a handler is given.
-    btnReport_ = buttons->addButton(QStringLiteral("Отчёт…"), QDialogButtonBox::ActionRole);
+    btnReport_ = buttons->addButton(QStringLiteral("Отчёт..."), QDialogButtonBox::ActionRole);
     btnReport_->setObjectName(QStringLiteral("btnReport"));
     btnReport_->setVisible(false);
     QPushButton* close = buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
@@ -82,6 +80,12 @@ TCompareDialog::TCompareDialog(const Comparison& comparison, const QString& capt
     });
 
     Fill();
+    RestoreWindowSize(this, QSize(760, 480));
+}
+
+void TCompareDialog::done(int result) {
+    StoreWindowSize(this);
+    QDialog::done(result);
 }
 
 void TCompareDialog::SetReportHandler(ReportHandler handler) {
@@ -108,17 +112,7 @@ QString TCompareDialog::Summary(const Comparison& comparison, const QString& cap
 void TCompareDialog::Fill() {
     lblSummary_->setText(Summary(comparison_, captionA_, captionB_));
 
-    // Grouped by page, the pages in the order they first come; in a page, the comparison's order.
-    std::vector<std::pair<std::string, std::vector<const SettingDiff*>>> groups;
-    for (const SettingDiff& diff : comparison_.diffs) {
-        auto group =
-            std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == diff.page; });
-        if (group == groups.end()) {
-            groups.emplace_back(diff.page, std::vector<const SettingDiff*>{});
-            group = std::prev(groups.end());
-        }
-        group->second.push_back(&diff);
-    }
+    const std::vector<PageDiffs> groups = GroupByPage(comparison_);
 
     grdCompare_->clear();
     grdCompare_->setColumnCount(4);
@@ -133,19 +127,27 @@ void TCompareDialog::Fill() {
         }
         for (const SettingDiff* diff : diffs) {
             QTableWidgetItem* label = Cell(Q(diff->label));
-            label->setToolTip(Q(diff->key));
+            label->setToolTip(Q(diff->label) + QStringLiteral("\n") + Q(diff->key));
             grdCompare_->setItem(row, 1, label);
-            grdCompare_->setItem(row, 2, Cell(Side(diff->a)));
-            grdCompare_->setItem(row, 3, Cell(Side(diff->b)));
+            grdCompare_->setItem(row, 2, Cell(Q(ShownSide(diff->a))));
+            grdCompare_->setItem(row, 3, Cell(Q(ShownSide(diff->b))));
             ++row;
         }
     }
+    // A page's name is shown whole whatever the other columns need; every row one line high.
     QHeaderView* header = grdCompare_->horizontalHeader();
-    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    int pageWidth = header->sectionSizeHint(0);
+    for (const PageDiffs& group : groups) {
+        pageWidth = std::max(pageWidth, grdCompare_->fontMetrics().horizontalAdvance(Q(group.page)) + 16);
+    }
+    header->setMinimumSectionSize(24);
+    header->setSectionResizeMode(0, QHeaderView::Fixed);
+    header->resizeSection(0, pageWidth);
     header->setSectionResizeMode(1, QHeaderView::Stretch);
     header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(3, QHeaderView::ResizeToContents);
-    grdCompare_->resizeRowsToContents();
+    grdCompare_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grdCompare_->verticalHeader()->setDefaultSectionSize(grdCompare_->fontMetrics().height() + 10);
     grdCompare_->setVisible(!comparison_.diffs.empty());
 }
 

@@ -25,12 +25,14 @@ public:
 
     const Comparison& Result() const { return comparison_; }
 
-    // What "Отчёт…" does with the comparison; the button shows only once a handler is given.
+    // What "Отчёт..." does with the comparison; the button shows only once a handler is given.
     using ReportHandler = std::function<void(const Comparison& comparison, QWidget* parent)>;
     void SetReportHandler(ReportHandler handler);
 
     // The line above the table: equal, how many differ, different device types.
     static QString Summary(const Comparison& comparison, const QString& captionA, const QString& captionB);
+
+    void done(int result) override;
 
 private:
     void Fill();

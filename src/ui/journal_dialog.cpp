@@ -7,6 +7,7 @@
 #include "files/safe_save.h"
 #include "report_dialog.h"
 #include "settings.h"
+#include "window_size.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -287,8 +288,8 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
 
     btnOpen_ = Button(QStringLiteral("btnOpen"), QStringLiteral("Открыть"), this);
     btnCompare_ = Button(QStringLiteral("btnCompare"), QStringLiteral("Сравнить"), this);
-    btnSaveAs_ = Button(QStringLiteral("btnSaveAs"), QStringLiteral("Сохранить как…"), this);
-    btnReport_ = Button(QStringLiteral("btnReport"), QStringLiteral("Отчёт…"), this);
+    btnSaveAs_ = Button(QStringLiteral("btnSaveAs"), QStringLiteral("Сохранить как..."), this);
+    btnReport_ = Button(QStringLiteral("btnReport"), QStringLiteral("Отчёт..."), this);
     auto* close = Button(QStringLiteral("btnClose"), QStringLiteral("Закрыть"), this);
     btnOpen_->setToolTip(QStringLiteral("Открыть конфигурацию записи в окне программы"));
     btnCompare_->setToolTip(
@@ -307,7 +308,7 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     layout->addLayout(below);
     layout->addLayout(annotation);
     layout->addLayout(buttons);
-    resize(980, 600);
+    RestoreWindowSize(this, QSize(1180, 640));
 
     // The list follows the search once typing pauses; Enter searches at once.
     typing_ = new QTimer(this);
@@ -350,6 +351,11 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     }
     Refresh();
     grdJournal_->resizeColumnsToContents();
+}
+
+void TJournalDialog::done(int result) {
+    StoreWindowSize(this);
+    QDialog::done(result);
 }
 
 void TJournalDialog::SetConnectionText(const QString& text) {
@@ -487,9 +493,9 @@ void TJournalDialog::CopyUuidClick() {
 }
 
 QString TJournalDialog::Caption(const journal::TEntry& entry) const {
-    return QStringLiteral("Запись %1, %2")
-        .arg(entry.id)
-        .arg(LocalTime(entry.time, QStringLiteral("dd.MM.yyyy HH:mm")));
+    // The action and the time to the second tell two entries apart as the list shows them.
+    return journal::ActionText(entry.action) + QLatin1Char(' ') +
+           LocalTime(entry.time, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
 }
 
 std::optional<std::string> TJournalDialog::Configuration(const journal::TEntry& entry) {

@@ -77,7 +77,7 @@ struct TAnnotationEdit {
     QString note;
 };
 
-// File → "Журнал…": the entries, found by site, note, device or file, by device type and by the
+// File → "Журнал...": the entries, found by site, note, device or file, by device type and by the
 // user and computer that made them; the chosen entry opened in the window, compared, exported,
 // reported on, and its site name and note changed.
 class TJournalDialog : public QDialog {
@@ -96,6 +96,8 @@ public:
     void SaveAsClick();
     void ReportClick();
     void SaveAnnotationClick();
+
+    void done(int result) override;
 
 private:
     std::vector<int> ChosenRows() const;

@@ -1,4 +1,4 @@
-// File → "Журнал…": the entries listed newest first and found by search and filters; the chosen
+// File → "Журнал...": the entries listed newest first and found by search and filters; the chosen
 // entry opened in the window, compared, exported, reported on and given a site name and note.
 #include "journal/journal_support.h"
 #include "support/report_reading.h"
@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -114,7 +115,7 @@ protected:
         return id.value_or(0);
     }
 
-    // Runs File → "Журнал…" with what the user does in it.
+    // Runs File → "Журнал..." with what the user does in it.
     void InJournal(const std::function<void(TJournalDialog&)>& step) {
         dialogs.dialogSteps.push_back([step](QDialog& dialog) {
             auto* journal = qobject_cast<TJournalDialog*>(&dialog);
@@ -304,6 +305,7 @@ TEST_F(JournalDialogTest, CompareShowsTheDifferences) {
     const std::string after = ListSettings(panelWritten).Find(zone)->value;
     ASSERT_NE(before, after);
     ChooseFromMenu(10); // the factory configuration on screen: the read's
+    const QString kSecond = QStringLiteral(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)");
     struct Case {
         const char* name;
         std::vector<qint64> chosen;
@@ -313,14 +315,14 @@ TEST_F(JournalDialogTest, CompareShowsTheDifferences) {
     const Case cases[] = {
         {"two entries",
          {ids.write, ids.read},
-         QStringLiteral("Запись %1,").arg(ids.read),
-         QStringLiteral("Запись %1,").arg(ids.write),
+         QStringLiteral("^Чтение %1$").arg(kSecond),
+         QStringLiteral("^Запись %1$").arg(kSecond),
          before,
          after},
         {"entry and screen",
          {ids.write},
-         QStringLiteral("Запись %1,").arg(ids.write),
-         QStringLiteral("В окне"),
+         QStringLiteral("^Запись %1$").arg(kSecond),
+         QStringLiteral("^В окне$"),
          after,
          before},
     };
@@ -341,8 +343,13 @@ TEST_F(JournalDialogTest, CompareShowsTheDifferences) {
                 EXPECT_EQ(result.diffs[0].b, c.b);
                 auto* grid = compare->findChild<QTableWidget*>();
                 ASSERT_NE(grid, nullptr);
-                EXPECT_TRUE(grid->horizontalHeaderItem(2)->text().startsWith(c.captionA));
-                EXPECT_TRUE(grid->horizontalHeaderItem(3)->text().startsWith(c.captionB));
+                // Each side named by its action and its time to the second.
+                EXPECT_TRUE(
+                    QRegularExpression(c.captionA).match(grid->horizontalHeaderItem(2)->text()).hasMatch())
+                    << grid->horizontalHeaderItem(2)->text().toStdString();
+                EXPECT_TRUE(
+                    QRegularExpression(c.captionB).match(grid->horizontalHeaderItem(3)->text()).hasMatch())
+                    << grid->horizontalHeaderItem(3)->text().toStdString();
             });
             Press(d, "btnCompare");
         });
@@ -351,7 +358,7 @@ TEST_F(JournalDialogTest, CompareShowsTheDifferences) {
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-// "Сохранить как…" writes the text exactly as recorded; "Отчёт…" heads the report with the entry's
+// "Сохранить как..." writes the text exactly as recorded; "Отчёт..." heads the report with the entry's
 // device, version, port and time, and its site.
 TEST_F(JournalDialogTest, ExportsTheExactTextAndReportsTheEntry) {
     Seed();
