@@ -40,7 +40,14 @@ public:
 // The file dialog the real thing shows, before it is run.
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileDialogSpec& spec, bool save);
 
-// The real thing: QMessageBox, QFileDialog, QDialog::exec.
+// The box the real thing shows for a message with details, before it is run: the text, the
+// details in a box of their own wide enough for their longest line (within the screen), the
+// buttons; the user may resize it. DetailsBoxAnswer reads its result.
+std::unique_ptr<QDialog> MakeDetailsBox(QWidget* parent, MsgKind kind, const QString& caption,
+                                        const QString& text, MsgButtons buttons, const QString& details);
+MsgAnswer DetailsBoxAnswer(int result, MsgButtons buttons);
+
+// The real thing: QMessageBox (a details box when there are details), QFileDialog, QDialog::exec.
 class TQtDialogs final : public IDialogs {
 public:
     MsgAnswer Message(QWidget* parent, MsgKind kind, const QString& caption, const QString& text,
