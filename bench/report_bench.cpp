@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     for (const Case& c : {Case{"type 15, 32 objects + 40 SMS numbers + GPRS", 15},
                           Case{"type 16, outputs + GSM + GPRS + 8 SMS numbers", 16}}) {
         const TProgramState state = bench::Largest(c.code, 0);
-        const ReportFields fields{QStringLiteral("Склад №3"), QStringLiteral("Петров П. П.")};
+        const ReportFields fields{QStringLiteral("Склад №3"), QStringLiteral("Петров П. П."), {}};
         const auto pdf = [&] {
             const TReport report = ConfigurationReport(ListSettings(state), {}, fields);
             QBuffer buffer;

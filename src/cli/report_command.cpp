@@ -78,14 +78,15 @@ int CmdReport(const TCommandArgs& args, TCliIo& io) {
     };
     ReportSource source;
     source.file = QString::fromStdString(file);
-    const TReport report =
-        ConfigurationReport(ListSettings(state), source, {option("--site"), option("--installer")});
+    const TReport report = ConfigurationReport(
+        ListSettings(state), source, {option("--site"), option("--installer"), StoredReportCompany()});
     return Write(report, out, io) ? kExitOk : kExitFile;
 }
 
 bool WriteComparisonReport(const Comparison& comparison, const ReportSource& a, const ReportSource& b,
                            const std::string& path, TCliIo& io) {
-    return CanLayOut("diff", io) && Write(ComparisonReport(comparison, a, b, {}), path, io);
+    return CanLayOut("diff", io) &&
+           Write(ComparisonReport(comparison, a, b, {{}, {}, StoredReportCompany()}), path, io);
 }
 
 } // namespace orv::cli

@@ -12,6 +12,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSettings>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -28,7 +29,7 @@ const QString kProgramTitle = QStringLiteral("Программатор ППКО�
 // A blank field prints as a line to write on.
 const QString kBlankField = QString(32, QLatin1Char('_'));
 // An empty value shows as a dash, as the text view shows it.
-const QString kNoValue = QStringLiteral("—");
+const QString kNoValueText = QString::fromUtf8(kNoValue.data(), kNoValue.size());
 constexpr int kIconSize = 14;   // CSS pixels
 constexpr int kIconPixels = 64; // the picture's own size in the PDF
 constexpr int kPdfResolution = 600;
@@ -39,7 +40,8 @@ const QString kDocumentCss =
                    "h2 { font-size: 11pt; font-weight: bold; margin-top: 12px; margin-bottom: 4px; }\n"
                    "table { border-collapse: collapse; border-color: #808080; margin-bottom: 4px; }\n"
                    "th { background-color: #e8e8e8; font-weight: bold; text-align: left; }\n"
-                   "p.notice { font-weight: bold; margin-top: 8px; margin-bottom: 6px; }\n");
+                   "p.notice { font-weight: bold; margin-top: 8px; margin-bottom: 6px; }\n"
+                   "td.sign { height: 28px; }\n");
 
 // The same for a browser, with what printing from one needs.
 const QString kFileCss = QStringLiteral(
@@ -55,7 +57,9 @@ const QString kFileCss = QStringLiteral(
     "thead { display: table-header-group; }\n"
     "tr { page-break-inside: avoid; break-inside: avoid; }\n"
     "img { vertical-align: middle; }\n"
-    "p.notice { font-weight: bold; }\n");
+    "p.notice { font-weight: bold; }\n"
+    "td.sign { height: 18pt; }\n"
+    "div.company { border-bottom: 0.5pt solid #808080; margin-bottom: 6pt; padding-bottom: 2pt; }\n");
 
 QFont ReportFont() {
     QFont font(QStringLiteral("DejaVu Sans"));
@@ -88,15 +92,15 @@ QString Esc(const std::string& text) {
 }
 
 QString Shown(const std::string& value) {
-    return value.empty() ? kNoValue : Esc(value);
+    return value.empty() ? kNoValueText : Esc(value);
 }
 
 QString FieldValue(const QString& text) {
     return text.trimmed().isEmpty() ? kBlankField : Esc(text.trimmed());
 }
 
-QString DeviceTitle(Byte type, const std::string& name) {
-    return QString::fromStdString(name) + QStringLiteral(" (тип %1)").arg(type);
+QString DeviceText(Byte type, const std::string& name) {
+    return QString::fromStdString(DeviceTitle(type, name));
 }
 
 QString ImageName(int code) {
@@ -115,6 +119,23 @@ const QString kTableAttributes =
 void HeadingRow(QString& html, const QString& label, const QString& escapedValue) {
     html += QStringLiteral("<tr><th width=\"30%\">") + Esc(label) + QStringLiteral("</th><td>") +
             escapedValue + QStringLiteral("</td></tr>\n");
+}
+
+// Who handed the panel over and who took it: names, signatures and dates written by hand; the
+// installer's name is printed when given.
+void Acceptance(QString& html, const ReportFields& fields) {
+    html += QStringLiteral("<h2>Приёмка</h2>\n<table class=\"accept\"") + kTableAttributes +
+            QStringLiteral(">\n<thead><tr><th></th><th>Фамилия, имя</th><th>Подпись</th><th>Дата</th></tr>"
+                           "</thead>\n<tbody>\n");
+    const auto row = [&](const QString& who, const QString& name) {
+        html += QStringLiteral("<tr><th width=\"12%\">") + who + QStringLiteral("</th><td class=\"sign\">") +
+                name +
+                QStringLiteral("</td><td class=\"sign\" width=\"25%\"></td>"
+                               "<td class=\"sign\" width=\"20%\"></td></tr>\n");
+    };
+    row(QStringLiteral("Сдал"), Esc(fields.installer.trimmed()));
+    row(QStringLiteral("Принял"), QString());
+    html += QStringLiteral("</tbody>\n</table>\n");
 }
 
 void Fields(QString& html, const ReportFields& fields, const QDateTime& date) {
@@ -232,7 +253,7 @@ QString SideCaption(const ReportSource& source, const QString& fallback) {
 }
 
 QString SideText(const ReportSource& source, Byte type, const std::string& device) {
-    QString text = Esc(DeviceTitle(type, device));
+    QString text = Esc(DeviceText(type, device));
     if (!source.file.isEmpty()) {
         text += QStringLiteral("; файл: ") + Esc(QFileInfo(source.file).fileName());
     }
@@ -246,7 +267,7 @@ QString SideText(const ReportSource& source, Byte type, const std::string& devic
 }
 
 QString DiffValue(const std::optional<std::string>& value) {
-    return value ? Shown(*value) : QStringLiteral("(отсутствует)");
+    return Esc(ShownSide(value));
 }
 
 QString ErrorText(const SaveResult& result) {
@@ -310,7 +331,7 @@ TReport ConfigurationReport(const SettingsList& list, const ReportSource& source
     html += QStringLiteral("<h1>Конфигурация прибора</h1>\n<table class=\"heading\"") + kTableAttributes +
             QStringLiteral(">\n");
     HeadingRow(html, QStringLiteral("Прибор"),
-               list.devType != 0 ? Esc(DeviceTitle(list.devType, list.deviceName))
+               list.devType != 0 ? Esc(DeviceText(list.devType, list.deviceName))
                                  : QStringLiteral("не выбран"));
     if (!source.firmware.isEmpty()) {
         HeadingRow(html, QStringLiteral("Версия прибора"), Esc(source.firmware));
@@ -324,6 +345,8 @@ TReport ConfigurationReport(const SettingsList& list, const ReportSource& source
     Fields(html, fields, date);
     html += QStringLiteral("</table>\n");
     Pages(html, list.items, report.zoneTypes_);
+    Acceptance(html, fields);
+    report.company_ = fields.company;
     return report;
 }
 
@@ -344,35 +367,68 @@ TReport ComparisonReport(const Comparison& comparison, const ReportSource& a, co
     html += QStringLiteral("</table>\n");
     if (!comparison.SameType()) {
         html += QStringLiteral("<p class=\"notice\">Разные типы приборов: ") +
-                Esc(DeviceTitle(comparison.typeA, comparison.deviceA)) + QStringLiteral(" и ") +
-                Esc(DeviceTitle(comparison.typeB, comparison.deviceB)) +
+                Esc(DeviceText(comparison.typeA, comparison.deviceA)) + QStringLiteral(" и ") +
+                Esc(DeviceText(comparison.typeB, comparison.deviceB)) +
                 QStringLiteral("; сравниваются только общие параметры</p>\n");
     }
+    report.company_ = fields.company;
     if (comparison.diffs.empty()) {
         html += QStringLiteral("<p class=\"notice\">Различий нет</p>\n");
+        Acceptance(html, fields);
         return report;
-    }
-    // Grouped by page, the pages in the order they first come.
-    std::vector<std::string> pages;
-    for (const SettingDiff& d : comparison.diffs) {
-        if (std::find(pages.begin(), pages.end(), d.page) == pages.end()) {
-            pages.push_back(d.page);
-        }
     }
     html += QStringLiteral("<table class=\"grid\"") + kTableAttributes +
             QStringLiteral(">\n<thead><tr><th>Раздел</th><th>Параметр</th><th>") + Esc(captionA) +
             QStringLiteral("</th><th>") + Esc(captionB) + QStringLiteral("</th></tr></thead>\n<tbody>\n");
-    for (const std::string& page : pages) {
-        for (const SettingDiff& d : comparison.diffs) {
-            if (d.page == page) {
-                html += QStringLiteral("<tr><td>") + Esc(d.page) + QStringLiteral("</td><td>") +
-                        Esc(d.label) + QStringLiteral("</td><td>") + DiffValue(d.a) +
-                        QStringLiteral("</td><td>") + DiffValue(d.b) + QStringLiteral("</td></tr>\n");
-            }
+    for (const PageDiffs& group : GroupByPage(comparison)) {
+        for (const SettingDiff* d : group.diffs) {
+            html += QStringLiteral("<tr><td>") + Esc(d->page) + QStringLiteral("</td><td>") + Esc(d->label) +
+                    QStringLiteral("</td><td>") + DiffValue(d->a) + QStringLiteral("</td><td>") +
+                    DiffValue(d->b) + QStringLiteral("</td></tr>\n");
         }
     }
     html += QStringLiteral("</tbody>\n</table>\n");
+    Acceptance(html, fields);
     return report;
+}
+
+bool ReportCompany::IsEmpty() const {
+    return name.trimmed().isEmpty() && phone.trimmed().isEmpty() && address.trimmed().isEmpty();
+}
+
+ReportCompany StoredReportCompany() {
+    QSettings settings;
+    return {settings.value(QStringLiteral("report/company_name")).toString(),
+            settings.value(QStringLiteral("report/company_phone")).toString(),
+            settings.value(QStringLiteral("report/company_address")).toString()};
+}
+
+void StoreReportCompany(const ReportCompany& company) {
+    QSettings settings;
+    settings.setValue(QStringLiteral("report/company_name"), company.name.trimmed());
+    settings.setValue(QStringLiteral("report/company_phone"), company.phone.trimmed());
+    settings.setValue(QStringLiteral("report/company_address"), company.address.trimmed());
+}
+
+QStringList TReport::HeaderLines() const {
+    QStringList lines;
+    const auto clean = [](const QString& text) {
+        // One line each, whatever was typed.
+        return text.simplified();
+    };
+    if (!company_.name.trimmed().isEmpty()) {
+        lines << clean(company_.name);
+    }
+    QStringList second;
+    for (const QString& part : {company_.phone, company_.address}) {
+        if (!part.trimmed().isEmpty()) {
+            second << clean(part);
+        }
+    }
+    if (!second.isEmpty()) {
+        lines << second.join(QStringLiteral(" · "));
+    }
+    return lines;
 }
 
 QString TReport::Page(bool forFile) const {
@@ -383,10 +439,21 @@ QString TReport::Page(bool forFile) const {
                          QStringLiteral("src=\"data:image/svg+xml;base64,") +
                              QString::fromLatin1(ZoneTypeSvg(code).toBase64()) + QLatin1Char('"'));
         }
+        QString header;
+        const QStringList lines = HeaderLines();
+        if (!lines.isEmpty()) {
+            QStringList escaped;
+            for (const QString& line : lines) {
+                escaped << Esc(line);
+            }
+            header = QStringLiteral("<div class=\"company\">") + escaped.join(QStringLiteral("<br/>")) +
+                     QStringLiteral("</div>\n");
+        }
         return QStringLiteral("<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"ru\" "
                               "xml:lang=\"ru\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>") +
                Esc(title_) + QStringLiteral("</title>\n<style>\n") + kFileCss +
-               QStringLiteral("</style>\n</head>\n<body>\n") + body + QStringLiteral("</body>\n</html>\n");
+               QStringLiteral("</style>\n</head>\n<body>\n") + header + body +
+               QStringLiteral("</body>\n</html>\n");
     }
     return QStringLiteral("<html><head><title>") + Esc(title_) + QStringLiteral("</title></head><body>") +
            body + QStringLiteral("</body></html>");
@@ -394,6 +461,11 @@ QString TReport::Page(bool forFile) const {
 
 QByteArray TReport::Html() const {
     return Page(true).toUtf8();
+}
+
+qreal TReport::HeaderHeight(const QPaintDevice& device) const {
+    const qsizetype lines = HeaderLines().size();
+    return lines == 0 ? 0 : QFontMetricsF(FooterFont(), &device).height() * (lines + 1);
 }
 
 std::unique_ptr<QTextDocument> TReport::Paginate(QPagedPaintDevice& device) const {
@@ -412,9 +484,9 @@ std::unique_ptr<QTextDocument> TReport::Paginate(QPagedPaintDevice& device) cons
         doc->addResource(QTextDocument::ImageResource, QUrl(ImageName(code)),
                          ZoneTypeImage(code, kIconPixels));
     }
-    // The page number goes below the text, in two lines' height.
+    // The page number goes below the text, in two lines' height; the company's lines above it.
     const qreal footer = 2 * QFontMetricsF(FooterFont(), &device).height();
-    doc->setPageSize(QSizeF(device.width(), device.height() - footer));
+    doc->setPageSize(QSizeF(device.width(), device.height() - footer - HeaderHeight(device)));
     doc->setHtml(Page(false));
     KeepCaptionsWithText(*doc);
     return doc;
@@ -428,14 +500,23 @@ bool TReport::Render(QPagedPaintDevice& device) const {
     }
     const QSizeF page = doc->pageSize();
     const int pages = doc->pageCount();
-    const QRectF footer(0, page.height(), page.width(), device.height() - page.height());
+    const qreal top = HeaderHeight(device);
+    const QRectF footer(0, top + page.height(), page.width(), device.height() - top - page.height());
+    const QStringList header = HeaderLines();
+    const QFontMetricsF headerMetrics(FooterFont(), &device);
     painter.setFont(FooterFont());
     for (int n = 0; n < pages; ++n) {
         if (n > 0 && !device.newPage()) {
             return false;
         }
+        if (!header.isEmpty()) {
+            const QRectF lines(0, 0, page.width(), headerMetrics.height() * header.size());
+            painter.drawText(lines, Qt::AlignLeft | Qt::AlignTop, header.join(QLatin1Char('\n')));
+            const qreal rule = lines.bottom() + headerMetrics.height() * 0.3;
+            painter.drawLine(QPointF(0, rule), QPointF(page.width(), rule));
+        }
         painter.save();
-        painter.translate(0, -n * page.height());
+        painter.translate(0, top - n * page.height());
         doc->drawContents(&painter, QRectF(QPointF(0, n * page.height()), page));
         painter.restore();
         painter.drawText(footer, Qt::AlignLeft | Qt::AlignBottom, title_);

@@ -10,12 +10,14 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
 #include <vector>
 
 class QPageLayout;
+class QPaintDevice;
 class QPagedPaintDevice;
 class QPdfWriter;
 class QTextDocument;
@@ -31,10 +33,26 @@ struct ReportSource {
     QString title;
 };
 
+// The company that issues the report, at the top of every page; set once under the program's
+// settings. Nothing is printed for an empty one.
+struct ReportCompany {
+    QString name;
+    QString phone;
+    QString address;
+
+    bool IsEmpty() const;
+    bool operator==(const ReportCompany&) const = default;
+};
+
+// As kept in the program's settings, for the window and the command-line tool alike.
+ReportCompany StoredReportCompany();
+void StoreReportCompany(const ReportCompany& company);
+
 // What the user fills in before printing: blank fields print as lines to write on.
 struct ReportFields {
     QString site;      // "Объект"
     QString installer; // "Монтажник"
+    ReportCompany company;
 };
 
 enum class ReportFormat { Pdf, Html };
@@ -72,19 +90,25 @@ private:
                                     const ReportFields&, const QDateTime&);
 
     QString Page(bool forFile) const;
+    // The company's lines at the top of a printed page; empty for none.
+    QStringList HeaderLines() const;
+    // The room those lines take at the top of every page of device.
+    qreal HeaderHeight(const QPaintDevice& device) const;
 
     QString title_;
+    ReportCompany company_;
     QString body_;               // refers to pictures by their resource names
     std::vector<int> zoneTypes_; // zone types whose pictures the body shows
 };
 
 // The report of one configuration: the heading (device, firmware version, file or port, date,
-// site, installer), then every page with its settings, tables row by row.
+// site, installer), then every page with its settings, tables row by row, then the acceptance
+// block ("Сдал", "Принял") to sign.
 TReport ConfigurationReport(const SettingsList& list, const ReportSource& source, const ReportFields& fields,
                             const QDateTime& date = QDateTime::currentDateTime());
 
 // The change report of two configurations: both sources in the heading, then the differing
-// settings grouped by page, each with both values.
+// settings grouped by page, each with both values, then the acceptance block.
 TReport ComparisonReport(const Comparison& comparison, const ReportSource& a, const ReportSource& b,
                          const ReportFields& fields, const QDateTime& date = QDateTime::currentDateTime());
 

@@ -2,10 +2,13 @@
 
 #include "dialogs.h"
 #include "settings.h"
+#include "window_size.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,8 +16,12 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 namespace orv {
 
@@ -34,7 +41,7 @@ QPushButton* Button(const QString& name, const QString& text, QWidget* parent) {
 
 TReportDialog::TReportDialog(IDialogs& dialogs, Builder build, const QString& baseName, QWidget* parent)
     : QDialog(parent), dialogs_(dialogs), build_(std::move(build)), baseName_(baseName),
-      printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+      printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)), company_(StoredReportCompany()) {
     setObjectName(QStringLiteral("ReportDialog"));
     setWindowTitle(kCaption);
     printer_->setPageLayout(ReportPageLayout());
@@ -54,6 +61,45 @@ TReportDialog::TReportDialog(IDialogs& dialogs, Builder build, const QString& ba
     connect(preview_, &QPrintPreviewWidget::paintRequested, this,
             [this](QPrinter* printer) { report_.Render(*printer); });
     preview_->fitToWidth();
+    // Ctrl with the wheel zooms, as in a browser; the wheel alone scrolls.
+    if (auto* view = preview_->findChild<QGraphicsView*>()) {
+        view->viewport()->installEventFilter(this);
+    }
+
+    // Zoom and pages.
+    auto* zoomOut = Button(QStringLiteral("btnZoomOut"), QStringLiteral("−"), this);
+    zoomOut->setToolTip(QStringLiteral("Уменьшить (Ctrl+−)"));
+    auto* zoomIn = Button(QStringLiteral("btnZoomIn"), QStringLiteral("+"), this);
+    zoomIn->setToolTip(QStringLiteral("Увеличить (Ctrl++)"));
+    auto* fitWidth = Button(QStringLiteral("btnFitWidth"), QStringLiteral("По ширине"), this);
+    auto* previous = Button(QStringLiteral("btnPreviousPage"), QStringLiteral("<"), this);
+    previous->setToolTip(QStringLiteral("Предыдущая страница (PgUp)"));
+    auto* next = Button(QStringLiteral("btnNextPage"), QStringLiteral(">"), this);
+    next->setToolTip(QStringLiteral("Следующая страница (PgDown)"));
+    lblPage_ = new QLabel(this);
+    lblPage_->setObjectName(QStringLiteral("lblPage"));
+    for (QPushButton* b : {zoomOut, zoomIn, previous, next}) {
+        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("WW")) + 16);
+    }
+    connect(zoomOut, &QPushButton::clicked, this, &TReportDialog::ZoomOut);
+    connect(zoomIn, &QPushButton::clicked, this, &TReportDialog::ZoomIn);
+    connect(fitWidth, &QPushButton::clicked, preview_, &QPrintPreviewWidget::fitToWidth);
+    connect(previous, &QPushButton::clicked, this, [this] { GoToPage(preview_->currentPage() - 1); });
+    connect(next, &QPushButton::clicked, this, [this] { GoToPage(preview_->currentPage() + 1); });
+    connect(preview_, &QPrintPreviewWidget::previewChanged, this, &TReportDialog::ShowPage);
+    const auto shortcut = [this](const QKeySequence& keys, auto slot) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence::ZoomIn, [this] { ZoomIn(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { ZoomIn(); });
+    shortcut(QKeySequence::ZoomOut, [this] { ZoomOut(); });
+    shortcut(QKeySequence(Qt::Key_PageUp), [this] { GoToPage(preview_->currentPage() - 1); });
+    shortcut(QKeySequence(Qt::Key_PageDown), [this] { GoToPage(preview_->currentPage() + 1); });
+    auto* navigation = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{zoomOut, zoomIn, fitWidth, previous, lblPage_, next}) {
+        navigation->addWidget(w);
+    }
+    navigation->addStretch(1);
 
     lblStatus_ = new QLabel(this);
     lblStatus_->setObjectName(QStringLiteral("lblReportStatus"));
@@ -73,9 +119,10 @@ TReportDialog::TReportDialog(IDialogs& dialogs, Builder build, const QString& ba
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
+    layout->addLayout(navigation);
     layout->addWidget(preview_, 1);
     layout->addLayout(buttons);
-    resize(820, 760);
+    RestoreWindowSize(this, QSize(820, 760));
 
     // The preview follows the fields once typing pauses; saving and printing take them at once.
     typing_ = new QTimer(this);
@@ -90,7 +137,41 @@ TReportDialog::TReportDialog(IDialogs& dialogs, Builder build, const QString& ba
 TReportDialog::~TReportDialog() = default;
 
 ReportFields TReportDialog::Fields() const {
-    return {edtSite_->text(), edtInstaller_->text()};
+    return {edtSite_->text(), edtInstaller_->text(), company_};
+}
+
+void TReportDialog::ZoomIn() {
+    preview_->zoomIn(1.25);
+}
+
+void TReportDialog::ZoomOut() {
+    preview_->zoomOut(1.25);
+}
+
+void TReportDialog::GoToPage(int page) {
+    preview_->setCurrentPage(std::clamp(page, 1, std::max(1, preview_->pageCount())));
+    ShowPage();
+}
+
+void TReportDialog::ShowPage() {
+    lblPage_->setText(
+        QStringLiteral("Страница %1 из %2").arg(preview_->currentPage()).arg(preview_->pageCount()));
+}
+
+bool TReportDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            const int delta = wheel->angleDelta().y();
+            if (delta > 0) {
+                ZoomIn();
+            } else if (delta < 0) {
+                ZoomOut();
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TReportDialog::SetSite(const QString& site) {
@@ -110,6 +191,7 @@ void TReportDialog::StoreFields() const {
 
 void TReportDialog::done(int result) {
     StoreFields();
+    StoreWindowSize(this);
     QDialog::done(result);
 }
 

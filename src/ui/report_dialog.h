@@ -37,7 +37,16 @@ public:
 
     void done(int result) override;
 
+    // The preview's zoom and page: "+" / "−" (or Ctrl with the wheel), previous and next page.
+    void ZoomIn();
+    void ZoomOut();
+    void GoToPage(int page);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void ShowPage();
     void UpdatePreview();
     void Save(ReportFormat format);
     void StoreFields() const;
@@ -51,7 +60,9 @@ private:
     QLineEdit* edtInstaller_ = nullptr;
     QPrintPreviewWidget* preview_ = nullptr;
     QLabel* lblStatus_ = nullptr;
+    QLabel* lblPage_ = nullptr;
     QTimer* typing_ = nullptr;
+    ReportCompany company_;
 };
 
 // Shows the preview modally through dialogs with the site in its site field; the fields as the

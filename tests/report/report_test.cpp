@@ -129,6 +129,7 @@ TEST(ReportHtml, DamagedTextsStayWellFormed) {
     const TReport report = ConfigurationReport(list, {},
                                                {QStringLiteral("a\x02"
                                                                "b"),
+                                                {},
                                                 {}},
                                                kDate);
     const test::HtmlFacts html = test::ReadHtml(report.Html());
@@ -197,7 +198,10 @@ TEST_P(EveryType, PdfAndHtmlHoldEverySetting) {
                               QStringLiteral("ttyUSB0"),
                               QStringLiteral("27"),
                               {}};
-    const ReportFields fields{QStringLiteral("Склад <№3> & двор"), QStringLiteral("Петров П. П.")};
+    const ReportFields fields{QStringLiteral("Склад <№3> & двор"),
+                              QStringLiteral("Петров П. П."),
+                              {QStringLiteral("ООО «Щит & К»"), QStringLiteral("+7 495 123-45-67"),
+                               QStringLiteral("Москва, ул. Лесная, 5")}};
     const TReport report = ConfigurationReport(list, source, fields, kDate);
     const QStringList heading{
         QStringLiteral("Прибор ") + Q(list.deviceName) + QStringLiteral(" (тип %1)").arg(type),
@@ -219,7 +223,12 @@ TEST_P(EveryType, PdfAndHtmlHoldEverySetting) {
     EXPECT_EQ(pdf.pageSize, QStringLiteral("A4"));
     EXPECT_TRUE(pdf.fontsEmbedded) << pdf.fonts.join(QStringLiteral(", ")).toStdString();
     QStringList runs = heading;
-    runs << Runs(list) << QStringLiteral("Страница %1 из %1").arg(pdf.pages);
+    runs << Runs(list) << QStringLiteral("Страница %1 из %1").arg(pdf.pages)
+         << QStringLiteral("Сдал Петров П. П.") << QStringLiteral("Принял");
+    // The company heads every page.
+    EXPECT_EQ(pdf.text.count(Normalized(QStringLiteral("ООО «Щит & К»"))), pdf.pages);
+    EXPECT_EQ(pdf.text.count(Normalized(QStringLiteral("+7 495 123-45-67 · Москва, ул. Лесная, 5"))),
+              pdf.pages);
     int missing = 0;
     for (const QString& run : runs) {
         if (!pdf.text.contains(Normalized(run))) {
@@ -250,6 +259,10 @@ TEST_P(EveryType, PdfAndHtmlHoldEverySetting) {
         EXPECT_TRUE(cell->images == ExpectedImages(s))
             << s.key << ": " << cell->images.size() << " picture(s)";
     }
+    // The acceptance block to sign, the installer's name printed.
+    EXPECT_TRUE(test::HasRow(html, {QStringLiteral("Сдал"), fields.installer, {}, {}}));
+    EXPECT_TRUE(test::HasRow(html, {QStringLiteral("Принял"), {}, {}, {}}));
+    EXPECT_TRUE(html.text.contains(Normalized(QStringLiteral("ООО «Щит & К»"))));
     EXPECT_EQ(CheckPages(report).pages, pdf.pages);
 }
 
@@ -288,7 +301,7 @@ TEST_P(ComparisonReports, EveryDifferenceWithBothValuesGroupedByPage) {
     panel.port = QStringLiteral("ttyUSB0");
     panel.firmware = QStringLiteral("31");
     const TReport report = ComparisonReport(comparison, {QStringLiteral("/tmp/было.cf8"), {}, {}, {}}, panel,
-                                            {QStringLiteral("Школа № 5"), {}}, kDate);
+                                            {QStringLiteral("Школа № 5"), {}, {}}, kDate);
     QTemporaryDir dir;
     const QString pdfPath = dir.filePath(QStringLiteral("changes.pdf"));
     ASSERT_EQ(report.SavePdf(pdfPath), QString());
