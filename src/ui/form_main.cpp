@@ -407,18 +407,18 @@ void TFormMain::BuildMenu() {
     QAction* saveAs = file->addAction(QStringLiteral("Сохранить &как..."), this, &TFormMain::FileSaveAsClick);
     saveAs->setObjectName(QStringLiteral("FileSaveAs"));
     QAction* compare =
-        file->addAction(QStringLiteral("Сравнить с файлом…"), this, &TFormMain::FileCompareClick);
+        file->addAction(QStringLiteral("Сравнить с файлом..."), this, &TFormMain::FileCompareClick);
     compare->setObjectName(QStringLiteral("FileCompare"));
-    QAction* report = file->addAction(QStringLiteral("Отчёт…"), this, &TFormMain::FileReportClick);
+    QAction* report = file->addAction(QStringLiteral("Отчёт..."), this, &TFormMain::FileReportClick);
     report->setObjectName(QStringLiteral("FileReport"));
-    QAction* journal = file->addAction(QStringLiteral("Журнал…"), this, &TFormMain::FileJournalClick);
+    QAction* journal = file->addAction(QStringLiteral("Журнал..."), this, &TFormMain::FileJournalClick);
     journal->setObjectName(QStringLiteral("FileJournal"));
     file->addSeparator();
-    QAction* settings = file->addAction(QStringLiteral("Настройки…"), this, &TFormMain::SettingsClick);
+    QAction* settings = file->addAction(QStringLiteral("Настройки..."), this, &TFormMain::SettingsClick);
     settings->setObjectName(QStringLiteral("FileSettings"));
     file->addSeparator();
     QAction* journalSettings =
-        file->addAction(QStringLiteral("Настройки журнала…"), this, &TFormMain::JournalSettingsClick);
+        file->addAction(QStringLiteral("Настройки журнала..."), this, &TFormMain::JournalSettingsClick);
     journalSettings->setObjectName(QStringLiteral("FileJournalSettings"));
     file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
@@ -1338,9 +1338,11 @@ void TFormMain::SettingsClick() {
     }
     TFormSettings form(this);
     form.chkSlowExchange()->setChecked(link_->SlowExchange());
+    form.SetCompany(StoredReportCompany());
     if (dialogs_.Exec(form) != QDialog::Accepted) {
         return;
     }
+    StoreReportCompany(form.Company());
     const bool slow = form.chkSlowExchange()->isChecked();
     WriteSlowExchange(slow);
     link_->SetSlowExchange(slow);

@@ -78,7 +78,7 @@ public:
     // The background synchronisation (null without a server) and its state for the user.
     journal::TJournalSyncService* JournalSync() const;
     QString JournalSyncState() const;
-    // File -> "Настройки журнала…"
+    // File -> "Настройки журнала..."
     void JournalSettingsClick();
 
     // Starts a transaction: 0 read, 1 write.
@@ -109,9 +109,9 @@ public:
     void FileSaveAsClick();
     // Shows how the configuration on screen differs from a chosen file.
     void FileCompareClick();
-    // File → "Отчёт…": the configuration's report in its preview.
+    // File → "Отчёт...": the configuration's report in its preview.
     void FileReportClick();
-    // File → "Журнал…": the journal's entries, to open, compare, export and report on.
+    // File → "Журнал...": the journal's entries, to open, compare, export and report on.
     void FileJournalClick();
     // Puts a configuration file's text on screen as File → Open puts a file, but as a new
     // configuration not yet saved: the caption stands in the title for a file name and nothing
@@ -120,7 +120,7 @@ public:
     // Puts a journal entry's configuration on screen as a read would: the current file stays.
     bool OpenJournalEntry(const std::string& text, const journal::TEntry& entry);
     void AboutClick();
-    // "Настройки…": the program's own settings, stored at once.
+    // "Настройки...": the program's own settings, stored at once.
     void SettingsClick();
     void cbbPortsChange(const QString& text);
     void cbbPortsDropDown();

@@ -52,9 +52,9 @@ public:
     // Whether the journal holds a configuration of this text.
     bool Holds(const QByteArray& sha256);
 
-    // File → "Журнал…"; busy: whether the window is in the middle of a transaction.
+    // File → "Журнал..."; busy: whether the window is in the middle of a transaction.
     void ShowJournal(TJournalWindow window);
-    // File → "Настройки журнала…".
+    // File → "Настройки журнала...".
     void ShowSettings();
 
 signals:

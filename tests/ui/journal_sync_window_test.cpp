@@ -1,4 +1,4 @@
-// File -> "Настройки журнала…" points the window at a PostgreSQL server (a real one, started by
+// File -> "Настройки журнала..." points the window at a PostgreSQL server (a real one, started by
 // the test): the check shows the connection's state, the settings are stored without a password,
 // and the background synchronisation sends the journal there.
 #include "window_fixture.h"

@@ -1,4 +1,4 @@
-// File → "Отчёт…": the preview opens on the configuration in the window, takes the site and
+// File → "Отчёт...": the preview opens on the configuration in the window, takes the site and
 // installer, saves both formats and prints, and keeps the fields for the next time.
 #include "support/report_reading.h"
 #include "window_fixture.h"
@@ -34,7 +34,7 @@ QByteArray ReadAll(const QString& path) {
 TEST_F(ReportPreview, SavesPdfAndHtmlPrintsAndKeepsTheFields) {
     auto* action = Find<QAction>(QStringLiteral("FileReport"));
     ASSERT_NE(action, nullptr);
-    EXPECT_EQ(action->text(), QStringLiteral("Отчёт…"));
+    EXPECT_EQ(action->text(), QStringLiteral("Отчёт..."));
     action->trigger(); // no configuration yet: nothing to report
     EXPECT_EQ(dialogs.execs, 0);
 
@@ -104,7 +104,7 @@ TEST_F(ReportPreview, SavesPdfAndHtmlPrintsAndKeepsTheFields) {
     EXPECT_TRUE(dialogs.dialogSteps.empty());
 }
 
-// The compare dialog's "Отчёт…": the change report, the screen's value against the file's.
+// The compare dialog's "Отчёт...": the change report, the screen's value against the file's.
 TEST_F(ReportPreview, CompareWithAFileGivesTheChangeReport) {
     ChooseFromMenu(10);
     const QString before = Path(QStringLiteral("before.cf8"));
