@@ -119,6 +119,10 @@ struct SaveCase {
     bool keeps;
 };
 
+void PrintTo(const SaveCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SaveChecks : public Document, public ::testing::WithParamInterface<SaveCase> {};
 
 TEST_P(SaveChecks, AskAndKeepAsTheFileDeserves) {
