@@ -29,10 +29,6 @@ function(orvanta_collect_targets dir out)
     set(${out} ${targets} PARENT_SCOPE)
 endfunction()
 
-# Left out: src/journal/sync.cpp resolves the journal server's name through the POSIX-only
-# <netdb.h>; it joins the check once it no longer includes it.
-set(check_windows_left_out ${PROJECT_SOURCE_DIR}/src/journal/sync.cpp)
-
 orvanta_collect_targets(${PROJECT_SOURCE_DIR}/src targets)
 set(stamps)
 foreach(target IN LISTS targets)
@@ -54,7 +50,7 @@ foreach(target IN LISTS targets)
             continue()
         endif()
         get_filename_component(path ${source} ABSOLUTE BASE_DIR ${dir})
-        if(NOT path MATCHES "^${PROJECT_SOURCE_DIR}/src/" OR path IN_LIST check_windows_left_out)
+        if(NOT path MATCHES "^${PROJECT_SOURCE_DIR}/src/")
             continue()
         endif()
         file(RELATIVE_PATH name ${PROJECT_SOURCE_DIR} ${path})
