@@ -3,7 +3,7 @@
 # (<windows.h> macros, POSIX-only headers, Q_OS_WIN branches) breaks here first. The simulator
 # is left out: it is a POSIX program by design. Each target's own include folders and
 # definitions are used, less the host's /usr/include (glibc's headers are not Windows'); the
-# pugixml headers are copied into a folder of their own instead.
+# pugixml and zlib headers are copied into a folder of their own instead.
 find_program(ORVANTA_MINGW_CXX x86_64-w64-mingw32-g++-posix)
 if(NOT ORVANTA_MINGW_CXX)
     add_custom_target(check-windows
@@ -17,6 +17,11 @@ get_target_property(pugixml_dirs pugixml::pugixml INTERFACE_INCLUDE_DIRECTORIES)
 foreach(header pugixml.hpp pugiconfig.hpp)
     find_file(ORVANTA_PUGI_${header} ${header} PATHS ${pugixml_dirs} NO_DEFAULT_PATH)
     configure_file(${ORVANTA_PUGI_${header}} ${check_include}/${header} COPYONLY)
+endforeach()
+find_package(ZLIB REQUIRED)
+foreach(header zlib.h zconf.h)
+    find_file(ORVANTA_ZLIB_${header} ${header} PATHS ${ZLIB_INCLUDE_DIRS} NO_DEFAULT_PATH)
+    configure_file(${ORVANTA_ZLIB_${header}} ${check_include}/${header} COPYONLY)
 endforeach()
 
 function(orvanta_collect_targets dir out)
