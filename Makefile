@@ -81,7 +81,8 @@ test-tsan: deps
 # (preset fuzz), each run for FUZZ_SECONDS from its seed corpus; anything found fails the run and
 # is left in fuzz-out/<target>/. fuzz-short is the pass CI makes. fuzz-corpus writes the seed
 # corpora anew.
-FUZZ_TARGETS = config_file gsm_file read_transaction gsm_frames firmware_image config_views journal_entry
+FUZZ_TARGETS = config_file gsm_file read_transaction gsm_frames firmware_image config_views journal_entry \
+               journal_rows
 FUZZ_SECONDS ?= 60
 FUZZ_SHORT_SECONDS ?= 20
 fuzz-build: deps

@@ -3,7 +3,7 @@
 # (<windows.h> macros, POSIX-only headers, Q_OS_WIN branches) breaks here first. The simulator
 # is left out: it is a POSIX program by design. Each target's own include folders and
 # definitions are used, less the host's /usr/include (glibc's headers are not Windows'); the
-# pugixml headers are copied into a folder of their own instead.
+# pugixml and zlib headers are copied into a folder of their own instead.
 find_program(ORVANTA_MINGW_CXX x86_64-w64-mingw32-g++-posix)
 if(NOT ORVANTA_MINGW_CXX)
     add_custom_target(check-windows
@@ -18,6 +18,11 @@ foreach(header pugixml.hpp pugiconfig.hpp)
     find_file(ORVANTA_PUGI_${header} ${header} PATHS ${pugixml_dirs} NO_DEFAULT_PATH)
     configure_file(${ORVANTA_PUGI_${header}} ${check_include}/${header} COPYONLY)
 endforeach()
+find_package(ZLIB REQUIRED)
+foreach(header zlib.h zconf.h)
+    find_file(ORVANTA_ZLIB_${header} ${header} PATHS ${ZLIB_INCLUDE_DIRS} NO_DEFAULT_PATH)
+    configure_file(${ORVANTA_ZLIB_${header}} ${check_include}/${header} COPYONLY)
+endforeach()
 
 function(orvanta_collect_targets dir out)
     get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
@@ -28,10 +33,6 @@ function(orvanta_collect_targets dir out)
     endforeach()
     set(${out} ${targets} PARENT_SCOPE)
 endfunction()
-
-# Left out: src/journal/sync.cpp resolves the journal server's name through the POSIX-only
-# <netdb.h>; it joins the check once it no longer includes it.
-set(check_windows_left_out ${PROJECT_SOURCE_DIR}/src/journal/sync.cpp)
 
 orvanta_collect_targets(${PROJECT_SOURCE_DIR}/src targets)
 set(stamps)
@@ -54,7 +55,7 @@ foreach(target IN LISTS targets)
             continue()
         endif()
         get_filename_component(path ${source} ABSOLUTE BASE_DIR ${dir})
-        if(NOT path MATCHES "^${PROJECT_SOURCE_DIR}/src/" OR path IN_LIST check_windows_left_out)
+        if(NOT path MATCHES "^${PROJECT_SOURCE_DIR}/src/")
             continue()
         endif()
         file(RELATIVE_PATH name ${PROJECT_SOURCE_DIR} ${path})

@@ -9,6 +9,7 @@
 #include "files/gsm_file.h"
 #include "fuzz_support.h"
 #include "gsm/tx_buffers.h"
+#include "journal/rows.h"
 #include "journal_base.h"
 #include "link/transaction_steps.h"
 #include "sim/panel.h"
@@ -305,6 +306,114 @@ void JournalSeeds() {
     Put("journal_entry", "stored-flipped-bit", StoredForm(size, 0, flipped));
 }
 
+// --- the fetched rows target -------------------------------------------------------------------
+
+// Writes fields in the target's input format: texts with a two-byte length, numbers in eight bytes.
+class RowBytes {
+public:
+    explicit RowBytes(Byte what) : bytes_{what} {}
+    RowBytes& Text(const QByteArray& text) {
+        bytes_.push_back(static_cast<Byte>(text.size() >> 8));
+        bytes_.push_back(static_cast<Byte>(text.size()));
+        bytes_.insert(bytes_.end(), text.begin(), text.end());
+        return *this;
+    }
+    RowBytes& Text(const char* text) { return Text(QByteArray(text)); }
+    RowBytes& Number(std::int64_t value) {
+        for (int shift = 56; shift >= 0; shift -= 8) {
+            bytes_.push_back(static_cast<Byte>(static_cast<std::uint64_t>(value) >> shift));
+        }
+        return *this;
+    }
+    const Bytes& Get() const { return bytes_; }
+
+private:
+    Bytes bytes_;
+};
+
+constexpr const char* kRowUuid = "0b7e2c1a-4f3d-4c2b-9a8e-1234567890ab";
+constexpr const char* kRowOrigin = "5d41402a-bc4b-42a7-8b1e-0f6d2c9e7a31";
+constexpr std::int64_t kRowTime = 1'765'000'000'000;
+
+// An entry's fields up to its configuration's hash, and those after it.
+RowBytes& EntryHead(RowBytes& row, const char* uuid, std::int64_t created) {
+    return row.Text(uuid)
+        .Text(kRowOrigin)
+        .Number(7)
+        .Number(created)
+        .Text("installer")
+        .Text("laptop-3")
+        .Text("write")
+        .Text("/dev/ttyUSB0")
+        .Text("")
+        .Number(16)
+        .Text("Орвант-16")
+        .Number(0x0105);
+}
+RowBytes& EntryTail(RowBytes& row) {
+    return row.Text("Склад №3").Text("ключ у охраны").Text("installer_kz").Number(kRowTime + 5000);
+}
+// A change; the entry it is of is named only when given (otherwise the input's entry).
+RowBytes& Change(RowBytes& row, std::int64_t fields, const char* entryUuid = nullptr) {
+    row.Text("9f86d081-884c-4d63-9a2f-0a1b2c3d4e5f")
+        .Text(kRowOrigin)
+        .Number(8)
+        .Number(kRowTime + 60'000)
+        .Text("engineer")
+        .Text("office-pc");
+    if (entryUuid != nullptr) {
+        row.Text(entryUuid);
+    }
+    return row.Text("Склад №3, ворота 2")
+        .Text("ключ у мастера\tсмены")
+        .Number(fields)
+        .Text("engineer_kz")
+        .Number(kRowTime + 61'000);
+}
+
+void JournalRowsSeeds() {
+    const QByteArray text = QByteArray::fromStdString(fuzz::JournalBaseEntry().config);
+    // A configuration as a text, an entry of it and a change of that entry: kept whole.
+    for (const std::int64_t fields : {1, 2, 3}) {
+        RowBytes row(0x3F);
+        row.Text(text);
+        EntryHead(row, kRowUuid, kRowTime);
+        EntryTail(row);
+        Change(row, fields);
+        Put("journal_rows", "whole-fields" + std::to_string(fields), row.Get());
+    }
+    // The same configuration in its four stored fields.
+    const journal::TConfigRow stored = journal::StoredConfig(text);
+    RowBytes fields(0x37);
+    fields.Text(stored.sha256.toLatin1())
+        .Number(stored.size)
+        .Text(stored.encoding.toLatin1())
+        .Text(stored.body);
+    EntryHead(fields, kRowUuid, kRowTime);
+    EntryTail(fields);
+    Change(fields, 3);
+    Put("journal_rows", "stored-fields", fields.Get());
+    // Refused: an upper-case uuid, a time ahead of the server's by more than a day, a
+    // configuration whose size is forged.
+    RowBytes upper(0x1B);
+    upper.Text(text);
+    EntryHead(upper, "0B7E2C1A-4F3D-4C2B-9A8E-1234567890AB", kRowTime);
+    EntryTail(upper);
+    Put("journal_rows", "entry-uuid-upper-case", upper.Get());
+    RowBytes ahead(0x1B);
+    ahead.Text(text);
+    EntryHead(ahead, kRowUuid, kRowTime + 2 * 86'400'000);
+    EntryTail(ahead);
+    Put("journal_rows", "entry-ahead", ahead.Get());
+    RowBytes forged(0x01);
+    forged.Text(stored.sha256.toLatin1()).Number(0x7fffffff).Text("zlib").Text(stored.body);
+    Put("journal_rows", "config-size-forged", forged.Get());
+    // A change of an entry that is not there.
+    RowBytes orphan(0x04);
+    Change(orphan, 1, kRowUuid);
+    Put("journal_rows", "change-without-entry", orphan.Get());
+}
+
 // --- the firmware target -----------------------------------------------------------------------
 
 // An image of blocks with the given payload sizes, the payload bytes counting up.
@@ -359,6 +468,7 @@ int main(int argc, char** argv) {
     FrameSeeds();
     FirmwareSeeds();
     JournalSeeds();
+    JournalRowsSeeds();
     std::cout << g_written << " seed inputs written under " << g_root.string() << "\n";
     return 0;
 }

@@ -88,6 +88,19 @@ private:
     QSqlQuery query_;
 };
 
+// Keeps records fetched from the shared journal, once checked and new to this journal, as they
+// came (marked sent, with the login that brought them).
+class TFetchedInserter {
+public:
+    explicit TFetchedInserter(const QSqlDatabase& db);
+    bool Insert(const TEntryRow& row, QSqlError& error);
+    bool Insert(const TChangeRow& row, QSqlError& error);
+
+private:
+    QSqlQuery entries_;
+    QSqlQuery changes_;
+};
+
 // What the synchronisation reaches of a journal it opened.
 struct TJournalAccess {
     static QSqlDatabase Database(const TJournal& journal);

@@ -1073,6 +1073,31 @@ bool StoreCursor(const QSqlDatabase& db, const char* table, const TCursor& curso
 
 } // namespace
 
+namespace detail {
+
+TFetchedInserter::TFetchedInserter(const QSqlDatabase& db) : entries_(db), changes_(db) {
+    entries_.prepare(QStringLiteral("INSERT INTO entries (%1, sent, inserted_by) VALUES (%2, 1, ?)")
+                         .arg(QLatin1String(kEntryColumns), Marks(kEntryCount)));
+    changes_.prepare(QStringLiteral("INSERT INTO annotations (%1, sent, inserted_by) VALUES (%2, 1, ?)")
+                         .arg(QLatin1String(kChangeColumns), Marks(kChangeCount)));
+}
+
+bool TFetchedInserter::Insert(const TEntryRow& row, QSqlError& error) {
+    Bind(entries_, Values(row) << Text(row.insertedBy));
+    const bool ok = entries_.exec();
+    error = entries_.lastError();
+    return ok;
+}
+
+bool TFetchedInserter::Insert(const TChangeRow& row, QSqlError& error) {
+    Bind(changes_, Values(row) << Text(row.insertedBy));
+    const bool ok = changes_.exec();
+    error = changes_.lastError();
+    return ok;
+}
+
+} // namespace detail
+
 // Entries fetched: each checked, its configuration fetched and checked when this journal lacks
 // it, kept or remembered as refused; the cursor moves past them in the same transaction.
 bool TJournalSync::TState::KeepEntries(const std::vector<TEntryRow>& rows, TCursor cursor) {
@@ -1141,9 +1166,7 @@ bool TJournalSync::TState::KeepEntries(const std::vector<TEntryRow>& rows, TCurs
         }
         answered = Now();
     }
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO entries (%1, sent, inserted_by) VALUES (%2, 1, ?)")
-                       .arg(QLatin1String(kEntryColumns), Marks(kEntryCount)));
+    detail::TFetchedInserter insert(db);
     for (const TEntryRow* row : fresh) {
         if (lacking.contains(row->configSha256)) {
             if (!Reject(QLatin1String(kEntries.name), row->uuid, row->origin,
@@ -1152,9 +1175,9 @@ bool TJournalSync::TState::KeepEntries(const std::vector<TEntryRow>& rows, TCurs
             }
             continue;
         }
-        Bind(insert, Values(*row) << Text(row->insertedBy));
-        if (!insert.exec()) {
-            return FailLocal(insert.lastError());
+        QSqlError error;
+        if (!insert.Insert(*row, error)) {
+            return FailLocal(error);
         }
         ++report.fetchedEntries;
         anotherHolder = anotherHolder || row->origin == journal->Origin();
@@ -1174,9 +1197,7 @@ bool TJournalSync::TState::KeepChanges(const std::vector<TChangeRow>& rows, TCur
     }
     QSqlQuery entry(db);
     entry.prepare(QStringLiteral("SELECT 1 FROM entries WHERE uuid = ?"));
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO annotations (%1, sent, inserted_by) VALUES (%2, 1, ?)")
-                       .arg(QLatin1String(kChangeColumns), Marks(kChangeCount)));
+    detail::TFetchedInserter insert(db);
     std::set<QString> changed;
     for (const TChangeRow& row : rows) {
         bool known = false;
@@ -1204,9 +1225,9 @@ bool TJournalSync::TState::KeepChanges(const std::vector<TChangeRow>& rows, TCur
             }
             continue;
         }
-        Bind(insert, Values(row) << Text(row.insertedBy));
-        if (!insert.exec()) {
-            return FailLocal(insert.lastError());
+        QSqlError error;
+        if (!insert.Insert(row, error)) {
+            return FailLocal(error);
         }
         ++report.fetchedChanges;
         changed.insert(row.entryUuid);

@@ -59,6 +59,8 @@ QGroupBox* BuildRelayBlock(QWidget* parent, const QString& prefix, const QString
 
 TPageCnc8::TPageCnc8(const TPageContext& context, QWidget* parent)
     : TDevicePage(context, QStringLiteral("PGCNC"), QStringLiteral("Концентратор"), 32, parent) {
+    // As on the concentrator page of the OP5 family: the BVI group and the alarm reset's long
+    // choice share the left column.
     auto* outer = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
     auto* right = new QVBoxLayout;
@@ -93,6 +95,14 @@ TPageCnc8::TPageCnc8(const TPageContext& context, QWidget* parent)
     bviLayout->addWidget(chkResetSNSByBVI_);
     bviLayout->addWidget(chkBVIEnableReset_);
     left->addWidget(grpBVI_);
+    auto* resetRow = new QHBoxLayout;
+    lblCnc8AlmReset_ = new QLabel(QStringLiteral("Сброс тревог:"), this);
+    lblCnc8AlmReset_->setObjectName(QStringLiteral("lblCnc8AlmReset"));
+    cbbCNC8_AutoRst_ = MakeCombo(this, QStringLiteral("cbbCNC8_AutoRst"), AutoResetItems());
+    resetRow->addWidget(lblCnc8AlmReset_);
+    resetRow->addWidget(cbbCNC8_AutoRst_);
+    resetRow->addStretch(1);
+    left->addLayout(resetRow);
     left->addStretch(1);
     connect(chkBVIAlarmSilent_, &QCheckBox::clicked, this, &TPageCnc8::chkBVIAlarmSilentClick);
     connect(chkBVIAlarmDuress_, &QCheckBox::clicked, this, &TPageCnc8::chkBVIAlarmDuressClick);
@@ -111,15 +121,6 @@ TPageCnc8::TPageCnc8(const TPageContext& context, QWidget* parent)
     OnChoiceChanged(bxCNCReleFire_, this, [this] { bxCNCReleFireCloseUp(); });
     connect(chkCncFireReleCntr_, &QCheckBox::clicked, this, &TPageCnc8::chkCncFireReleCntrClick);
     connect(chkCncBuzzOn_, &QCheckBox::clicked, this, &TPageCnc8::chkUseBuzzerClick);
-
-    auto* resetRow = new QHBoxLayout;
-    lblCnc8AlmReset_ = new QLabel(QStringLiteral("Сброс тревог:"), this);
-    lblCnc8AlmReset_->setObjectName(QStringLiteral("lblCnc8AlmReset"));
-    cbbCNC8_AutoRst_ = MakeCombo(this, QStringLiteral("cbbCNC8_AutoRst"), AutoResetItems());
-    resetRow->addWidget(lblCnc8AlmReset_);
-    resetRow->addWidget(cbbCNC8_AutoRst_);
-    resetRow->addStretch(1);
-    right->addLayout(resetRow);
     right->addStretch(1);
     OnChoiceChanged(cbbCNC8_AutoRst_, this, [this] { CNC_AutoResetCloseUp(); });
 }
@@ -210,6 +211,9 @@ void TPageCnc8::CNC_AutoResetCloseUp() {
 
 TPageCnc5::TPageCnc5(const TPageContext& context, QWidget* parent)
     : TDevicePage(context, QStringLiteral("PG_CNCOP5"), QStringLiteral("Концентратор"), 64, parent) {
+    // The expanders and what they report on the left, the relays and the buzzer on the right:
+    // the BVI group's long caption and the alarm reset's long choice share a column, so that the
+    // page fits a 1024-pixel screen at 120 DPI.
     auto* outer = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
     auto* right = new QVBoxLayout;
@@ -236,9 +240,18 @@ TPageCnc5::TPageCnc5(const TPageContext& context, QWidget* parent)
     bviLayout->addWidget(chkCP5BVIAlarmDuress_);
     bviLayout->addWidget(chkCP5ResetSNSByBVI_);
     left->addWidget(grpCOP5_BVI_);
-    left->addStretch(1);
     connect(chkCP5BVIAlarmDuress_, &QCheckBox::clicked, this, &TPageCnc5::chkBVIAlarmDuressClick);
     connect(chkCP5ResetSNSByBVI_, &QCheckBox::clicked, this, &TPageCnc5::chkResetSNSByBVIClick);
+    chkCNC5_GuardQT_ = MakeCheck(this, QStringLiteral("chkCNC5_GuardQT"),
+                                 QStringLiteral("Подтверждение взятия по обратной связи"));
+    left->addWidget(chkCNC5_GuardQT_);
+    auto* resetRow = new QHBoxLayout;
+    resetRow->addWidget(new QLabel(QStringLiteral("Сброс тревог:"), this));
+    cbbCNC5_AutoRst_ = MakeCombo(this, QStringLiteral("cbbCNC5_AutoRst"), AutoResetItems());
+    resetRow->addWidget(cbbCNC5_AutoRst_);
+    resetRow->addStretch(1);
+    left->addLayout(resetRow);
+    left->addStretch(1);
 
     RelayBlock block{};
     right->addWidget(BuildRelayBlock(this, QStringLiteral("bxCNC5"), QStringLiteral("chkCnc5FireReleCntr"),
@@ -248,15 +261,6 @@ TPageCnc5::TPageCnc5(const TPageContext& context, QWidget* parent)
     chkCnc5FireReleCntr_ = block.fireCtrl;
     chkCnc5BuzzOn_ = block.buzzer;
     right->addWidget(chkCnc5BuzzOn_);
-    chkCNC5_GuardQT_ = MakeCheck(this, QStringLiteral("chkCNC5_GuardQT"),
-                                 QStringLiteral("Подтверждение взятия по обратной связи"));
-    right->addWidget(chkCNC5_GuardQT_);
-    auto* resetRow = new QHBoxLayout;
-    resetRow->addWidget(new QLabel(QStringLiteral("Сброс тревог:"), this));
-    cbbCNC5_AutoRst_ = MakeCombo(this, QStringLiteral("cbbCNC5_AutoRst"), AutoResetItems());
-    resetRow->addWidget(cbbCNC5_AutoRst_);
-    resetRow->addStretch(1);
-    right->addLayout(resetRow);
     right->addStretch(1);
     OnChoiceChanged(bxCNC5ReleAlarm_, this, [this] { bxCNCReleAlarmCloseUp(); });
     OnChoiceChanged(bxCNC5ReleFire_, this, [this] { bxCNCReleFireCloseUp(); });

@@ -27,6 +27,8 @@ TDevOP8* AsOP8(TDevice* d) {
 TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     : TDevicePage(context, QStringLiteral("PGPeriph"), QStringLiteral("Периферия"), 2, parent) {
     const QStringList relayModes = ToQList(RelayModeNames);
+    // The relays and the reader's LED on the left, the siren, lamp and sounds on the right: the
+    // two widest groups one above the other, so that the page fits a 1024-pixel screen at 120 DPI.
     auto* outer = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
     auto* right = new QVBoxLayout;
@@ -61,6 +63,18 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     connect(chkOP8ReleAlrm_, &QCheckBox::clicked, this, &TPagePeriph::chkOP8ReleAlrmClick);
     connect(chkOP8ReleFire_, &QCheckBox::clicked, this, &TPagePeriph::chkOP8ReleFireClick);
 
+    auto* grpTM = new QGroupBox(QStringLiteral("Светодиод считывателя Touch Memory"), this);
+    auto* tmLayout = new QVBoxLayout(grpTM);
+    cbbTMLedMode_ = MakeCombo(grpTM, QStringLiteral("cbbTMLedMode"), ToQList(IndicatorModeNames));
+    chkTM_LED_ = MakeCheck(grpTM, QStringLiteral("chkTM_LED"),
+                           QStringLiteral("Отображать взятие с учетом обратной связи"));
+    tmLayout->addWidget(cbbTMLedMode_);
+    tmLayout->addWidget(chkTM_LED_);
+    left->addWidget(grpTM);
+    left->addStretch(1);
+    OnChoiceChanged(cbbTMLedMode_, this, [this] { cbbTMLedModeCloseUp(); });
+    connect(chkTM_LED_, &QCheckBox::clicked, this, &TPagePeriph::chkTM_LEDClick);
+
     auto* grpOps = new QGroupBox(QStringLiteral("Контроль цепей оповещения:"), this);
     auto* opsLayout = new QGridLayout(grpOps);
     const struct {
@@ -78,7 +92,7 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
         opsLayout->addWidget(box, i / 2, i % 2);
         connect(box, &QCheckBox::clicked, this, [this, box] { PKK_OPsCntrlToggle(box); });
     }
-    left->addWidget(grpOps);
+    right->addWidget(grpOps);
 
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
@@ -100,19 +114,7 @@ TPagePeriph::TPagePeriph(const TPageContext& context, QWidget* parent)
     bxSysPartID_->setToolTip(QStringLiteral("Номер раздела для передачи системных событий (тампера, БП)"));
     form->addRow(QStringLiteral("Раздел для внутренних событий"), bxSysPartID_);
     OnChoiceChanged(bxSysPartID_, this, [this] { bxSysPartIDCloseUp(); });
-    left->addLayout(form);
-    left->addStretch(1);
-
-    auto* grpTM = new QGroupBox(QStringLiteral("Светодиод считывателя Touch Memory"), this);
-    auto* tmLayout = new QVBoxLayout(grpTM);
-    cbbTMLedMode_ = MakeCombo(grpTM, QStringLiteral("cbbTMLedMode"), ToQList(IndicatorModeNames));
-    chkTM_LED_ = MakeCheck(grpTM, QStringLiteral("chkTM_LED"),
-                           QStringLiteral("Отображать взятие с учетом обратной связи"));
-    tmLayout->addWidget(cbbTMLedMode_);
-    tmLayout->addWidget(chkTM_LED_);
-    right->addWidget(grpTM);
-    OnChoiceChanged(cbbTMLedMode_, this, [this] { cbbTMLedModeCloseUp(); });
-    connect(chkTM_LED_, &QCheckBox::clicked, this, &TPagePeriph::chkTM_LEDClick);
+    right->addLayout(form);
 
     chkUseBuzzer_ =
         MakeCheck(this, QStringLiteral("chkUseBuzzer"), QStringLiteral("Использовать внутренний зуммер"));

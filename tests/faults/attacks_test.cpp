@@ -10,6 +10,7 @@
 #include "gsm/tx_buffers.h"
 #include "settings/random_configuration.h"
 #include "support/cli_run.h"
+#include "support/read_only_media.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -56,6 +57,8 @@ struct Attack {
     std::string words;                  // what out or err must hold
     std::vector<std::string> made = {}; // entries the command may make or change; nothing else may
     int lines = -1;                     // when set: how many lines out has
+    // The journal is read from read-only media ("media/journal.sqlite") instead.
+    bool readOnlyJournal = false;
 };
 
 void PrintTo(const Attack& a, std::ostream* os) {
@@ -115,6 +118,17 @@ const Attack kAttacks[] = {
     // Text from files and other computers reaches the terminal escaped.
     {"JournalListEscapes", {"journal", "list"}, 0, kForgedEscaped, {}, 1},
     {"ShowEscapes", {"show", "@a.cf8"}, 0, kForgedEscaped},
+    // A journal another run made, on read-only media: the reading commands read it as it is and
+    // leave nothing beside it.
+    {"JournalListOnReadOnlyMedia", {"journal", "list"}, 0, kForgedEscaped, {}, 1, true},
+    {"JournalShowOnReadOnlyMedia", {"journal", "show", "1"}, 0, "Прибор: Терсан 34x", {}, -1, true},
+    {"JournalExportFromReadOnlyMedia",
+     {"journal", "export", "1", "--out", "@x.cf8"},
+     0,
+     "Файл сохранен",
+     {"x.cf8"},
+     -1,
+     true},
     // Ports that are none, told in Russian whatever the locale.
     {"ReadMissingPort", {"read", "--port", "@no-port", "--out", "@x.cf8"}, 8, "Нет такого файла или папки."},
     {"ReadFileAsPort", {"read", "--port", "@a.cf8", "--out", "@x.cf8"}, 8, "не является терминалом"},
@@ -215,11 +229,16 @@ protected:
         return arg.starts_with("@") ? dir.File(arg.substr(1)) : arg;
     }
 
-    // Every entry of the scene and the device node, by name.
+    // Every entry of the scene, of its media and the device node, by name.
     std::map<std::string, Entry> Scene() const {
         std::map<std::string, Entry> scene;
         for (const auto& e : fs::directory_iterator(dir.path())) {
             scene[e.path().filename().string()] = Look(e.path().string());
+        }
+        if (fs::is_directory(dir.File("media"))) {
+            for (const auto& e : fs::directory_iterator(dir.File("media"))) {
+                scene["media/" + e.path().filename().string()] = Look(e.path().string());
+            }
         }
         scene[device] = Look(device);
         return scene;
@@ -255,6 +274,17 @@ protected:
 
 TEST_P(Attacks, AreRefusedOrHandled) {
     const Attack& a = GetParam();
+    std::unique_ptr<ReadOnlyMedia> media;
+    if (a.readOnlyJournal) {
+        ASSERT_TRUE(fs::create_directory(dir.File("media")));
+        journal = dir.File("media/journal.sqlite");
+        fs::copy_file(made->File("journal.sqlite"), journal);
+        qputenv("ORVANTA_JOURNAL", QFile::encodeName(QString::fromStdString(journal)));
+        media = std::make_unique<ReadOnlyMedia>(dir.File("media"));
+        if (!media->Unavailable().empty()) {
+            GTEST_SKIP() << media->Unavailable();
+        }
+    }
     auto before = Scene();
     const RunResult run = Run(a.args);
     ASSERT_TRUE(run.finished) << "orvanta-cli did not end";

@@ -11,6 +11,7 @@
 #include "journal/schema.h"
 #include "journal_support.h"
 #include "support/cli_run.h"
+#include "support/read_only_media.h"
 #include "support/temp_dir.h"
 
 #include <QFileInfo>
@@ -20,7 +21,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -304,40 +304,6 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"NewerSchema", JournalFault::NewerSchema, {"журнал создан более новой версией программы"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A folder turned read-only as a CD or a write-protected stick is: a read-only bind mount where
-// this process may mount (as root, where permissions do not hold), otherwise by permissions.
-class ReadOnlyMedia {
-public:
-    explicit ReadOnlyMedia(std::string folder) : folder_(std::move(folder)) {
-        if (::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND, nullptr) == 0) {
-            mounted_ = true;
-            if (::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
-                        nullptr) == 0) {
-                return;
-            }
-        }
-        ::chmod(folder_.c_str(), 0555);
-        if (::access(folder_.c_str(), W_OK) == 0) {
-            unavailable_ = "no folder can be made read-only here";
-        }
-    }
-    ~ReadOnlyMedia() {
-        if (mounted_) {
-            ::umount2(folder_.c_str(), MNT_DETACH);
-        }
-        ::chmod(folder_.c_str(), 0755);
-    }
-    ReadOnlyMedia(const ReadOnlyMedia&) = delete;
-    ReadOnlyMedia& operator=(const ReadOnlyMedia&) = delete;
-
-    const std::string& Unavailable() const { return unavailable_; }
-
-private:
-    std::string folder_;
-    std::string unavailable_;
-    bool mounted_ = false;
-};
-
 // A journal on read-only media is read as it is by the commands that only read (and by the
 // journal's own list), which leave nothing behind there; a change is refused with the reason.
 TEST_F(JournalCli, ReadOnlyMediaIsReadAsItIs) {
@@ -359,7 +325,7 @@ TEST_F(JournalCli, ReadOnlyMediaIsReadAsItIs) {
     ASSERT_EQ(std::distance(before, std::filesystem::directory_iterator()), 1)
         << "the journal closed cleanly";
     const std::string content = test::ReadWholeFile(journalPath.toStdString());
-    ReadOnlyMedia media(folder);
+    test::ReadOnlyMedia media(folder);
     if (!media.Unavailable().empty()) {
         GTEST_SKIP() << media.Unavailable();
     }
