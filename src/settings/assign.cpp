@@ -504,6 +504,20 @@ SettingsTemplate MakeTemplate(const SettingsList& list, std::span<const std::str
     return t;
 }
 
+SettingValue ValueToSet(const Setting& s) {
+    // The stored value is exact; a template written by hand may give only the shown one.
+    const bool stored = !s.raw.empty() || !s.rawIsNumber;
+    return {s.key, stored ? s.raw : s.value, stored ? ValueForm::Stored : ValueForm::Shown};
+}
+
+TProgramState DefaultConfiguration(Byte code) {
+    TProgramState s;
+    s.device = CreateDevice(code);
+    ResetGsmFrame(s.GsmFrame);
+    RefreshGsmModels(s);
+    return s;
+}
+
 SetOutcome ApplyTemplate(TProgramState& state, const SettingsTemplate& t) {
     if (!state.device) {
         return {"Прибор не выбран", {}, {}};
@@ -522,9 +536,7 @@ SetOutcome ApplyTemplate(TProgramState& state, const SettingsTemplate& t) {
     std::vector<SettingValue> values;
     values.reserve(t.settings.size());
     for (const Setting& s : t.settings) {
-        // The stored value is exact; a template written by hand may give only the shown one.
-        const bool stored = !s.raw.empty() || !s.rawIsNumber;
-        values.push_back({s.key, stored ? s.raw : s.value, stored ? ValueForm::Stored : ValueForm::Shown});
+        values.push_back(ValueToSet(s));
     }
     SetOutcome out = SetSettings(state, values);
     if (!out.ok()) {

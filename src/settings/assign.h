@@ -68,8 +68,14 @@ struct SettingsTemplate {
 SettingsTemplate MakeTemplate(const SettingsList& list, std::span<const std::string> patterns,
                               std::vector<std::string>* unmatched = nullptr);
 
-// The template's values (stored values when it holds them, otherwise the shown ones), set on
-// the state; refused as a whole for a device type it is not for.
+// The value a template or a settings file gives for a setting: its stored value, or when it
+// has none (a number's raw left empty) its shown value.
+SettingValue ValueToSet(const Setting& s);
+
+// The template's values, set on the state; refused as a whole for a device type it is not for.
 SetOutcome ApplyTemplate(TProgramState& state, const SettingsTemplate& t);
+
+// A type's configuration as a new file holds it: the factory settings, the GSM settings fresh.
+TProgramState DefaultConfiguration(Byte code);
 
 } // namespace orv
