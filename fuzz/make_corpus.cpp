@@ -9,8 +9,11 @@
 #include "files/gsm_file.h"
 #include "fuzz_support.h"
 #include "gsm/tx_buffers.h"
+#include "journal_base.h"
 #include "link/transaction_steps.h"
 #include "sim/panel.h"
+
+#include <QByteArray>
 
 #include <cstdio>
 #include <filesystem>
@@ -241,9 +244,11 @@ void FileSeeds() {
         const std::string name = "type" + std::to_string(type);
         const TProgramState plain = Configured(type, false);
         Put("config_file", name + ".cf8", BuildConfigDocument(plain));
+        Put("config_views", name + ".cf8", BuildConfigDocument(plain));
         if (CanHaveGsm(type)) {
             const TProgramState gsm = Configured(type, true);
             Put("config_file", name + "-gsm.cf8", BuildConfigDocument(gsm));
+            Put("config_views", name + "-gsm.cf8", BuildConfigDocument(gsm));
             Put("gsm_file", name + "-gsm.cf8", BuildConfigDocument(gsm));
             Put("gsm_file", name + "-directions.cf8", BuildGsmDirectionsDocument(gsm));
         }
@@ -255,6 +260,49 @@ void FileSeeds() {
     Put("config_file", "type-14.cf8",
         "<?xml version=\"1.0\"?>\r\n<config version=\"1\" FileID=\"8\"><device ID=\"14\"/></config>\r\n");
     Put("gsm_file", "no-directions.cf8", BuildConfigDocument(Configured(1, false)));
+}
+
+// --- the journal entry target ------------------------------------------------------------------
+
+Bytes Tagged(Byte tag, const std::string& text) {
+    Bytes input{tag};
+    input.insert(input.end(), text.begin(), text.end());
+    return input;
+}
+
+// An odd input: the size, the encoding (0: the right one) and the body of a stored form.
+Bytes StoredForm(std::uint32_t size, Byte encoding, const QByteArray& body) {
+    Bytes input{1,
+                static_cast<Byte>(size >> 24),
+                static_cast<Byte>(size >> 16),
+                static_cast<Byte>(size >> 8),
+                static_cast<Byte>(size),
+                encoding};
+    input.insert(input.end(), body.begin(), body.end());
+    return input;
+}
+
+void JournalSeeds() {
+    for (const Byte type : {Byte{1}, Byte{15}, Byte{16}}) {
+        Put("journal_entry", "text-type" + std::to_string(type),
+            Tagged(0, BuildConfigDocument(Configured(type, true))));
+    }
+    Put("journal_entry", "text-empty", Tagged(0, ""));
+    Put("journal_entry", "text-not-a-configuration", Tagged(0, "<config/>\n\xff\xfe"));
+    const QByteArray text = QByteArray::fromStdString(fuzz::JournalBaseEntry().config);
+    // The zlib stream as the journal stores it: without the length qCompress puts in front.
+    const QByteArray body = qCompress(text).mid(4);
+    const auto size = static_cast<std::uint32_t>(text.size());
+    Put("journal_entry", "stored-as-written", StoredForm(size, 0, body));
+    Put("journal_entry", "stored-size-larger", StoredForm(size + 1, 0, body));
+    Put("journal_entry", "stored-size-smaller", StoredForm(size - 1, 0, body));
+    Put("journal_entry", "stored-size-huge", StoredForm(0x40000001, 0, body));
+    Put("journal_entry", "stored-size-0", StoredForm(0, 0, body));
+    Put("journal_entry", "stored-other-encoding", StoredForm(size, 1, body));
+    Put("journal_entry", "stored-cut", StoredForm(size, 0, body.left(body.size() / 2)));
+    QByteArray flipped = body;
+    flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x10);
+    Put("journal_entry", "stored-flipped-bit", StoredForm(size, 0, flipped));
 }
 
 // --- the firmware target -----------------------------------------------------------------------
@@ -310,6 +358,7 @@ int main(int argc, char** argv) {
     TransactionSeeds();
     FrameSeeds();
     FirmwareSeeds();
+    JournalSeeds();
     std::cout << g_written << " seed inputs written under " << g_root.string() << "\n";
     return 0;
 }

@@ -8,8 +8,7 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    orv::SetUpApplication();
+    const auto app = orv::CreateApplication(argc, argv);
 
     // The data module with the protocol port comes first, then the window.
     orv::TmodData data;
@@ -23,5 +22,5 @@ int main(int argc, char* argv[]) {
     });
     window.SetJournal(&journal);
     window.show();
-    return app.exec();
+    return app->exec();
 }

@@ -13,7 +13,7 @@
 namespace orv::cli {
 
 std::string Usage() {
-    std::string usage = "usage: orvanta-cli [--no-journal] COMMAND [ARGUMENTS]\ncommands:\n";
+    std::string usage = "usage: orvanta-cli [--no-journal] [--no-sync] COMMAND [ARGUMENTS]\ncommands:\n";
     for (const TCommand& c : Commands()) {
         std::string head = "  " + std::string(c.name);
         if (!c.synopsis.empty()) {
@@ -22,7 +22,8 @@ std::string Usage() {
         head.resize(std::max<std::size_t>(head.size() + 2, 36), ' ');
         usage += head + std::string(c.summary) + "\n";
     }
-    usage += "  --slow: the compatible exchange, the panel's reply taken every 500 ms\n"
+    usage += "  --no-journal, anywhere on the line: this run is kept out of the journal\n"
+             "  --slow: the compatible exchange, the panel's reply taken every 500 ms\n"
              "exit status:\n"
              "  0 done; 1 failed otherwise; 2 usage error; 3 a file that cannot be read or written, or a\n"
              "  firmware file refused (nothing is sent then); 8 the port cannot be opened; 9 no answer\n"
@@ -31,14 +32,24 @@ std::string Usage() {
     return usage;
 }
 
+TGlobalOptions TakeGlobalOptions(std::vector<std::string>& args) {
+    TGlobalOptions options;
+    const auto noJournal = std::remove(args.begin(), args.end(), std::string("--no-journal"));
+    options.keepJournal = noJournal == args.end();
+    args.erase(noJournal, args.end());
+    const auto noSync = std::remove(args.begin(), args.end(), std::string("--no-sync"));
+    options.sync = noSync == args.end();
+    args.erase(noSync, args.end());
+    return options;
+}
+
 int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::ostream& err, bool terminal) {
     std::vector<std::string> args = givenArgs;
-    const auto noJournal = std::remove(args.begin(), args.end(), std::string("--no-journal"));
-    const bool keepJournal = noJournal == args.end();
-    args.erase(noJournal, args.end());
+    const TGlobalOptions options = TakeGlobalOptions(args);
     journal::TJournalRecorder recorder(
-        [&err](const QString& message) { err << message.toStdString() << "\n"; });
-    TCliIo io{out, err, keepJournal ? &recorder : nullptr, terminal};
+        [&err](const QString& message) { err << message.toStdString() << "
+"; });
+    TCliIo io{out, err, options.keepJournal ? &recorder : nullptr, terminal, options.sync};
     if (args.empty()) {
         err << Usage();
         return kExitUsage;

@@ -27,6 +27,7 @@ struct TCliIo {
     std::ostream& err;
     journal::TJournalRecorder* journal = nullptr; // none: the run keeps no journal
     bool terminal = false; // out is a terminal: a person watches the transaction's steps
+    bool sync = true;      // a recorded entry is sent to the shared journal's server at once
 };
 
 using TCommandArgs = std::vector<std::string>;
@@ -42,8 +43,17 @@ struct TCommand {
 
 std::span<const TCommand> Commands();
 
-// The whole tool: args without the program name; returns the exit status. "--no-journal"
-// anywhere among them keeps this run out of the journal. terminal: out is a terminal.
+// The options that apply to the whole run, taken out of the arguments wherever they stand:
+// "--no-journal" keeps this run out of the journal, "--no-sync" leaves its entry to a later
+// synchronisation.
+struct TGlobalOptions {
+    bool keepJournal = true;
+    bool sync = true;
+};
+TGlobalOptions TakeGlobalOptions(std::vector<std::string>& args);
+
+// The whole tool: args without the program name; returns the exit status. terminal: out is a
+// terminal.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal = false);
 
 std::string Usage();

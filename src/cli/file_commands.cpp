@@ -66,10 +66,14 @@ int SaveConfiguration(TProgramState& state, const std::string& path, TCliIo& io)
 }
 
 bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io) {
-    if (ReadConfigFile(state, path)) {
+    std::string reason;
+    if (ReadConfigFile(state, path, &reason)) {
         return true;
     }
     io.err << kDamagedFileText << ": " << path << "\n";
+    if (!reason.empty()) {
+        io.err << reason << "\n";
+    }
     return false;
 }
 

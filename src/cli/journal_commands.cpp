@@ -4,7 +4,9 @@
 #include "files/config_file.h"
 #include "files/safe_save.h"
 #include "journal/recorder.h"
+#include "journal/server_sql.h"
 #include "journal/sync.h"
+#include "settings/settings.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -24,20 +26,32 @@ using journal::TJournal;
 constexpr const char* kJournalUsage =
     "usage: orvanta-cli journal list [--site TEXT] [--search TEXT] [--type CODE] [--user NAME]\n"
     "                                [--host NAME] [--json]\n"
-    "       orvanta-cli journal show [--json] ID\n"
-    "       orvanta-cli journal diff [--json] ID ID2\n"
-    "       orvanta-cli journal export ID --out FILE.cf8\n"
-    "       orvanta-cli journal site ID TEXT\n"
-    "       orvanta-cli journal note ID TEXT\n"
+    "       orvanta-cli journal show [--json] ENTRY\n"
+    "       orvanta-cli journal diff [--json] ENTRY ENTRY2\n"
+    "       orvanta-cli journal export ENTRY --out FILE.cf8\n"
+    "       orvanta-cli journal site ENTRY TEXT\n"
+    "       orvanta-cli journal note ENTRY TEXT\n"
     "       orvanta-cli journal server [--host H] [--port P] [--database D] [--user U] [--sslmode M]\n"
     "       orvanta-cli journal server --off\n"
-    "       orvanta-cli journal sync\n"
-    "list prints the entries newest first, one a line: id, time, action, site, device type,\n"
-    "device, firmware version, port or file, tab-separated. show and diff print as show and diff\n"
-    "do (diff: the settings of ID2 that differ from ID's). ORVANTA_JOURNAL names the journal file.\n"
+    "       orvanta-cli journal server sql [--database D] [--installers L1,L2...] [--office L3,...]\n"
+    "       orvanta-cli journal sync [--verify]\n"
+    "ENTRY is an entry's number in this journal, its uuid, or the uuid's first characters (at\n"
+    "least 8, naming one entry). list prints the entries newest first, one a line: number, time,\n"
+    "action, site, device type, device, firmware version, port or file, tab-separated. show and\n"
+    "diff print as show and diff do (diff: the settings of ENTRY2 that differ from ENTRY's).\n"
+    "ORVANTA_JOURNAL names the journal file.\n"
     "server shows or sets the PostgreSQL server the journal is shared through (--off: none); the\n"
-    "password is taken from ~/.pgpass or a service file, never stored. sync sends the entries the\n"
-    "server lacks and fetches the others'; its status is 1 when the server cannot be used.\n";
+    "password is taken from ~/.pgpass or a service file, never stored. server sql prints the SQL\n"
+    "the server's administrator runs once with psql: the database, the roles of installers and of\n"
+    "the office, a login for each person named, the tables and their rights.\n"
+    "sync sends the entries the server lacks and fetches the others'; its status is 1 when the\n"
+    "server cannot be used. sync --verify compares this journal with the server's and changes\n"
+    "nothing; its status is 0 when they hold the same entries.\n"
+    "read, write and new synchronise once after recording (at most 3 s) when a server is set,\n"
+    "unless --no-sync is given.\n";
+
+// How long a synchronisation after an entry may take: a command is not held up by the network.
+constexpr int kAfterEntryMs = 3000;
 
 std::optional<qint64> ParseId(const std::string& text) {
     qint64 id = 0;
@@ -48,42 +62,65 @@ std::optional<qint64> ParseId(const std::string& text) {
     return id;
 }
 
+// What can name an entry: its number, or at least 8 characters of its uuid.
+bool IsReference(const std::string& text) {
+    const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    const bool uuid = text.size() >= 8 && text.size() <= 36 &&
+                      text.find_first_not_of("0123456789abcdefABCDEF-") == std::string::npos;
+    return digits || uuid;
+}
+
 int Usage(TCliIo& io, const std::string& why) {
     io.err << "orvanta-cli journal: " << why << "\n" << kJournalUsage;
     return kExitUsage;
 }
 
-bool OpenJournal(TJournal& journal, TCliIo& io) {
-    if (journal.Open()) {
+// Reading commands read a journal they cannot write (on read-only media) as it is.
+bool OpenJournal(TJournal& journal, TCliIo& io, bool write) {
+    if (write ? journal.Open() : journal.OpenForReading()) {
         return true;
     }
     io.err << journal.Problem().toStdString() << "\n";
     return false;
 }
 
-// The entry's configuration, read; reports why not on err.
-int LoadEntry(TJournal& journal, qint64 id, journal::TStoredConfig& stored, TCliIo& io) {
+// The entry a user named; reports why not on err.
+std::optional<qint64> FindEntry(TJournal& journal, const std::string& reference, TCliIo& io) {
+    QString why;
+    const auto id = journal.Lookup(QString::fromStdString(reference), why);
+    if (!id) {
+        io.err << why.toStdString() << "\n";
+    }
+    return id;
+}
+
+// The named entry's configuration, read; reports why not on err.
+int LoadEntry(TJournal& journal, const std::string& reference, journal::TStoredConfig& stored, TCliIo& io) {
     // As diff: 1 says "different", so a configuration that cannot be had is 3.
-    if (!OpenJournal(journal, io)) {
+    if (!OpenJournal(journal, io, false)) {
         return kExitFile;
     }
-    auto found = journal.Configuration(id);
+    const auto id = FindEntry(journal, reference, io);
+    if (!id) {
+        return kExitFile;
+    }
+    auto found = journal.Configuration(*id);
     if (!found) {
-        io.err << "В журнале нет записи " << id << "\n";
+        io.err << "В журнале нет записи " << reference << "\n";
         return kExitFile;
     }
     if (found->state != journal::TConfigState::Ok) {
-        io.err << journal::ConfigStateText(found->state, id).toStdString() << "\n";
+        io.err << journal::ConfigStateText(found->state, *id).toStdString() << "\n";
         return kExitFile;
     }
     stored = std::move(*found);
     return kExitOk;
 }
 
-// The entry's configuration read into state; reports why not on err.
-int LoadState(TJournal& journal, qint64 id, TProgramState& state, TCliIo& io) {
+// The named entry's configuration read into state; reports why not on err.
+int LoadState(TJournal& journal, const std::string& reference, TProgramState& state, TCliIo& io) {
     journal::TStoredConfig stored;
-    if (const int status = LoadEntry(journal, id, stored, io); status != kExitOk) {
+    if (const int status = LoadEntry(journal, reference, stored, io); status != kExitOk) {
         return status;
     }
     ReadConfigDocument(state, stored.text.data(), stored.text.size());
@@ -150,7 +187,7 @@ int List(const TCommandArgs& given, TCliIo& io) {
         filter.deviceType = static_cast<int>(*code);
     }
     TJournal journal;
-    if (!OpenJournal(journal, io)) {
+    if (!OpenJournal(journal, io, false)) {
         return kExitFailed;
     }
     const journal::TListing listing = journal.List(filter);
@@ -165,11 +202,14 @@ int List(const TCommandArgs& given, TCliIo& io) {
         io.out << QJsonDocument(entries).toJson(QJsonDocument::Indented).toStdString();
         return kExitOk;
     }
+    // Sites and paths come from other computers too: a tab or a line break in one must not make
+    // a line of its own, nor an escape sequence reach the terminal.
+    const auto field = [](const QString& text) { return EscapeControls(text.toStdString()); };
     for (const journal::TEntry& e : listing.entries) {
         const QString place = e.filePath.isEmpty() ? e.port : e.filePath;
         io.out << e.id << '\t' << LocalTime(e.time) << '\t' << journal::ActionCode(e.action) << '\t'
-               << e.site.toStdString() << '\t' << e.deviceType << '\t' << e.deviceName.toStdString() << '\t'
-               << e.firmware << '\t' << place.toStdString() << '\n';
+               << field(e.site) << '\t' << e.deviceType << '\t' << field(e.deviceName) << '\t' << e.firmware
+               << '\t' << field(place) << '\n';
     }
     return kExitOk;
 }
@@ -177,13 +217,12 @@ int List(const TCommandArgs& given, TCliIo& io) {
 int Show(const TCommandArgs& given, TCliIo& io) {
     TCommandArgs args = given;
     const bool json = TakeJson(args);
-    const auto id = args.size() == 1 ? ParseId(args[0]) : std::nullopt;
-    if (!id) {
-        return Usage(io, "show takes one entry id");
+    if (args.size() != 1 || !IsReference(args[0])) {
+        return Usage(io, "show takes one entry");
     }
     TJournal journal;
     TProgramState state;
-    if (const int status = LoadState(journal, *id, state, io); status != kExitOk) {
+    if (const int status = LoadState(journal, args[0], state, io); status != kExitOk) {
         return status;
     }
     PrintSettings(state, json, io);
@@ -193,16 +232,14 @@ int Show(const TCommandArgs& given, TCliIo& io) {
 int Diff(const TCommandArgs& given, TCliIo& io) {
     TCommandArgs args = given;
     const bool json = TakeJson(args);
-    const auto a = args.size() == 2 ? ParseId(args[0]) : std::nullopt;
-    const auto b = args.size() == 2 ? ParseId(args[1]) : std::nullopt;
-    if (!a || !b) {
-        return Usage(io, "diff takes two entry ids");
+    if (args.size() != 2 || !IsReference(args[0]) || !IsReference(args[1])) {
+        return Usage(io, "diff takes two entries");
     }
     TJournal journal;
     TProgramState first;
     TProgramState second;
-    for (const auto& [id, state] : {std::pair{*a, &first}, std::pair{*b, &second}}) {
-        if (const int status = LoadState(journal, id, *state, io); status != kExitOk) {
+    for (const auto& [reference, state] : {std::pair{args[0], &first}, std::pair{args[1], &second}}) {
+        if (const int status = LoadState(journal, reference, *state, io); status != kExitOk) {
             return status;
         }
     }
@@ -216,14 +253,14 @@ int Export(const TCommandArgs& args, TCliIo& io) {
     if (!parsed) {
         return Usage(io, error);
     }
-    const auto id = parsed->positional.size() == 1 ? ParseId(parsed->positional[0]) : std::nullopt;
     const auto out = parsed->options.find("--out");
-    if (!id || out == parsed->options.end()) {
-        return Usage(io, "export takes one entry id and --out FILE.cf8");
+    if (parsed->positional.size() != 1 || !IsReference(parsed->positional[0]) ||
+        out == parsed->options.end()) {
+        return Usage(io, "export takes one entry and --out FILE.cf8");
     }
     TJournal journal;
     journal::TStoredConfig stored;
-    if (const int status = LoadEntry(journal, *id, stored, io); status != kExitOk) {
+    if (const int status = LoadEntry(journal, parsed->positional[0], stored, io); status != kExitOk) {
         return status;
     }
     // The text exactly as it was recorded.
@@ -237,13 +274,15 @@ int Export(const TCommandArgs& args, TCliIo& io) {
 }
 
 int Annotate(const TCommandArgs& args, bool site, TCliIo& io) {
-    const auto id = args.size() == 2 ? ParseId(args[0]) : std::nullopt;
-    if (!id) {
-        return Usage(io, site ? "site takes an entry id and the site name"
-                              : "note takes an entry id and the note");
+    if (args.size() != 2 || !IsReference(args[0])) {
+        return Usage(io, site ? "site takes an entry and the site name" : "note takes an entry and the note");
     }
     TJournal journal;
-    if (!OpenJournal(journal, io)) {
+    if (!OpenJournal(journal, io, true)) {
+        return kExitFailed;
+    }
+    const auto id = FindEntry(journal, args[0], io);
+    if (!id) {
         return kExitFailed;
     }
     const QString text = QString::fromStdString(args[1]);
@@ -254,7 +293,7 @@ int Annotate(const TCommandArgs& args, bool site, TCliIo& io) {
         io.err << journal.Problem().toStdString() << "\n";
         return kExitFailed;
     }
-    io.err << "В журнале нет записи " << *id << "\n";
+    io.err << "В журнале нет записи " << args[0] << "\n";
     return kExitFailed;
 }
 
@@ -270,8 +309,54 @@ void PrintServer(const journal::TServerSettings& server, TCliIo& io) {
               "программой\n";
 }
 
+// Names separated by commas, each one PostgreSQL takes as it is.
+std::optional<QStringList> Logins(const std::string& text) {
+    QStringList logins;
+    for (const QString& login : QString::fromStdString(text).split(u',', Qt::SkipEmptyParts)) {
+        if (!journal::IsPlainName(login.trimmed())) {
+            return std::nullopt;
+        }
+        logins << login.trimmed();
+    }
+    return logins;
+}
+
+int ServerSql(const TCommandArgs& args, TCliIo& io) {
+    static constexpr std::array<std::string_view, 3> kOptions{"--database", "--installers", "--office"};
+    std::string error;
+    const auto parsed = ParseArgs(args, kOptions, error);
+    if (!parsed) {
+        return Usage(io, error);
+    }
+    if (!parsed->positional.empty()) {
+        return Usage(io, "server sql takes options only");
+    }
+    journal::TServerSetup setup;
+    if (const auto database = parsed->options.find("--database"); database != parsed->options.end()) {
+        setup.database = QString::fromStdString(database->second);
+        if (!journal::IsPlainName(setup.database)) {
+            return Usage(io, "a database name of Latin letters, digits, _ - . @");
+        }
+    }
+    for (const auto& [option, logins] :
+         {std::pair{"--installers", &setup.installers}, std::pair{"--office", &setup.office}}) {
+        if (const auto given = parsed->options.find(option); given != parsed->options.end()) {
+            const auto names = Logins(given->second);
+            if (!names) {
+                return Usage(io, std::string(option) + " takes logins of Latin letters, digits, _ - . @");
+            }
+            *logins = *names;
+        }
+    }
+    io.out << journal::ServerSetupSql(setup).toStdString();
+    return kExitOk;
+}
+
 int Server(const TCommandArgs& given, TCliIo& io) {
     TCommandArgs args = given;
+    if (!args.empty() && args[0] == "sql") {
+        return ServerSql(TCommandArgs(args.begin() + 1, args.end()), io);
+    }
     const auto off = std::find(args.begin(), args.end(), "--off");
     if (off != args.end()) {
         if (args.size() != 1) {
@@ -325,15 +410,40 @@ int Server(const TCommandArgs& given, TCliIo& io) {
     return kExitOk;
 }
 
+int Verify(TCliIo& io) {
+    journal::TJournalSync sync(TJournal::DefaultPath(), journal::TServerSettings::Load());
+    const journal::TVerifyReport report = sync.Verify();
+    if (report.status != journal::TSyncStatus::Synchronised) {
+        io.err << report.text.toStdString() << "\n";
+        return kExitFailed;
+    }
+    io.out << "Нет на сервере, хотя отправлено: " << report.lost << "\n"
+           << "Еще не отправлено: " << report.unsent << "\n"
+           << "Нет на этом компьютере: " << report.notFetched << "\n"
+           << "Отклонено проверкой: " << report.rejected << "\n"
+           << report.text.toStdString() << "\n";
+    return report.Same() ? kExitOk : kExitFailed;
+}
+
 int Sync(const TCommandArgs& args, TCliIo& io) {
+    if (args.size() == 1 && args[0] == "--verify") {
+        return Verify(io);
+    }
     if (!args.empty()) {
-        return Usage(io, "sync takes nothing");
+        return Usage(io, "sync takes only --verify");
     }
     journal::TJournalSync sync(TJournal::DefaultPath(), journal::TServerSettings::Load());
     const journal::TSyncReport report = sync.Run();
     io.out << "Отправлено записей: " << report.sentEntries << ", изменений: " << report.sentChanges << "\n"
            << "Получено записей: " << report.fetchedEntries << ", изменений: " << report.fetchedChanges
            << "\n";
+    if (report.resent > 0) {
+        io.out << "Из них отправлено снова (их не было на сервере): " << report.resent << "\n";
+    }
+    if (report.rejected > 0) {
+        io.err << "Не приняты записи сервера, не прошедшие проверку: " << report.rejected
+               << "; первая: " << report.rejectedText.toStdString() << "\n";
+    }
     if (!report.Ok()) {
         io.err << report.text.toStdString() << "\n";
         return kExitFailed;
@@ -394,7 +504,21 @@ void RecordInJournal(TCliIo& io, std::optional<journal::TNewEntry> entry, const 
     if (!filePath.empty()) {
         entry->filePath = QFileInfo(QString::fromStdString(filePath)).absoluteFilePath();
     }
-    io.journal->Record(*entry);
+    if (!io.journal->Record(*entry) || !io.sync) {
+        return;
+    }
+    // Sent while the command still runs, so that the office sees it at once; a server that cannot
+    // be reached now gets it with a later synchronisation.
+    const journal::TServerSettings server = journal::TServerSettings::Load();
+    if (!server.IsSet()) {
+        return;
+    }
+    journal::TJournalSync sync(io.journal->Journal().Path(), server);
+    sync.SetLimits(kAfterEntryMs, kAfterEntryMs);
+    const journal::TSyncReport report = sync.Run();
+    if (!report.Ok()) {
+        io.err << report.text.toStdString() << "\n";
+    }
 }
 
 } // namespace orv::cli

@@ -3,6 +3,8 @@
 #include "cli/cli.h"
 #include "cli/report_command.h"
 
+#include "orvanta_version.h"
+
 #include <QGuiApplication>
 #include <QStringList>
 
@@ -31,8 +33,8 @@ int main(int argc, char** argv) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     // The window's names: both programs keep one journal in the same data folder.
-    QCoreApplication::setOrganizationName(QStringLiteral("Zelvorin"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvanta"));
+    QCoreApplication::setOrganizationName(QString::fromUtf8(orv::version::kCompanyName));
+    QCoreApplication::setApplicationName(QString::fromUtf8(orv::version::kProductName));
     std::vector<std::string> args;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {

@@ -33,7 +33,9 @@ bool Write(const TReport& report, const std::string& path, TCliIo& io) {
 
 } // namespace
 
-bool MakesReport(const std::vector<std::string>& args) {
+bool MakesReport(const std::vector<std::string>& given) {
+    std::vector<std::string> args = given;
+    TakeGlobalOptions(args);
     if (args.empty()) {
         return false;
     }

@@ -1,6 +1,6 @@
 #include "tx_number.h"
 
-#include "link/hex_digits.h"
+#include "frame/hex_digits.h"
 
 #include <cstdio>
 

@@ -452,9 +452,9 @@ SaveResult WriteConfigFile(const TProgramState& state, const std::string& path) 
     return SaveFileAtomically(path, BuildConfigDocument(state));
 }
 
-bool ReadConfigFile(TProgramState& state, const std::string& path) {
+bool ReadConfigFile(TProgramState& state, const std::string& path, std::string* reason) {
     pugi::xml_document doc;
-    if (!LoadFile(doc, path)) {
+    if (!LoadFile(doc, path, reason)) {
         return false;
     }
     return ReadDocument(state, doc);

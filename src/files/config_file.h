@@ -17,8 +17,9 @@ std::string BuildConfigDocument(const TProgramState& state);
 SaveResult WriteConfigFile(const TProgramState& state, const std::string& path);
 
 // Reads a configuration into a new device object and new GSM settings and puts them in place
-// only when the whole file was read; on failure the state is left exactly as it was.
-bool ReadConfigFile(TProgramState& state, const std::string& path);
+// only when the whole file was read; on failure the state is left exactly as it was. reason: why
+// the file could not be read, when it could not (empty when it was read but is no configuration).
+bool ReadConfigFile(TProgramState& state, const std::string& path, std::string* reason = nullptr);
 bool ReadConfigDocument(TProgramState& state, const char* data, std::size_t size);
 
 } // namespace orv

@@ -1,12 +1,9 @@
 #include "firmware_image.h"
 
-#include "link/hex_digits.h"
+#include "files/file_access.h"
+#include "frame/hex_digits.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 
 namespace orv {
 
@@ -82,28 +79,15 @@ TFirmwareLoad ParseFirmwareText(std::string_view text) {
 }
 
 TFirmwareLoad ReadFirmwareFile(const std::string& path) {
-    TFirmwareLoad load;
-    load.fault = TFirmwareFault::CannotOpen;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        load.reason = std::make_error_code(std::errc::is_a_directory).message();
-        return load;
-    }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        load.reason = std::error_code(errno ? errno : ENOENT, std::generic_category()).message();
-        return load;
-    }
     // One character more than the largest image takes is enough to refuse a larger one.
-    std::string text(kMaxDigits + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad()) {
-        load.reason = std::error_code(errno ? errno : EIO, std::generic_category()).message();
+    const InputFile file = ReadInputFile(path, kMaxDigits + 1);
+    if (!file.ok) {
+        TFirmwareLoad load;
+        load.fault = TFirmwareFault::CannotOpen;
+        load.reason = file.reason;
         return load;
     }
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return ParseFirmwareText(text);
+    return ParseFirmwareText(file.data);
 }
 
 std::string ToFirmwareText(std::span<const Byte> bytes) {

@@ -2,8 +2,8 @@
 
 #include "device/retranslator.h"
 #include "files/xml_rules.h"
+#include "frame/hex_digits.h"
 #include "gsm/tx_buffers.h"
-#include "link/hex_digits.h"
 
 #include <optional>
 #include <vector>

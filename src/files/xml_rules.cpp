@@ -1,7 +1,9 @@
 #include "xml_rules.h"
 
+#include "files/file_access.h"
+
 #include <cctype>
-#include <fstream>
+#include <cerrno>
 #include <limits>
 #include <sstream>
 
@@ -24,7 +26,7 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 // A configuration is a few kilobytes; anything this large is not one.
-constexpr std::streamoff kMaxFileSize = 16 * 1024 * 1024;
+constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
 
 } // namespace
 
@@ -132,23 +134,16 @@ std::string Serialize(const pugi::xml_document& doc) {
     return crlf;
 }
 
-bool LoadFile(pugi::xml_document& doc, const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxFileSize) {
-        return false;
-    }
-    in.seekg(0, std::ios::beg);
-    std::string data(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && !in.read(data.data(), size)) {
+bool LoadFile(pugi::xml_document& doc, const std::string& path, std::string* reason) {
+    const InputFile file = ReadInputFile(path, kMaxFileSize + 1);
+    if (!file.ok || file.data.size() > kMaxFileSize) {
+        if (reason) {
+            *reason = file.ok ? SystemErrorText(EFBIG) : file.reason;
+        }
         return false;
     }
     return static_cast<bool>(
-        doc.load_buffer(data.data(), data.size(), pugi::parse_default, pugi::encoding_auto));
+        doc.load_buffer(file.data.data(), file.data.size(), pugi::parse_default, pugi::encoding_auto));
 }
 
 } // namespace orv::xml

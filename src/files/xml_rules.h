@@ -32,7 +32,8 @@ pugi::xml_node AddValue(pugi::xml_node parent, const char* element, const char* 
 std::string Serialize(const pugi::xml_document& doc);
 pugi::xml_document NewDocument();
 
-// Parses a whole file read into memory; refuses files that cannot be a configuration.
-bool LoadFile(pugi::xml_document& doc, const std::string& path);
+// Parses a whole file read into memory; refuses files that cannot be a configuration. reason:
+// why a file that is there could not be read (empty for one that is not XML).
+bool LoadFile(pugi::xml_document& doc, const std::string& path, std::string* reason = nullptr);
 
 } // namespace orv::xml

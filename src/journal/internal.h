@@ -2,11 +2,17 @@
 
 // What the local journal and its synchronisation with a server share; not for other libraries.
 
+#include "rows.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+
+namespace orv::journal {
+class TJournal;
+}
 
 namespace orv::journal::detail {
 
@@ -61,11 +67,32 @@ private:
     bool committed_ = false;
 };
 
-// The site name and note an entry shows: those of the latest change of them (by time, then by
-// uuid, so every journal picks the same one), stored on the entry. The entry is looked up with
-// `lock` appended (" FOR UPDATE" on a server, so that concurrent changes are applied one after
-// the other). False when a query failed; error then says why.
-bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, const QString& lock,
-                           QSqlError& error);
+// The site name and the note an entry shows: each that of the latest change that sets it (by
+// time, then by uuid, so that every journal picks the same one), stored on the entry; a field no
+// change sets keeps what the entry was recorded with. False when a query failed; error says why.
+bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, QSqlError& error);
+
+// The statement with each ? replaced by its value as the server's driver quotes it (not for
+// SQLite, whose bytes Qt quotes as text).
+QString Filled(const QSqlDatabase& db, const QString& sql, const QVariantList& values);
+
+// Stores configurations unless the database holds them already (on a server: this login's copy);
+// every configuration a journal or a server receives is stored through it.
+class TConfigInserter {
+public:
+    explicit TConfigInserter(const QSqlDatabase& db);
+    bool Insert(const TConfigRow& config, QSqlError& error);
+
+private:
+    QSqlDatabase db_;
+    QSqlQuery query_;
+};
+
+// What the synchronisation reaches of a journal it opened.
+struct TJournalAccess {
+    static QSqlDatabase Database(const TJournal& journal);
+    // Makes the journal continue under a new origin: another journal holds its own.
+    static bool NewOrigin(TJournal& journal);
+};
 
 } // namespace orv::journal::detail

@@ -3,19 +3,21 @@
 #include "device/catalogue.h"
 #include "files/config_file.h"
 #include "internal.h"
+#include "rows.h"
 #include "schema.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QSysInfo>
+#include <QUrl>
 #include <QUuid>
-#include <QtEndian>
 
 #include <algorithm>
 #include <array>
@@ -38,8 +40,8 @@ namespace {
 constexpr const char* kDriver = "QSQLITE";
 // Long enough for the other program's transaction of one entry, many times over.
 constexpr const char* kConnectOptions = "QSQLITE_BUSY_TIMEOUT=10000";
-// Configuration texts are stored as a zlib stream; `size` is the text's length.
-constexpr const char* kEncoding = "zlib";
+constexpr const char* kReadOnlyOptions = "QSQLITE_BUSY_TIMEOUT=10000;QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI";
+constexpr const char* kFileName = "journal.sqlite";
 
 // SQLite's primary result codes.
 enum : int {
@@ -87,33 +89,6 @@ QString Where(const TFilter& filter, QVariantList& values) {
     return where;
 }
 
-QByteArray Compress(const QByteArray& text) {
-    // qCompress puts the length in front of the zlib stream; the length has its own column.
-    return qCompress(text).mid(4);
-}
-
-std::optional<QByteArray> Uncompress(const QByteArray& body, qint64 size) {
-    if (size < 0 || size > (qint64{1} << 30)) {
-        return std::nullopt;
-    }
-    if (size == 0) {
-        return body.isEmpty() ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
-    }
-    std::array<uchar, 4> length{};
-    qToBigEndian(static_cast<quint32>(size), length.data());
-    QByteArray framed(reinterpret_cast<const char*>(length.data()), 4);
-    framed += body;
-    QByteArray text = qUncompress(framed);
-    if (text.size() != size) {
-        return std::nullopt;
-    }
-    return text;
-}
-
-QString Sha256(const QByteArray& text) {
-    return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex());
-}
-
 // The schema version SQLite keeps in the file's header; -1 when it cannot be read.
 int UserVersion(const QSqlDatabase& db, QSqlError* error) {
     QSqlQuery query(db);
@@ -126,9 +101,26 @@ int UserVersion(const QSqlDatabase& db, QSqlError* error) {
     return query.value(0).toInt();
 }
 
+// What a journal of every schema holds of an entry; the login that brought it, from schema 3 on.
 constexpr const char* kEntryColumns =
     "id, uuid, origin, seq, created_ms, os_user, host_name, action, port, file_path, device_type, "
     "device_name, firmware, config_sha256, site, note, sent";
+
+// A value of the journal's own table of names and values; empty when it has none.
+std::optional<QString> Info(const QSqlDatabase& db, const QString& name, QSqlError& error) {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT value FROM journal_info WHERE name = ?"));
+    query.addBindValue(name);
+    if (!query.exec()) {
+        error = query.lastError();
+        return std::nullopt;
+    }
+    return query.next() ? query.value(0).toString() : QString();
+}
+
+bool Longer(const QString& text, qsizetype limit) {
+    return text.size() > limit;
+}
 
 // One row of kEntryColumns; false when the row cannot be an entry.
 bool ReadEntry(const QSqlQuery& row, TEntry& entry) {
@@ -161,6 +153,7 @@ bool ReadEntry(const QSqlQuery& row, TEntry& entry) {
     entry.site = text(14);
     entry.note = text(15);
     entry.sent = number(16) != 0;
+    entry.insertedBy = row.value(17).toString();
     if (!ok || !action || entry.id <= 0 || QUuid::fromString(entry.uuid).isNull() ||
         entry.sha256.size() != 64) {
         return false;
@@ -187,10 +180,9 @@ QString OsUser() {
     return {};
 }
 
-bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, const QString& lock,
-                           QSqlError& error) {
+bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, QSqlError& error) {
     QSqlQuery entry(db);
-    entry.prepare(QStringLiteral("SELECT device_name, file_path FROM entries WHERE uuid = ?") + lock);
+    entry.prepare(QStringLiteral("SELECT device_name, file_path, site, note FROM entries WHERE uuid = ?"));
     entry.addBindValue(Text(entryUuid));
     if (!entry.exec()) {
         error = entry.lastError();
@@ -201,21 +193,25 @@ bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, con
     }
     const QString device = entry.value(0).toString();
     const QString file = entry.value(1).toString();
+    QString site = entry.value(2).toString();
+    QString note = entry.value(3).toString();
     entry.finish();
     QSqlQuery latest(db);
-    latest.prepare(QStringLiteral("SELECT site, note FROM annotations WHERE entry_uuid = ? "
-                                  "ORDER BY created_ms DESC, uuid DESC LIMIT 1"));
-    latest.addBindValue(Text(entryUuid));
-    if (!latest.exec()) {
-        error = latest.lastError();
-        return false;
+    latest.prepare(
+        QStringLiteral("SELECT site, note FROM annotations WHERE entry_uuid = ? AND (fields & ?) <> 0 "
+                       "ORDER BY created_ms DESC, uuid DESC LIMIT 1"));
+    for (const qint64 field : {kSiteField, kNoteField}) {
+        latest.addBindValue(Text(entryUuid));
+        latest.addBindValue(field);
+        if (!latest.exec()) {
+            error = latest.lastError();
+            return false;
+        }
+        if (latest.next()) {
+            (field == kSiteField ? site : note) = latest.value(field == kSiteField ? 0 : 1).toString();
+        }
+        latest.finish();
     }
-    if (!latest.next()) {
-        return true;
-    }
-    const QString site = latest.value(0).toString();
-    const QString note = latest.value(1).toString();
-    latest.finish();
     QSqlQuery update(db);
     update.prepare(QStringLiteral(
         "UPDATE entries SET site = ?, note = ?, site_fold = ?, search_fold = ? WHERE uuid = ?"));
@@ -228,6 +224,72 @@ bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, con
         error = update.lastError();
         return false;
     }
+    return true;
+}
+
+constexpr const char* kInsertConfig =
+    "INSERT INTO configs (sha256, size, encoding, body) VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING";
+
+QString Filled(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {
+    QString filled;
+    filled.reserve(sql.size());
+    qsizetype next = 0;
+    for (const QChar c : sql) {
+        if (c == u'?' && next < values.size()) {
+            const QVariant& value = values[next++];
+            QSqlField field(QString(), value.metaType());
+            field.setValue(value);
+            filled += db.driver()->formatValue(field);
+        } else {
+            filled += c;
+        }
+    }
+    return filled;
+}
+
+TConfigInserter::TConfigInserter(const QSqlDatabase& db) : db_(db), query_(db) {
+    // A server's statements are sent with their values in them (see Filled); SQLite keeps bytes
+    // apart from the text, which Qt's quoting does not.
+    if (db_.driver()->dbmsType() != QSqlDriver::PostgreSQL) {
+        query_.prepare(QString::fromLatin1(kInsertConfig));
+    }
+}
+
+bool TConfigInserter::Insert(const TConfigRow& config, QSqlError& error) {
+    const QVariantList values{Text(config.sha256), config.size, Text(config.encoding), config.body};
+    bool ok = false;
+    if (db_.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
+        QSqlQuery query(db_);
+        ok = query.exec(Filled(db_, QString::fromLatin1(kInsertConfig), values));
+        error = query.lastError();
+    } else {
+        for (const QVariant& value : values) {
+            query_.addBindValue(value);
+        }
+        ok = query_.exec();
+        error = query_.lastError();
+    }
+    return ok;
+}
+
+QSqlDatabase TJournalAccess::Database(const TJournal& journal) {
+    return QSqlDatabase::database(journal.connection_, false);
+}
+
+bool TJournalAccess::NewOrigin(TJournal& journal) {
+    if (!journal.Open()) {
+        return false;
+    }
+    QSqlDatabase db = Database(journal);
+    TWrite write(db);
+    QSqlQuery update(db);
+    update.prepare(QStringLiteral("UPDATE journal_info SET value = ? WHERE name = 'origin'"));
+    const QString origin = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    update.addBindValue(origin);
+    if (!write.Begun() || !update.exec() || !write.Commit()) {
+        return journal.FailWith(write.Error().isValid() ? write.Error() : update.lastError());
+    }
+    journal.origin_ = origin;
     return true;
 }
 
@@ -292,8 +354,8 @@ QString TJournal::DefaultPath() {
     if (!named.isEmpty()) {
         return named;
     }
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-           QStringLiteral("/journal.sqlite");
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + u'/' +
+           QLatin1String(kFileName);
 }
 
 TJournal::TJournal(QString path) : path_(std::move(path)) {
@@ -355,17 +417,69 @@ bool TJournal::FailWith(const QSqlError& error) {
 }
 
 bool TJournal::Open() {
-    if (open_) {
-        return true;
-    }
-    problem_.clear();
-    const bool existed = QFileInfo::exists(path_);
-    if (OpenDatabase()) {
-        return true;
-    }
+    return EnsureOpen(true);
+}
+
+bool TJournal::OpenForReading() {
+    return EnsureOpen(false);
+}
+
+void TJournal::Close() {
     if (QSqlDatabase::contains(connection_)) {
         QSqlDatabase::database(connection_, false).close();
     }
+    open_ = false;
+    readOnly_ = false;
+}
+
+bool TJournal::CanWrite() const {
+    const QFileInfo file(path_);
+    if (!file.exists()) {
+        return true; // created, or the attempt says why not
+    }
+    const QStorageInfo storage(file.absolutePath());
+    return file.isWritable() && QFileInfo(file.absolutePath()).isWritable() &&
+           !(storage.isValid() && storage.isReadOnly());
+}
+
+void TJournal::MoveFromRoamingFolder() const {
+    if (!qEnvironmentVariableIsEmpty("ORVANTA_JOURNAL") || path_ != DefaultPath() ||
+        QFileInfo::exists(path_)) {
+        return;
+    }
+    const QString old =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/' + QLatin1String(kFileName);
+    if (old == path_ || !QFileInfo::exists(old) || !QDir().mkpath(QFileInfo(path_).absolutePath())) {
+        return;
+    }
+    // The write-ahead log holds the newest entries until it is folded into the file.
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(old + suffix)) {
+            QFile::rename(old + suffix, path_ + suffix);
+        }
+    }
+}
+
+bool TJournal::EnsureOpen(bool write) {
+    if (open_ && (!write || !readOnly_)) {
+        return true;
+    }
+    Close();
+    problem_.clear();
+    MoveFromRoamingFolder();
+    if (!write && !CanWrite()) {
+        if (OpenReadOnly()) {
+            return true;
+        }
+        Close();
+        return false;
+    }
+    const bool existed = QFileInfo::exists(path_);
+    if (OpenDatabase()) {
+        open_ = true;
+        return true;
+    }
+    Close();
     // A journal this attempt began to create and could not is not left behind as an empty file.
     if (!existed) {
         for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
@@ -376,6 +490,52 @@ bool TJournal::Open() {
         }
     }
     return false;
+}
+
+bool TJournal::OpenReadOnly() {
+    if (!QSqlDatabase::isDriverAvailable(QString::fromLatin1(kDriver))) {
+        return Fail(QStringLiteral("нет драйвера SQLite для Qt"));
+    }
+    if (!QFileInfo(path_).isFile()) {
+        return Fail(QStringLiteral("на месте файла журнала находится папка"));
+    }
+    QSqlDatabase db = QSqlDatabase::contains(connection_)
+                          ? QSqlDatabase::database(connection_, false)
+                          : QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), connection_);
+    // Read as it stands: nothing may be written next to it. Entries still in the write-ahead
+    // log are read through it where SQLite can; otherwise the file alone, which nobody changes.
+    const QString uri = QUrl::fromLocalFile(QFileInfo(path_).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    const QFileInfo log(path_ + QStringLiteral("-wal"));
+    QStringList modes{QStringLiteral("?immutable=1")};
+    if (log.exists() && log.size() > 0) {
+        modes.prepend(QStringLiteral("?mode=ro"));
+    }
+    db.setConnectOptions(QString::fromLatin1(kReadOnlyOptions));
+    QSqlError error;
+    for (const QString& mode : modes) {
+        db.setDatabaseName(uri + mode);
+        QSqlError versionError;
+        if (db.open()) {
+            const int version = UserVersion(db, &versionError);
+            if (version >= 0) {
+                if (version == 0) {
+                    return Fail(QStringLiteral("журнал пуст и доступен только для чтения"));
+                }
+                schema_ = version;
+                if (!CheckVersion(version) || !ReadOrigin()) {
+                    return false;
+                }
+                readOnly_ = true;
+                open_ = true;
+                return true;
+            }
+            error = versionError;
+        } else {
+            error = db.lastError();
+        }
+        db.close();
+    }
+    return FailWith(error);
 }
 
 bool TJournal::OpenDatabase() {
@@ -405,12 +565,10 @@ bool TJournal::OpenDatabase() {
     QSqlError error;
     const int version = UserVersion(db, &error);
     if (version < 0) {
-        db.close();
         return FailWith(error);
     }
-    if (version > kSchemaVersion) {
-        db.close();
-        return Newer(version);
+    if (!CheckVersion(version)) {
+        return false;
     }
     QSqlQuery pragma(db);
     // Several programs may write at once; a commit is on the disk before it returns.
@@ -418,30 +576,22 @@ bool TJournal::OpenDatabase() {
         pragma.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0 ||
         !pragma.exec(QStringLiteral("PRAGMA synchronous = FULL")) ||
         // Room for the list index of a large journal, so that searching again reads no file.
-        !pragma.exec(QStringLiteral("PRAGMA cache_size = -32768")) ||
-        !pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"))) {
+        !pragma.exec(QStringLiteral("PRAGMA cache_size = -32768"))) {
         const QSqlError error = pragma.lastError();
         pragma.finish();
-        db.close();
         return error.isValid() ? FailWith(error)
                                : Fail(QStringLiteral("журнал нельзя перевести в режим WAL"));
     }
     pragma.finish();
     if (!Migrate()) {
-        db.close();
         return false;
     }
-    QSqlQuery origin(db);
-    origin.prepare(QStringLiteral("SELECT value FROM journal_info WHERE name = 'origin'"));
-    if (!origin.exec()) {
-        const QSqlError error = origin.lastError();
-        db.close();
-        return FailWith(error);
+    if (!pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"))) {
+        return FailWith(pragma.lastError());
     }
-    if (origin.next()) {
-        origin_ = origin.value(0).toString();
+    if (!ReadOrigin()) {
+        return false;
     }
-    origin.finish();
     if (origin_.isEmpty()) {
         TWrite write(db);
         QSqlQuery insert(db);
@@ -449,18 +599,22 @@ bool TJournal::OpenDatabase() {
                                       "ON CONFLICT (name) DO NOTHING"));
         insert.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
         if (!write.Begun() || !insert.exec() || !write.Commit()) {
-            const QSqlError error = write.Error().isValid() ? write.Error() : insert.lastError();
-            db.close();
-            return FailWith(error);
+            return FailWith(write.Error().isValid() ? write.Error() : insert.lastError());
         }
-        if (!origin.exec() || !origin.next()) {
-            db.close();
-            return FailWith(origin.lastError());
+        if (!ReadOrigin()) {
+            return false;
         }
-        origin_ = origin.value(0).toString();
-        origin.finish();
     }
-    open_ = true;
+    return true;
+}
+
+bool TJournal::ReadOrigin() {
+    QSqlError error;
+    const auto origin = Info(QSqlDatabase::database(connection_, false), QStringLiteral("origin"), error);
+    if (!origin) {
+        return FailWith(error);
+    }
+    origin_ = *origin;
     return true;
 }
 
@@ -471,11 +625,32 @@ int TJournal::SchemaVersion() {
     return UserVersion(QSqlDatabase::database(connection_, false), nullptr);
 }
 
-bool TJournal::Newer(int version) {
-    return Fail(QStringLiteral("журнал создан более новой версией программы (версия схемы %1, эта программа "
-                               "знает версии до %2); обновите программу")
-                    .arg(version)
-                    .arg(kSchemaVersion));
+bool TJournal::Newer(int version, int compatible) {
+    return Fail(
+        QStringLiteral("журнал создан более новой версией программы (версия схемы %1, нужна программа, "
+                       "знающая версию %2; эта программа знает версии до %3); обновите программу")
+            .arg(version)
+            .arg(compatible)
+            .arg(kSchemaVersion));
+}
+
+// A journal of a newer schema is used as it is when its changes leave this program's reading and
+// writing intact (it says so by the oldest version it needs); otherwise it is left untouched.
+bool TJournal::CheckVersion(int version) {
+    schema_ = version;
+    if (version <= kSchemaVersion) {
+        return true;
+    }
+    // A journal that does not say which programs may use it is for its own version only.
+    QSqlError error;
+    const auto compatible =
+        Info(QSqlDatabase::database(connection_, false), QStringLiteral("compatible_version"), error);
+    bool number = false;
+    const int needs = compatible ? compatible->toInt(&number) : version;
+    if (!number || needs > kSchemaVersion) {
+        return Newer(version, number ? needs : version);
+    }
+    return true;
 }
 
 bool TJournal::Migrate() {
@@ -485,11 +660,14 @@ bool TJournal::Migrate() {
     if (version < 0) {
         return FailWith(error);
     }
-    if (version > kSchemaVersion) {
-        return Newer(version);
-    }
-    if (version == kSchemaVersion) {
+    if (version >= kSchemaVersion) {
         return true;
+    }
+    // A rebuilt table is dropped while others still refer to it; the references hold again
+    // once its copy takes its name.
+    QSqlQuery keys(db);
+    if (!keys.exec(QStringLiteral("PRAGMA foreign_keys = OFF"))) {
+        return FailWith(keys.lastError());
     }
     TWrite write(db);
     if (!write.Begun()) {
@@ -500,14 +678,14 @@ bool TJournal::Migrate() {
     if (version < 0) {
         return FailWith(error);
     }
-    if (version > kSchemaVersion) {
-        return Newer(version);
+    if (!CheckVersion(version)) {
+        return false;
     }
+    QSqlQuery query(db);
     for (const TMigration& migration : Migrations()) {
         if (migration.version <= version) {
             continue;
         }
-        QSqlQuery query(db);
         for (const QString& statement : Statements(migration, kSqlite)) {
             if (!query.exec(statement)) {
                 return FailWith(query.lastError());
@@ -516,8 +694,24 @@ bool TJournal::Migrate() {
         if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(migration.version))) {
             return FailWith(query.lastError());
         }
+        version = migration.version;
     }
-    return write.Commit() || FailWith(write.Error());
+    query.prepare(QStringLiteral("INSERT INTO journal_info (name, value) VALUES ('compatible_version', ?) "
+                                 "ON CONFLICT (name) DO UPDATE SET value = excluded.value"));
+    query.addBindValue(QString::number(CompatibleVersion(version)));
+    if (!query.exec()) {
+        return FailWith(query.lastError());
+    }
+    if (!write.Commit()) {
+        return FailWith(write.Error());
+    }
+    schema_ = version;
+    return true;
+}
+
+QString TJournal::EntryColumns() const {
+    return QLatin1String(kEntryColumns) +
+           (schema_ >= 3 ? QStringLiteral(", inserted_by") : QStringLiteral(", ''"));
 }
 
 std::optional<qint64> TJournal::Record(const TNewEntry& entry) {
@@ -529,28 +723,32 @@ std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> e
     if (!Open()) {
         return std::nullopt;
     }
-    struct TPrepared {
-        QByteArray text;
-        QString sha;
-        QByteArray body;
-    };
-    // Hashed and compressed before the transaction, so other programs wait only for the writes.
-    std::vector<TPrepared> prepared;
-    prepared.reserve(entries.size());
     for (const TNewEntry& entry : entries) {
-        TPrepared p{QByteArray::fromStdString(entry.config), {}, {}};
-        p.sha = Sha256(p.text);
-        p.body = Compress(p.text);
-        prepared.push_back(std::move(p));
+        if (Longer(entry.port, limits::kPlace) || Longer(entry.filePath, limits::kPlace) ||
+            Longer(entry.deviceName, limits::kName) || Longer(entry.site, limits::kSite) ||
+            Longer(entry.note, limits::kNote) || static_cast<qint64>(entry.config.size()) > limits::kConfig) {
+            Fail(QStringLiteral("запись слишком длинна для журнала"));
+            return std::nullopt;
+        }
     }
-    const QString user = OsUser();
-    const QString host = QSysInfo::machineHostName();
+    // Hashed and compressed before the transaction, so other programs wait only for the writes.
+    std::vector<TConfigRow> configs;
+    configs.reserve(entries.size());
+    for (const TNewEntry& entry : entries) {
+        configs.push_back(StoredConfig(QByteArray::fromStdString(entry.config)));
+    }
+    const QString user = OsUser().left(limits::kName);
+    const QString host = QSysInfo::machineHostName().left(limits::kName);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
 
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     TWrite write(db);
     if (!write.Begun()) {
         FailWith(write.Error());
+        return std::nullopt;
+    }
+    // The origin is read again: a synchronisation may have given the journal a new one.
+    if (!ReadOrigin()) {
         return std::nullopt;
     }
     QSqlQuery seq(db);
@@ -562,9 +760,7 @@ std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> e
     }
     qint64 last = seq.value(0).toLongLong();
     seq.finish();
-    QSqlQuery config(db);
-    config.prepare(QStringLiteral("INSERT INTO configs (sha256, size, encoding, body) VALUES (?, ?, ?, ?) "
-                                  "ON CONFLICT (sha256) DO NOTHING"));
+    detail::TConfigInserter config(db);
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
         "INSERT INTO entries (uuid, origin, seq, created_ms, os_user, host_name, action, port, file_path, "
@@ -574,13 +770,9 @@ std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> e
     ids.reserve(entries.size());
     for (std::size_t k = 0; k < entries.size(); ++k) {
         const TNewEntry& entry = entries[k];
-        const TPrepared& p = prepared[k];
-        config.addBindValue(Text(p.sha));
-        config.addBindValue(static_cast<qint64>(p.text.size()));
-        config.addBindValue(QString::fromLatin1(kEncoding));
-        config.addBindValue(p.body);
-        if (!config.exec()) {
-            FailWith(config.lastError());
+        QSqlError error;
+        if (!config.Insert(configs[k], error)) {
+            FailWith(error);
             return std::nullopt;
         }
         insert.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
@@ -595,7 +787,7 @@ std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> e
         insert.addBindValue(entry.deviceType);
         insert.addBindValue(Text(entry.deviceName));
         insert.addBindValue(entry.firmware);
-        insert.addBindValue(Text(p.sha));
+        insert.addBindValue(Text(configs[k].sha256));
         insert.addBindValue(Text(entry.site));
         insert.addBindValue(Text(entry.note));
         insert.addBindValue(Text(entry.site.toLower()));
@@ -613,15 +805,66 @@ std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> e
     return ids;
 }
 
+std::optional<qint64> TJournal::Lookup(const QString& reference, QString& why) {
+    const QString text = reference.trimmed().toLower();
+    if (!OpenForReading()) {
+        why = problem_;
+        return std::nullopt;
+    }
+    bool digits = !text.isEmpty();
+    bool hex = text.size() >= 8;
+    for (const QChar c : text) {
+        digits = digits && c.isDigit();
+        hex = hex && (c.isDigit() || (c >= u'a' && c <= u'f') || c == u'-');
+    }
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (hex) {
+        // The uuid index answers a range: every uuid that begins with the text sorts between it
+        // and the text followed by a letter past the hexadecimal ones.
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("SELECT id FROM entries WHERE uuid >= ? AND uuid < ? LIMIT 2"));
+        query.addBindValue(text);
+        query.addBindValue(text + u'g');
+        if (!query.exec()) {
+            FailWith(query.lastError());
+            why = problem_;
+            return std::nullopt;
+        }
+        std::vector<qint64> found;
+        while (query.next()) {
+            found.push_back(query.value(0).toLongLong());
+        }
+        if (found.size() == 1) {
+            return found.front();
+        }
+        if (found.size() > 1) {
+            why = QStringLiteral("Начало uuid %1 есть у нескольких записей журнала; укажите больше знаков")
+                      .arg(reference);
+            return std::nullopt;
+        }
+    }
+    if (digits && text.size() <= 18) {
+        const qint64 id = text.toLongLong();
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("SELECT 1 FROM entries WHERE id = ?"));
+        query.addBindValue(id);
+        if (id > 0 && query.exec() && query.next()) {
+            return id;
+        }
+    }
+    why = QStringLiteral("В журнале нет записи %1").arg(reference);
+    return std::nullopt;
+}
+
 TListing TJournal::List(const TFilter& filter) {
     TListing listing;
-    if (!Open()) {
+    if (!OpenForReading()) {
         listing.warning = problem_;
         return listing;
     }
     QVariantList values;
-    QString sql = QStringLiteral("SELECT %1 FROM entries").arg(QLatin1String(kEntryColumns)) +
-                  Where(filter, values) + QStringLiteral(" ORDER BY created_ms DESC, id DESC");
+    QString sql = QStringLiteral("SELECT %1 FROM entries").arg(EntryColumns()) + Where(filter, values) +
+                  QStringLiteral(" ORDER BY created_ms DESC, id DESC");
     if (filter.limit > 0 || filter.offset > 0) {
         sql += QStringLiteral(" LIMIT %1 OFFSET %2")
                    .arg(filter.limit > 0 ? filter.limit : -1)
@@ -670,7 +913,7 @@ TListing TJournal::List(const TFilter& filter) {
 }
 
 std::optional<qint64> TJournal::Count(const TFilter& filter) {
-    if (!Open()) {
+    if (!OpenForReading()) {
         return std::nullopt;
     }
     QVariantList values;
@@ -687,11 +930,11 @@ std::optional<qint64> TJournal::Count(const TFilter& filter) {
 }
 
 std::optional<TEntry> TJournal::Find(qint64 id) {
-    if (!Open()) {
+    if (!OpenForReading()) {
         return std::nullopt;
     }
     QSqlQuery query(QSqlDatabase::database(connection_, false));
-    query.prepare(QStringLiteral("SELECT %1 FROM entries WHERE id = ?").arg(QLatin1String(kEntryColumns)));
+    query.prepare(QStringLiteral("SELECT %1 FROM entries WHERE id = ?").arg(EntryColumns()));
     query.addBindValue(id);
     TEntry entry;
     if (!query.exec() || !query.next() || !ReadEntry(query, entry)) {
@@ -723,7 +966,7 @@ bool TJournal::HoldsConfiguration(const QString& sha256) {
 
 std::vector<TAuthor> TJournal::Authors() {
     std::vector<TAuthor> authors;
-    if (!Open()) {
+    if (!OpenForReading()) {
         return authors;
     }
     QSqlQuery query(QSqlDatabase::database(connection_, false));
@@ -740,7 +983,7 @@ std::vector<TAuthor> TJournal::Authors() {
 }
 
 std::optional<TStoredConfig> TJournal::Configuration(qint64 id) {
-    if (!Open()) {
+    if (!OpenForReading()) {
         return std::nullopt;
     }
     QSqlQuery query(QSqlDatabase::database(connection_, false));
@@ -751,14 +994,11 @@ std::optional<TStoredConfig> TJournal::Configuration(qint64 id) {
         return std::nullopt;
     }
     TStoredConfig stored;
-    const QString sha = query.value(0).toString();
     bool sized = false;
-    const qint64 size = query.value(1).toLongLong(&sized);
-    if (!sized || query.value(2).toString() != QLatin1String(kEncoding)) {
-        return stored;
-    }
-    const auto text = Uncompress(query.value(3).toByteArray(), size);
-    if (!text || Sha256(*text) != sha) {
+    const TConfigRow row{query.value(0).toString(), query.value(1).toLongLong(&sized),
+                         query.value(2).toString(), query.value(3).toByteArray()};
+    const auto text = sized ? ConfigText(row) : std::nullopt;
+    if (!text) {
         return stored;
     }
     stored.text = text->toStdString();
@@ -781,13 +1021,19 @@ bool TJournal::Annotate(qint64 id, const std::optional<QString>& site, const std
     if (!Open()) {
         return false;
     }
+    if ((site && Longer(*site, limits::kSite)) || (note && Longer(*note, limits::kNote))) {
+        return Fail(QStringLiteral("текст слишком длинен для журнала"));
+    }
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     TWrite write(db);
     if (!write.Begun()) {
         return FailWith(write.Error());
     }
+    if (!ReadOrigin()) {
+        return false;
+    }
     QSqlQuery entry(db);
-    entry.prepare(QStringLiteral("SELECT uuid, site, note FROM entries WHERE id = ?"));
+    entry.prepare(QStringLiteral("SELECT uuid FROM entries WHERE id = ?"));
     entry.addBindValue(id);
     if (!entry.exec()) {
         return FailWith(entry.lastError());
@@ -796,8 +1042,6 @@ bool TJournal::Annotate(qint64 id, const std::optional<QString>& site, const std
         return false;
     }
     const QString uuid = entry.value(0).toString();
-    const QString newSite = site.value_or(entry.value(1).toString());
-    const QString newNote = note.value_or(entry.value(2).toString());
     entry.finish();
 
     QSqlQuery seq(db);
@@ -822,22 +1066,23 @@ bool TJournal::Annotate(qint64 id, const std::optional<QString>& site, const std
     QSqlQuery insert(db);
     insert.prepare(
         QStringLiteral("INSERT INTO annotations (uuid, origin, seq, created_ms, os_user, host_name, "
-                       "entry_uuid, site, note) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                       "entry_uuid, site, note, fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     insert.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
     insert.addBindValue(Text(origin_));
     insert.addBindValue(next);
     insert.addBindValue(when);
-    insert.addBindValue(Text(OsUser()));
-    insert.addBindValue(Text(QSysInfo::machineHostName()));
+    insert.addBindValue(Text(OsUser().left(limits::kName)));
+    insert.addBindValue(Text(QSysInfo::machineHostName().left(limits::kName)));
     insert.addBindValue(Text(uuid));
-    insert.addBindValue(Text(newSite));
-    insert.addBindValue(Text(newNote));
+    insert.addBindValue(Text(site.value_or(QString())));
+    insert.addBindValue(Text(note.value_or(QString())));
+    insert.addBindValue((site ? kSiteField : 0) | (note ? kNoteField : 0));
     if (!insert.exec()) {
         return FailWith(insert.lastError());
     }
-    // The latest change wins in every journal alike, whatever order they arrived in.
+    // The latest change of each field wins in every journal alike, whatever order they arrived in.
     QSqlError error;
-    if (!detail::ApplyLatestAnnotation(db, uuid, {}, error)) {
+    if (!detail::ApplyLatestAnnotation(db, uuid, error)) {
         return FailWith(error);
     }
     return write.Commit() || FailWith(write.Error());

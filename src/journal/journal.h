@@ -62,6 +62,8 @@ struct TEntry {
     QString site;
     QString note;
     bool sent = false; // false: only in this journal
+    // The server login that brought it from the shared journal; empty when it was made here.
+    QString insertedBy;
 };
 
 struct TFilter {
@@ -114,11 +116,16 @@ struct TStoredConfig {
 // The sentence that says why an entry's configuration cannot be used.
 QString ConfigStateText(TConfigState state, qint64 id);
 
+namespace detail {
+struct TJournalAccess;
+}
+
 // One connection to a journal database. Not shared between threads.
 class TJournal {
 public:
-    // The journal file: ORVANTA_JOURNAL when set, otherwise journal.sqlite in the program's data
-    // folder.
+    // The journal file: ORVANTA_JOURNAL when set, otherwise journal.sqlite in the program's local
+    // data folder (never a roaming profile, which may be a network share where SQLite's WAL does
+    // not work; a journal found there is moved on first use).
     static QString DefaultPath();
 
     explicit TJournal(QString path = DefaultPath());
@@ -126,10 +133,14 @@ public:
     TJournal(const TJournal&) = delete;
     TJournal& operator=(const TJournal&) = delete;
 
-    // Opens the database, creating it and its folder when missing and bringing an older schema
-    // up to date. False when the journal cannot be used; Problem() then says why.
+    // Opens the database to write, creating it and its folder when missing and bringing an older
+    // schema up to date. False when the journal cannot be used; Problem() then says why.
     bool Open();
+    // Opens it to read: as Open() where this program may write, otherwise (read-only media, a
+    // file or folder without the right to write) read-only, as it is, leaving no file behind.
+    bool OpenForReading();
     bool IsOpen() const { return open_; }
+    bool IsReadOnly() const { return open_ && readOnly_; }
 
     // What is wrong with the journal and where it is, for the user, in Russian; empty when
     // nothing went wrong.
@@ -143,6 +154,11 @@ public:
     // Adds entries in one transaction, all or none; their ids in order.
     std::optional<std::vector<qint64>> Record(std::span<const TNewEntry> entries);
 
+    // The entry a user names: by its number in this journal, its uuid, or the first characters
+    // of its uuid (at least 8, naming one entry). Nothing when there is none; why then says so in
+    // Russian.
+    std::optional<qint64> Lookup(const QString& reference, QString& why);
+
     // The entries the filter lets through, newest first; a list shows them a page at a time
     // (limit and offset) with the Count of them all.
     TListing List(const TFilter& filter = {});
@@ -153,7 +169,8 @@ public:
     // The entry's configuration, checked against its SHA-256 and read as a configuration;
     // nothing when there is no such entry.
     std::optional<TStoredConfig> Configuration(qint64 id);
-    // Changes the site name or the note; false when there is no such entry or the change could
+    // Changes the site name or the note, each a record of its own, so that a change of the other
+    // made elsewhere meanwhile survives; false when there is no such entry or the change could
     // not be stored.
     bool SetSite(qint64 id, const QString& site);
     bool SetNote(qint64 id, const QString& note);
@@ -167,18 +184,30 @@ public:
     int SchemaVersion();
 
 private:
+    friend struct detail::TJournalAccess;
+
+    bool EnsureOpen(bool write);
     bool OpenDatabase();
+    bool OpenReadOnly();
+    void Close();
+    bool CanWrite() const;
+    void MoveFromRoamingFolder() const;
     bool Fail(const QString& reason);
     bool FailWith(const class QSqlError& error);
-    bool Newer(int version);
+    bool Newer(int version, int compatible);
+    bool CheckVersion(int version);
     bool Migrate();
+    bool ReadOrigin();
     bool Annotate(qint64 id, const std::optional<QString>& site, const std::optional<QString>& note);
+    QString EntryColumns() const;
 
     QString path_;
     QString connection_;
     QString origin_;
     QString problem_;
+    int schema_ = 0; // the schema version the open database is at
     bool open_ = false;
+    bool readOnly_ = false;
 };
 
 } // namespace orv::journal

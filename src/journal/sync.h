@@ -2,6 +2,12 @@
 
 // The journal shared through a PostgreSQL server: every entry is written on this computer first
 // and sent when the server can be reached; the entries other computers sent are fetched.
+//
+// Records are told apart by their uuid alone. A journal fetches every row the server took since
+// its last fetch, in the order of the server's transactions, checks each (a bad row is skipped,
+// remembered and reported, never stored), and compares what the server holds with what it has
+// sent, sending again what the server lost. A journal that finds records of its own stream it did
+// not make (it was copied or restored) goes on under a new stream.
 
 #include <QString>
 #include <QStringList>
@@ -24,7 +30,7 @@ struct TServerSettings {
     // "host:port", as messages show it.
     QString Address() const;
 
-    // The stored settings (Zelvorin/Orvanta, group journal_server); no server when none are.
+    // The stored settings (the program's settings, group journal_server); no server when none are.
     static TServerSettings Load();
     void Save() const;
     static void Clear();
@@ -36,8 +42,9 @@ const QStringList& SslModes();
 enum class TSyncStatus {
     Synchronised,
     NotSet,      // no server is set
-    Unreachable, // no connection, or the host is unknown
+    Unreachable, // no connection, the host is unknown, or the server stopped answering
     Refused,     // the server refused the user (password, rights, no such database)
+    SendRefused, // this user may only read: the others' records were fetched, none were sent
     NewerSchema, // the server's journal is of a newer program
     ServerError, // the server failed a query
     LocalError,  // the journal on this computer cannot be used
@@ -46,16 +53,33 @@ enum class TSyncStatus {
 struct TSyncReport {
     TSyncStatus status = TSyncStatus::NotSet;
     QString text; // the connection's state for the user, in Russian
+    // Records the server stored in this run (a record it held already is marked sent, not counted).
     qint64 sentEntries = 0;
     qint64 sentChanges = 0; // site names and notes
     qint64 fetchedEntries = 0;
     qint64 fetchedChanges = 0;
+    qint64 resent = 0;    // of the sent: records the server had lost
+    qint64 rejected = 0;  // rows of the server refused by the checks
+    QString rejectedText; // why the first of them was refused, in Russian
 
     bool Ok() const { return status == TSyncStatus::Synchronised; }
 };
 
+// What a comparison of this journal with the server found; nothing is changed by it.
+struct TVerifyReport {
+    TSyncStatus status = TSyncStatus::NotSet; // Synchronised: the comparison was made
+    QString text;
+    qint64 lost = 0;       // records marked sent here that the server does not hold
+    qint64 unsent = 0;     // records made here not yet sent
+    qint64 notFetched = 0; // records of the server this journal does not hold
+    qint64 rejected = 0;   // records of the server this journal refused by the checks (not differences)
+
+    bool Same() const { return status == TSyncStatus::Synchronised && lost + unsent + notFetched == 0; }
+};
+
 // One journal on this computer synchronised with the server. Its database connections belong to
-// the thread that runs it: create, run and destroy it on one thread.
+// the thread that runs it: create, run and destroy it on one thread (Cancel alone may be called
+// from any other).
 class TJournalSync {
 public:
     TJournalSync(QString journalPath, TServerSettings server);
@@ -64,17 +88,28 @@ public:
     TJournalSync& operator=(const TJournalSync&) = delete;
 
     // Sends what the server lacks, fetches what others sent. Safe to break off at any point and
-    // to run again: nothing is lost or doubled. Creates the server's tables in an empty database.
+    // to run again: nothing is lost or doubled. Creates the server's tables in an empty database
+    // when the user may.
     TSyncReport Run();
     // Only connects and checks (or creates) the server's tables: whether the settings work.
     TSyncReport Check();
+    // Compares this journal with the server's by uuid; changes neither.
+    TVerifyReport Verify();
 
-    // Called after each batch of entries or changes the server has taken (for progress, and for
-    // the tests that break a synchronisation off halfway).
+    // How long the server may keep a run waiting: stallMs without an answer to any one request,
+    // totalMs for the whole run (0: no limit). A run past either is broken off and says so.
+    void SetLimits(int stallMs, int totalMs = 0);
+    // Breaks off the run under way, from any thread: the connection to the server is cut, so
+    // that a wait on a server that stopped answering ends at once.
+    void Cancel();
+
+    // Called after each batch of records the server or this journal has taken (for progress, and
+    // for the tests that break a synchronisation off halfway).
     void SetOnBatch(std::function<void()> onBatch) { onBatch_ = std::move(onBatch); }
 
-    // How many entries to send or fetch in one transaction.
+    // How many records to send or fetch in one transaction.
     static constexpr int kBatch = 500;
+    static constexpr int kStallMs = 20'000;
 
 private:
     struct TState;

@@ -1,54 +1,103 @@
 #include "sync_service.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 namespace orv::journal {
 
-TSyncWorker::TSyncWorker(QString journalPath, TServerSettings server)
-    : path_(std::move(journalPath)), server_(std::move(server)) {}
+// What the service and its thread share; the thread keeps it alive after the service is gone.
+struct TJournalSyncService::TShared {
+    QString path;
+    TServerSettings server;
+    int periodMs = 0;
+    int stallMs = 0;
 
-TSyncWorker::~TSyncWorker() = default;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable ended;
+    bool requested = false;
+    bool stop = false;
+    bool finished = false;
+    TJournalSync* running = nullptr;      // while a synchronisation runs
+    TJournalSyncService* owner = nullptr; // none once the service is gone
 
-void TSyncWorker::Run() {
-    pending = false;
-    if (!sync_) {
-        sync_ = std::make_unique<TJournalSync>(path_, server_);
+    void Work();
+};
+
+void TJournalSyncService::TShared::Work() {
+    // The connections belong to this thread: made, used and closed on it.
+    std::unique_ptr<TJournalSync> sync;
+    std::unique_lock lock(mutex);
+    while (!stop) {
+        wake.wait_for(lock, std::chrono::milliseconds(periodMs), [this] { return stop || requested; });
+        if (stop) {
+            break;
+        }
+        requested = false;
+        lock.unlock();
+        if (!sync) {
+            sync = std::make_unique<TJournalSync>(path, server);
+            sync->SetLimits(stallMs);
+        }
+        lock.lock();
+        if (stop) {
+            break;
+        }
+        running = sync.get();
+        lock.unlock();
+        const TSyncReport report = sync->Run();
+        lock.lock();
+        running = nullptr;
+        if (owner != nullptr) {
+            // Queued to the service's thread; dropped with the service if it goes first.
+            QMetaObject::invokeMethod(
+                owner, [owner = owner, report] { owner->Finished(report); }, Qt::QueuedConnection);
+        }
     }
-    const TSyncReport report = sync_->Run();
-    emit Finished(static_cast<int>(report.status), report.text, report.sentEntries + report.sentChanges,
-                  report.fetchedEntries + report.fetchedChanges);
-}
-
-void TSyncWorker::Stop() {
-    // The connections are closed on the thread they were made on.
-    sync_.reset();
+    lock.unlock();
+    sync.reset();
+    lock.lock();
+    finished = true;
+    ended.notify_all();
 }
 
 TJournalSyncService::TJournalSyncService(QString journalPath, TServerSettings server, int periodMs,
-                                         QObject* parent)
-    : QObject(parent) {
+                                         QObject* parent, int stallMs)
+    : QObject(parent), shared_(std::make_shared<TShared>()) {
     text_ = QStringLiteral("Журнал еще не синхронизирован с сервером %1").arg(server.Address());
-    worker_ = new TSyncWorker(std::move(journalPath), std::move(server));
-    worker_->moveToThread(&thread_);
-    connect(worker_, &TSyncWorker::Finished, this, &TJournalSyncService::Finished, Qt::QueuedConnection);
-    thread_.setObjectName(QStringLiteral("journal-sync"));
-    thread_.start(QThread::LowPriority);
-    timer_.setInterval(periodMs);
-    connect(&timer_, &QTimer::timeout, this, &TJournalSyncService::Request);
-    timer_.start();
-    Request();
+    shared_->path = std::move(journalPath);
+    shared_->server = std::move(server);
+    shared_->periodMs = periodMs;
+    shared_->stallMs = stallMs;
+    shared_->owner = this;
+    shared_->requested = true;
+    thread_ = std::thread([shared = shared_] { shared->Work(); });
 }
 
 TJournalSyncService::~TJournalSyncService() {
-    timer_.stop();
-    QMetaObject::invokeMethod(worker_, &TSyncWorker::Stop, Qt::BlockingQueuedConnection);
-    thread_.quit();
-    thread_.wait();
-    delete worker_;
+    std::unique_lock lock(shared_->mutex);
+    shared_->owner = nullptr;
+    shared_->stop = true;
+    if (shared_->running != nullptr) {
+        shared_->running->Cancel();
+    }
+    shared_->wake.notify_all();
+    // A cut connection ends its wait at once; only the making of a connection cannot be cut.
+    const bool ended =
+        shared_->ended.wait_for(lock, std::chrono::milliseconds(300), [this] { return shared_->finished; });
+    lock.unlock();
+    if (ended) {
+        thread_.join();
+    } else {
+        thread_.detach();
+    }
 }
 
 void TJournalSyncService::Request() {
-    if (!worker_->pending.exchange(true)) {
-        QMetaObject::invokeMethod(worker_, &TSyncWorker::Run, Qt::QueuedConnection);
-    }
+    std::lock_guard lock(shared_->mutex);
+    shared_->requested = true;
+    shared_->wake.notify_all();
 }
 
 QString TJournalSyncService::StateText() const {
@@ -61,18 +110,18 @@ TSyncStatus TJournalSyncService::Status() const {
     return status_;
 }
 
-void TJournalSyncService::Finished(int status, const QString& text, qint64 sent, qint64 fetched) {
+void TJournalSyncService::Finished(const TSyncReport& report) {
     bool changed = false;
     {
         QMutexLocker lock(&mutex_);
-        changed = text != text_;
-        text_ = text;
-        status_ = static_cast<TSyncStatus>(status);
+        changed = report.text != text_;
+        text_ = report.text;
+        status_ = report.status;
     }
     if (changed) {
-        emit StateChanged(text);
+        emit StateChanged(report.text);
     }
-    emit Synchronised(sent, fetched);
+    emit Synchronised(report.sentEntries + report.sentChanges, report.fetchedEntries + report.fetchedChanges);
 }
 
 } // namespace orv::journal

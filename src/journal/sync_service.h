@@ -1,30 +1,31 @@
 #pragma once
 
 // The journal's synchronisation in the background of a running program: on a thread of its own,
-// at start, after each new entry and every few minutes; reads, writes and saves never wait for it.
+// at start, after each new entry and every few minutes; reads, writes and saves never wait for it,
+// and neither does closing the program.
 
 #include "journal/sync.h"
 
 #include <QMutex>
 #include <QObject>
-#include <QThread>
-#include <QTimer>
 
-#include <atomic>
+#include <memory>
+#include <thread>
 
 namespace orv::journal {
-
-class TSyncWorker;
 
 class TJournalSyncService : public QObject {
     Q_OBJECT
 public:
     static constexpr int kPeriodMs = 5 * 60 * 1000;
 
-    // Starts the thread and the first synchronisation.
+    // Starts the thread and the first synchronisation. stallMs: how long the server may keep a
+    // synchronisation waiting for an answer before it is broken off.
     TJournalSyncService(QString journalPath, TServerSettings server, int periodMs = kPeriodMs,
-                        QObject* parent = nullptr);
-    // Waits for a synchronisation under way (bounded by the connection's timeout).
+                        QObject* parent = nullptr, int stallMs = TJournalSync::kStallMs);
+    // Never waits on the network: a synchronisation under way is broken off (its connection is
+    // cut) and given a moment to end; one still making its connection (a few seconds at most)
+    // ends on its own thread, its outcome unseen.
     ~TJournalSyncService() override;
 
     // Asks for a synchronisation soon; requests made while one runs make one more, not many.
@@ -41,36 +42,14 @@ signals:
     void Synchronised(qint64 sent, qint64 fetched);
 
 private:
-    void Finished(int status, const QString& text, qint64 sent, qint64 fetched);
+    struct TShared;
+    void Finished(const TSyncReport& report);
 
-    QThread thread_;
-    TSyncWorker* worker_ = nullptr;
-    QTimer timer_;
+    std::shared_ptr<TShared> shared_;
+    std::thread thread_;
     mutable QMutex mutex_;
     QString text_;
     TSyncStatus status_ = TSyncStatus::NotSet;
-};
-
-// Runs the synchronisation on the service's thread; owns its database connections there.
-class TSyncWorker : public QObject {
-    Q_OBJECT
-public:
-    TSyncWorker(QString journalPath, TServerSettings server);
-    ~TSyncWorker() override;
-
-    std::atomic<bool> pending{false};
-
-public slots:
-    void Run();
-    void Stop();
-
-signals:
-    void Finished(int status, const QString& text, qint64 sent, qint64 fetched);
-
-private:
-    QString path_;
-    TServerSettings server_;
-    std::unique_ptr<TJournalSync> sync_;
 };
 
 } // namespace orv::journal

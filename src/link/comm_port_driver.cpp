@@ -1,5 +1,6 @@
 #include "comm_port_driver.h"
 
+#include "files/file_access.h"
 #include "link/port_discovery.h"
 
 #include <QElapsedTimer>
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 namespace orv {
 
@@ -108,7 +110,7 @@ TCommPortDriver::TCommPortDriver(QObject* parent)
         &serial_, &QSerialPort::errorOccurred, this,
         [this](QSerialPort::SerialPortError error) {
             if (error == QSerialPort::ResourceError && serial_.isOpen()) {
-                lastError_ = serial_.errorString();
+                lastError_ = PortErrorText(serial_.errorString());
                 timer_.stop();
                 serial_.close();
                 if (writing_) {
@@ -223,11 +225,11 @@ bool TCommPortDriver::OpenPort() {
         lastError_.clear();
         serial_.setPortName(portName_);
         if (!serial_.open(QIODevice::ReadWrite)) {
-            lastError_ = serial_.errorString();
+            lastError_ = PortErrorText(serial_.errorString());
             return false;
         }
         if (!ApplySettingsHere()) {
-            lastError_ = serial_.errorString();
+            lastError_ = PortErrorText(serial_.errorString());
             serial_.close();
             return false;
         }
@@ -325,6 +327,14 @@ int TCommPortDriver::FreeOutputRoom() const {
     });
 }
 
+bool TCommPortDriver::InputWaiting() const {
+    return handOff_.Call([this] { return serial_.isOpen() && serial_.bytesAvailable() > 0; });
+}
+
+bool TCommPortDriver::ReceivesOnArrival() const {
+    return handOff_.Call([this] { return receiveOnArrival_; });
+}
+
 int TCommPortDriver::WriteBytes(const Byte* data, int count) {
     return handOff_.Call([&] {
         if (!serial_.isOpen() || count <= 0) {
@@ -419,6 +429,22 @@ void TCommPortDriver::CancelWrite() {
         writeRetry_.stop();
         writeBuf_.clear();
     }
+}
+
+QString PortErrorText(const QString& qtText) {
+    // Qt passes the system's reason on as the C library words it, in English under most locales.
+    static constexpr int kCommon[] = {ENOENT, ENOTDIR, EACCES, EPERM, EROFS,  ENOSPC, ENAMETOOLONG, ENOTTY,
+                                      EBUSY,  EISDIR,  EIO,    ENXIO, ENODEV, EMFILE, ENFILE};
+    for (const int error : kCommon) {
+        if (qtText == qt_error_string(error)) {
+            return QString::fromStdString(SystemErrorText(error));
+        }
+    }
+    // Another program holds the port's lock file (its own words, translated or not).
+    if (qtText == QSerialPort::tr("Permission error while locking the device")) {
+        return QString::fromStdString(SystemErrorText(EBUSY));
+    }
+    return qtText;
 }
 
 QString TCommPortDriver::LastError() const {

@@ -63,6 +63,10 @@ enum TSwFlowControl { sfNONE, sfXONXOFF };
 // Bits per second of an enumerated rate; 0 for brCustom.
 int BaudRateBits(TBaudRate rate);
 
+// A port error as Qt words it, with the system's common reasons (no such port, permission, not a
+// terminal, busy, ...) and a port locked by another program told in Russian whatever the locale.
+QString PortErrorText(const QString& qtText);
+
 // A serial port. Reception either polls (a timer on the owning thread reads what has arrived,
 // at most InBufSize bytes per tick) or, with ReceiveOnArrival, reads as soon as the port reports
 // bytes; either way OnReceiveData gets them in batches of at most InBufSize.
@@ -129,6 +133,10 @@ public:
     bool PurgeQueues(bool input, bool output);
     // OutBufSize less what still waits to be sent; -1 when closed.
     int FreeOutputRoom() const;
+    // Whether bytes have arrived that reception has not handed in yet (between two polls).
+    bool InputWaiting() const;
+    // ReceiveOnArrival asked from any thread.
+    bool ReceivesOnArrival() const;
     // Timed write: gives up when no byte could be written for OutputTimeout ms.
     // Returns the number of bytes written (0 when closed).
     int WriteBytes(const Byte* data, int count);
@@ -143,7 +151,8 @@ public:
     // Ends a write begun with BeginWrite; what the port already took still goes out.
     void CancelWrite();
 
-    // The operating system's reason for the last failed OpenPort (empty after a success).
+    // The operating system's reason for the last failed OpenPort (empty after a success), in
+    // Russian for the common ones.
     QString LastError() const;
 
 signals:

@@ -47,6 +47,7 @@ void TThreadBuff::run() {
         if (!port_.OpenPort()) {
             SendResult(rcPortError);
         } else {
+            polled_ = !port_.ReceivesOnArrival();
             SendResult(rcPortOpen);
             Line line(*this);
             TTransactionSteps steps(line, state_);
@@ -76,24 +77,62 @@ void TThreadBuff::SendProgress(int done, int total) {
     handOff_.Run([&] { emit Progress(done, total); });
 }
 
+namespace {
+
+// How often the port is asked for bytes it holds but has not handed in: the compatible exchange
+// hands them in only every 500 ms.
+constexpr std::chrono::milliseconds kQuietCheck{10};
+
+} // namespace
+
 // A byte that comes during the pause starts it again: the line must have been quiet for the
-// whole pause.
-void TThreadBuff::AwaitFramePause() const {
+// whole pause. Bytes still waiting at the port count as come.
+bool TThreadBuff::AwaitQuietLine(TReceiveBuffer::Clock::time_point deadline) const {
+    using Clock = TReceiveBuffer::Clock;
     for (;;) {
         const auto last = receive_.LastArrival();
-        if (!last || TReceiveBuffer::Clock::now() >= *last + framePause_) {
-            return;
+        const auto now = Clock::now();
+        const bool waiting = polled_ && port_.InputWaiting();
+        if (!waiting && (!last || now >= *last + framePause_)) {
+            return true;
         }
-        std::this_thread::sleep_until(*last + framePause_);
+        if (now >= deadline) {
+            return false;
+        }
+        const auto until = waiting ? now + kQuietCheck : *last + framePause_;
+        std::this_thread::sleep_until(std::min(until, deadline));
     }
 }
 
-void TThreadBuff::SendFrame(const Byte* frame, std::size_t length) {
-    AwaitFramePause();
+// The frame pause after a complete reply, watched: any byte in it, handed in or (when the port
+// is polled) waiting at the port, belongs to the reply, which is then longer than its length byte
+// says. Bytes handed in as they arrive wake the wait at once.
+bool TThreadBuff::QuietAfterReply() const {
+    using Clock = TReceiveBuffer::Clock;
+    const auto last = receive_.LastArrival();
+    const auto end = (last ? *last : Clock::now()) + framePause_;
+    for (;;) {
+        if (receive_.Count() != reply_.count || receive_.LastArrival() != last ||
+            (polled_ && port_.InputWaiting())) {
+            return false;
+        }
+        const auto now = Clock::now();
+        if (now >= end) {
+            return true;
+        }
+        receive_.WaitForChange(reply_.count, polled_ ? std::min(end, now + kQuietCheck) : end);
+    }
+}
+
+bool TThreadBuff::SendFrame(const Byte* frame, std::size_t length) {
+    if (!AwaitQuietLine(TReceiveBuffer::Clock::now() + kFirstByteWait)) {
+        return false;
+    }
     // Purge first: a late byte of an earlier reply must not land in the emptied buffer.
     port_.PurgeQueues(true, true);
     receive_.Clear();
     port_.WriteBytes(frame, static_cast<int>(length));
+    return true;
 }
 
 bool TThreadBuff::AwaitReply() {
@@ -117,11 +156,14 @@ bool TThreadBuff::AwaitReply() {
         reply_ = receive_.Take();
         state = AssessReply(reply_.count, reply_.bytes[1]);
     }
-    return state == TReplyState::Complete && frame::ReplyComplete(reply_.View());
+    return state == TReplyState::Complete && frame::ReplyComplete(reply_.View()) && QuietAfterReply();
 }
 
 bool TThreadBuff::Line::Exchange(std::span<const Byte> frame) {
-    worker_.SendFrame(frame.data(), frame.size());
+    if (!worker_.SendFrame(frame.data(), frame.size())) {
+        worker_.reply_ = {};
+        return false;
+    }
     return worker_.AwaitReply();
 }
 

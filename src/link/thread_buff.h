@@ -24,7 +24,10 @@ class TmodData;
 // Bytes are judged as soon as the port hands them in. Every request goes out no sooner than the
 // frame pause after the last byte the line brought, so that a panel gets a moment between its
 // reply and the next request; counted on a monotonic clock, also across transactions on the
-// same receive buffer. A quiet line lets the first request of a transaction go out at once.
+// same receive buffer. A quiet line lets the first request of a transaction go out at once; one
+// that has not gone quiet within the first-byte wait fails the exchange as unanswered. A reply
+// is whole only when the line stays quiet for the frame pause after it: bytes that follow it
+// make it no reply, in either exchange.
 //
 // Create it on the thread that owns the port; that thread must keep its event loop running
 // until the worker has ended. Every result code is emitted as ResultCode on the creating thread
@@ -82,8 +85,9 @@ private:
 
     void SendResult(int code, int argument = 0);
     void SendProgress(int done, int total);
-    void AwaitFramePause() const;
-    void SendFrame(const Byte* frame, std::size_t length);
+    bool AwaitQuietLine(TReceiveBuffer::Clock::time_point deadline) const;
+    bool QuietAfterReply() const;
+    bool SendFrame(const Byte* frame, std::size_t length);
     bool AwaitReply();
 
     TCommPortDriver& port_;
@@ -92,6 +96,7 @@ private:
     Byte mode_ = modeRead;
     std::chrono::milliseconds framePause_ = kDefaultFramePause;
     TReceiveBuffer::Snapshot reply_; // the reply last waited for
+    bool polled_ = false;            // the port hands bytes in every so often (the compatible exchange)
     std::shared_ptr<TDevice> device_;
     THandOff handOff_;
     std::mutex endMutex_; // orders the worker's last writes before the owner's clean-up

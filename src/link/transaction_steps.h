@@ -21,7 +21,8 @@ class TTransactionLine {
 public:
     virtual ~TTransactionLine() = default;
     // Empties the receive buffer, sends the frame and waits for one reply. True when a complete,
-    // sound reply came. Reports rcReplyArriving itself as soon as reply bytes begin to arrive.
+    // sound reply came and nothing followed it. Reports rcReplyArriving itself as soon as reply bytes begin
+    // to arrive.
     virtual bool Exchange(std::span<const Byte> frame) = 0;
     // The reply last waited for, also after a failed wait.
     virtual ReplyView Reply() const = 0;

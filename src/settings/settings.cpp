@@ -1132,14 +1132,56 @@ std::string ToJson(const Comparison& c) {
 namespace {
 
 std::string Shown(std::string_view value) {
-    return value.empty() ? "—" : std::string(value);
+    return value.empty() ? "—" : EscapeControls(value);
 }
 
 std::string DeviceTitle(Byte type, const std::string& name) {
-    return name + " (тип " + std::to_string(type) + ")";
+    return EscapeControls(name) + " (тип " + std::to_string(type) + ")";
 }
 
 } // namespace
+
+std::string EscapeControls(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    const auto escaped = [&](const char* prefix, unsigned char c) {
+        out += prefix;
+        out += kHex[c >> 4];
+        out += kHex[c & 0x0F];
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c == '\t') {
+                out += "\\t";
+            } else if (c == '\n') {
+                out += "\\n";
+            } else if (c == '\r') {
+                out += "\\r";
+            } else if (c < 0x20 || c == 0x7F) {
+                escaped("\\x", c);
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        const std::size_t length = Utf8Sequence(text, i);
+        if (length == 0) {
+            // Not a character: a terminal of 8-bit controls could take the byte for one.
+            escaped("\\x", c);
+            ++i;
+        } else if (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            escaped("\\u00", static_cast<unsigned char>(text[i + 1])); // U+0080 to U+009F
+            i += 2;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
 
 std::string ToText(const SettingsList& list) {
     if (list.devType == 0) {
@@ -1151,20 +1193,21 @@ std::string ToText(const SettingsList& list) {
         const Setting& s = list.items[i];
         if (i == 0 || s.page != page) {
             page = s.page;
-            out += "\n" + page + "\n";
+            out += "\n" + EscapeControls(page) + "\n";
         }
         if (s.table.empty()) {
-            out += "  " + s.label + ": " + Shown(s.value) + "\n";
+            out += "  " + EscapeControls(s.label) + ": " + Shown(s.value) + "\n";
             ++i;
             continue;
         }
         // A table's row on one line.
-        out += "  " + s.row + ": ";
+        out += "  " + EscapeControls(s.row) + ": ";
         std::size_t j = i;
         for (; j < list.items.size() && list.items[j].table == s.table && list.items[j].row == s.row &&
                list.items[j].page == page;
              ++j) {
-            out += (j == i ? "" : "; ") + list.items[j].column + ": " + Shown(list.items[j].value);
+            out += (j == i ? "" : "; ") + EscapeControls(list.items[j].column) + ": " +
+                   Shown(list.items[j].value);
         }
         out += "\n";
         i = j;
@@ -1180,7 +1223,8 @@ std::string ToText(const Comparison& c) {
     }
     for (const SettingDiff& d : c.diffs) {
         const auto side = [](const std::optional<std::string>& v) { return v ? Shown(*v) : "(отсутствует)"; };
-        out += d.page + ", " + d.label + ": " + side(d.a) + " → " + side(d.b) + "\n";
+        out += EscapeControls(d.page) + ", " + EscapeControls(d.label) + ": " + side(d.a) + " → " +
+               side(d.b) + "\n";
     }
     return out;
 }

@@ -95,8 +95,15 @@ std::string ToJson(const SettingsList& list);
 std::string ToJson(const Comparison& comparison);
 
 // Readable Russian text: the device, then every page with its settings (a table's row on one
-// line); and the differences, one per line ("Раздел, Параметр: A → B"), empty when equal.
+// line); and the differences, one per line ("Раздел, Параметр: A → B"), empty when equal. Every
+// text in it has its control characters escaped.
 std::string ToText(const SettingsList& list);
 std::string ToText(const Comparison& comparison);
+
+// A text from a file, a panel or another computer as a terminal may show it: tab, line feed and
+// carriage return as \t, \n, \r, the other control characters (C0, DEL, C1) and bytes that are
+// no UTF-8 as \xHH or \u00HH, so that no line is forged and no escape sequence reaches the
+// terminal. Everything else, backslashes too, stays as it is.
+std::string EscapeControls(std::string_view text);
 
 } // namespace orv

@@ -123,6 +123,17 @@ private:
     std::size_t count_;
 };
 
+// Leaves the replies alone: the line itself brings a byte every so often.
+class Chatter final : public TFault {
+public:
+    explicit Chatter(long ms) : every_(ms) {}
+    void Shape(TExchange&) override {}
+    std::optional<std::chrono::milliseconds> ChatterEvery() const override { return every_; }
+
+private:
+    std::chrono::milliseconds every_;
+};
+
 // Byte 1 says another length; the checksum still matches the bytes sent.
 class LengthByte final : public TFault {
 public:
@@ -236,6 +247,9 @@ const std::vector<FaultKind>& Kinds() {
          [](long n) { return std::make_unique<Garbage>(static_cast<std::size_t>(n)); }},
         {"overlong", "N", "sends N more bytes after every reply's checksum", std::nullopt, 1, 255, Any,
          [](long n) { return std::make_unique<Overlong>(static_cast<std::size_t>(n)); }},
+        {"chatter", "MS",
+         "sends a noise byte every MS milliseconds from the start, between replies and within", std::nullopt,
+         1, 60'000, Any, [](long ms) { return std::make_unique<Chatter>(ms); }},
         {"length-byte", "N", "puts N into every reply's length byte (checksum kept sound)", std::nullopt, 0,
          255, Any, [](long n) { return std::make_unique<LengthByte>(static_cast<Byte>(n)); }},
         {"delay", "MS", "starts every reply MS milliseconds late", std::nullopt, 0, 60'000, Any,
@@ -316,6 +330,10 @@ std::unique_ptr<TFault> MakeFault(std::string_view text, std::string& error) {
     }
     auto inner = MakeUnqualifiedFault(text.substr(0, at), error);
     if (!inner) {
+        return nullptr;
+    }
+    if (inner->ChatterEvery()) {
+        error = "fault " + std::string(text) + ": the line chatters whatever the request";
         return nullptr;
     }
     return std::make_unique<OnlySubCommand>(static_cast<Byte>(*sub), std::move(inner));

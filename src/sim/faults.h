@@ -41,6 +41,9 @@ class TFault {
 public:
     virtual ~TFault() = default;
     virtual void Shape(TExchange& exchange) = 0;
+    // A line that keeps sending on its own: a noise byte every so often, from the start, whatever
+    // the panel answers. Nothing for the faults that only shape replies.
+    virtual std::optional<std::chrono::milliseconds> ChatterEvery() const { return std::nullopt; }
 };
 
 // Makes the fault a "NAME[:ARG]" text names; nothing (and why in error) when the name is

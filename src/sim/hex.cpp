@@ -1,6 +1,6 @@
 #include "hex.h"
 
-#include "link/hex_digits.h"
+#include "frame/hex_digits.h"
 
 namespace orv::sim {
 

@@ -29,6 +29,14 @@ TPanelPersonality::TPanelPersonality(TPanelState state, std::vector<std::unique_
     if (!files_.log.empty()) {
         log_.open(files_.log, std::ios::trunc);
     }
+    for (const auto& fault : faults_) {
+        if (const auto every = fault->ChatterEvery()) {
+            chatterEvery_ = chatterEvery_ ? std::min<TClock::duration>(*chatterEvery_, *every) : *every;
+        }
+    }
+    if (chatterEvery_) {
+        nextChatter_ = start_ + *chatterEvery_;
+    }
     Dump();
 }
 
@@ -67,10 +75,19 @@ std::optional<TClock::time_point> TPanelPersonality::NextDeadline() const {
     if (!held_.empty() && (!deadline || held_.front().due < *deadline)) {
         deadline = held_.front().due;
     }
+    if (chatterEvery_ && !left_ && (!deadline || nextChatter_ < *deadline)) {
+        deadline = nextChatter_;
+    }
     return deadline;
 }
 
 void TPanelPersonality::OnTimer(TLine& line) {
+    if (chatterEvery_ && !left_ && nextChatter_ <= line.Now()) {
+        // Not a frame start: noise, not a reply.
+        const Byte noise = 0x55;
+        line.Send(std::span<const Byte>(&noise, 1));
+        nextChatter_ = std::max(nextChatter_ + *chatterEvery_, line.Now());
+    }
     SendDue(line);
     if (const auto due = receiver_.NextDeadline(); due && *due <= line.Now()) {
         receiver_.Expire(line.Now(), [&](std::span<const Byte> frame) { OnFrame(frame, line); });

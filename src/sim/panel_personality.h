@@ -72,6 +72,9 @@ private:
     TClock::duration byteTime_{};
     TClock::time_point lineFree_{}; // when the last byte read would have come down the line
     TClock::time_point start_ = TClock::now();
+    // A chattering line's next noise byte.
+    std::optional<TClock::duration> chatterEvery_;
+    TClock::time_point nextChatter_{};
     // The frame being received: when its first byte came, and how long after the last byte sent.
     TClock::time_point frameStart_{};
     std::optional<TClock::duration> frameQuiet_;

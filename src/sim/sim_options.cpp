@@ -58,10 +58,11 @@ std::string SimUsage() {
            "  --fault NAME[:ARG]     misbehave (may be given several times):\n" +
            FaultHelp() + "    in loader mode, counting blocks from 1:\n" + LoaderFaultHelp() +
            "  --baud N               line rate: bytes that arrive while the program's end of the line\n"
-           "                         is set to another rate or framing than N 8N1 are ignored; it also\n"
-           "                         paces what is sent, and what is received: nothing is answered\n"
-           "                         before its last byte would have come (default 9600; 115200 for\n"
-           "                         the loader)\n"
+           "                         is set to another rate than N or to two stop bits are ignored (a\n"
+           "                         pseudo-terminal carries no parity or data bits: only the rate and\n"
+           "                         the stop bits are checked); it also paces what is sent, and what\n"
+           "                         is received: nothing is answered before its last byte would have\n"
+           "                         come (default 9600; 115200 for the loader)\n"
            "  --no-pace              send and answer at once\n"
            "  --deaf-after-reply MS  the panel ignores bytes that arrive sooner than MS after it sent\n"
            "                         its last byte\n"

@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <clocale>
+
 namespace orv {
 
 namespace {
@@ -26,6 +28,24 @@ void InstallQtTranslations(const QLocale& locale) {
 }
 
 } // namespace
+
+std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv) {
+    static constexpr char kAll[] = "LC_ALL";
+    const bool given = qEnvironmentVariableIsSet(kAll);
+    const QByteArray users = qgetenv(kAll);
+    qputenv(kAll, "ru_RU.UTF-8");
+    auto app = std::make_unique<QApplication>(argc, argv);
+    if (given) {
+        qputenv(kAll, users);
+    } else {
+        qunsetenv(kAll);
+    }
+    // Where the machine has the Russian locale, the C library took it too: its numbers keep the
+    // decimal point (Qt's advice for programs that read and write numbers through it).
+    std::setlocale(LC_NUMERIC, "C");
+    SetUpApplication();
+    return app;
+}
 
 void SetUpApplication() {
     // Every text the user sees is Russian, whatever the desktop's language: Qt's own ones too,

@@ -174,6 +174,10 @@ void TDocument::Saved(const QString& file, const std::string& bytes, const Setti
             ReadConfigDocument(saved, bytes.data(), bytes.size()) ? ListSettings(saved) : screen);
 }
 
+void TDocument::Named(const QString& file, const TFileContent& now) {
+    SetFile(file, now.read ? now.sha256 : QByteArray(), std::nullopt);
+}
+
 void TDocument::DirectionsSaved(const QString& file, const std::string& bytes) {
     SetFile(file, Sha256(bytes), std::nullopt);
 }

@@ -64,6 +64,10 @@ public:
     void DeviceChosen(const SettingsList& screen);
     // The configuration on screen was saved as bytes into file, which becomes the current file.
     void Saved(const QString& file, const std::string& bytes, const SettingsList& screen);
+    // A save under a new name was asked for: the file is the current file from now on, whether
+    // the save succeeds or not (a failed one is tried again by "Сохранить"); what it holds now is
+    // what the user agreed to replace.
+    void Named(const QString& file, const TFileContent& now);
     // A GSM directions file was saved and became the current file: it holds no configuration.
     void DirectionsSaved(const QString& file, const std::string& bytes);
 

@@ -5,6 +5,7 @@
 #include "device/catalogue.h"
 #include "dialogs.h"
 #include "files/config_file.h"
+#include "files/file_access.h"
 #include "files/gsm_file.h"
 #include "images.h"
 #include "journal/recorder.h"
@@ -54,6 +55,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cerrno>
 #include <functional>
 #include <utility>
 
@@ -82,6 +84,10 @@ QString FolderOf(const QString& path) {
 #ifndef Q_OS_WIN
 // The port's reason is Qt's text, translated: its permission failures are told by their texts.
 bool IsPermissionFailure(const QString& reason) {
+    // The system's refusal, as the port driver words it in Russian.
+    if (reason == QString::fromStdString(SystemErrorText(EACCES))) {
+        return true;
+    }
     const std::pair<const char*, const char*> texts[] = {
         {"QIODevice", "Permission denied"},
         {"QSerialPort", "Permission error while locking the device"},
@@ -1141,9 +1147,13 @@ bool TFormMain::SaveConfiguration(const QString& path, bool asNew) {
     if (check.keepReplaced) {
         KeepReplaced(path, now);
     }
+    if (asNew) {
+        document_.Named(path, now);
+    }
     const std::string text = BuildConfigDocument(state_);
     const SaveResult saved = SaveFileAtomically(QFile::encodeName(path).toStdString(), text);
     if (!saved.ok) {
+        ShowChangesMark();
         dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kAppTitle),
                          saved.message.empty() ? QStringLiteral("Не удалось записать файл ") + path
                                                : QString::fromStdString(saved.message),

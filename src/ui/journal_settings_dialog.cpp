@@ -12,6 +12,13 @@
 
 namespace orv {
 
+namespace {
+
+// A check says what it found within this, whatever the server does.
+constexpr int kCheckMs = 5000;
+
+} // namespace
+
 TJournalSettingsDialog::TJournalSettingsDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("JournalSettingsDialog"));
     setWindowTitle(QStringLiteral("Настройки журнала"));
@@ -75,7 +82,7 @@ TJournalSettingsDialog::TJournalSettingsDialog(QWidget* parent) : QDialog(parent
 
 TJournalSettingsDialog::~TJournalSettingsDialog() {
     if (checking_ != nullptr) {
-        // Bounded by the connection's timeout.
+        // Bounded by the check's own limits (kCheckMs).
         checking_->wait();
     }
 }
@@ -108,6 +115,7 @@ void TJournalSettingsDialog::Check() {
     auto result = std::make_shared<QString>();
     checking_ = QThread::create([settings = Collect(), result] {
         journal::TJournalSync sync({}, settings);
+        sync.SetLimits(kCheckMs, kCheckMs);
         *result = sync.Check().text;
     });
     connect(checking_, &QThread::finished, this, [this, result] {

@@ -2,10 +2,13 @@
 
 #include <QDir>
 
+// Kept out of every file that includes the dialogs interface: <windows.h> defines
+// GetOpenFileName and GetSaveFileName as macros, which would rename its methods there only.
 #ifdef Q_OS_WIN
-// Kept in a file of its own: windows.h renames functions (GetOpenFileName and others) by macros.
 #include <windows.h>
 #endif
+
+#include <string>
 
 namespace orv {
 
@@ -18,6 +21,7 @@ QString ShortPathName(const QString& path) {
         return QString::fromWCharArray(buffer, static_cast<int>(n));
     }
 #endif
+    // Elsewhere there are no short names: the name itself stands for it.
     return QDir::toNativeSeparators(path);
 }
 

@@ -4,8 +4,8 @@
 
 namespace orv {
 
-// The file's short (8.3) path name where the system has one; elsewhere the name itself, with the
-// system's separators.
+// The 8.3 short form of an existing path on Windows (the caption shows it); elsewhere, and when
+// the system has no short form, the path itself with native separators.
 QString ShortPathName(const QString& path);
 
 } // namespace orv

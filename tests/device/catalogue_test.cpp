@@ -17,6 +17,10 @@ struct Lookup {
     bool creates;
 };
 
+void PrintTo(const Lookup& c, std::ostream* os) {
+    *os << "type " << int{c.code};
+}
+
 class CatalogueLookup : public ::testing::TestWithParam<Lookup> {};
 
 TEST_P(CatalogueLookup, NameSupportAndCreation) {
@@ -86,6 +90,10 @@ struct MaskCase {
     std::array<Byte, 5> mask;
     const char* text;
 };
+
+void PrintTo(const MaskCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 class MaskText : public ::testing::TestWithParam<MaskCase> {};
 
 TEST_P(MaskText, Renders) {

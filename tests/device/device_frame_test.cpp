@@ -17,6 +17,10 @@ struct ClassCase {
     std::vector<Byte> defaults;
 };
 
+void PrintTo(const ClassCase& c, std::ostream* os) {
+    *os << "type " << int{c.code};
+}
+
 std::vector<Byte> Hex(const char* text) {
     std::vector<Byte> out;
     unsigned value;

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct FieldCase {
     NewByte expect;
     std::function<bool(const TDevice&)> check; // getter agrees, when given
 };
+
+inline void PrintTo(const FieldCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 inline OffsetFor At(int p) {
     return [p](Byte) { return p; };

@@ -17,6 +17,13 @@ struct CrcCase {
     Byte crc;
 };
 
+void PrintTo(const CrcCase& c, std::ostream* os) {
+    *os << "CRC " << int{c.crc} << " of";
+    for (const Byte b : c.input) {
+        *os << ' ' << int{b};
+    }
+}
+
 class CrcExamples : public ::testing::TestWithParam<CrcCase> {};
 
 TEST_P(CrcExamples, MatchesWorkedExample) {
@@ -120,6 +127,9 @@ struct IdCase {
     Byte typeByte;
     Byte expected;
 };
+void PrintTo(const IdCase& c, std::ostream* os) {
+    *os << "type byte " << int{c.typeByte};
+}
 class Identification : public ::testing::TestWithParam<IdCase> {};
 
 TEST_P(Identification, TypeByteRule) {

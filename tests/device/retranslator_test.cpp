@@ -75,6 +75,9 @@ TEST(Retranslator, ObjectFrameAndLoad) {
 struct ZoneByteCase {
     Byte t1, t2, stored, sent;
 };
+void PrintTo(const ZoneByteCase& c, std::ostream* os) {
+    *os << "zone types " << int{c.t1} << " and " << int{c.t2} << ", stored " << int{c.stored};
+}
 class ZoneDependentByte : public ::testing::TestWithParam<ZoneByteCase> {};
 
 TEST_P(ZoneDependentByte, RecomputedOnWrite) {

@@ -16,6 +16,10 @@ struct Forms {
     const char* board;
 };
 
+void PrintTo(const Forms& c, std::ostream* os) {
+    *os << c.number;
+}
+
 class TxNumberForms : public ::testing::TestWithParam<Forms> {};
 
 TEST_P(TxNumberForms, ShowsAndReadsBack) {

@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include <memory>
+#include <string>
 
 namespace orv::test {
 namespace {
@@ -85,7 +86,28 @@ TEST_F(ObjectsDialogTest, FillShowsNumbersTypesAndTheCount) {
     ExpectNothingSelected();
 }
 
-TEST_F(ObjectsDialogTest, GridLayout) {
+// The grid at the usual font size and at 125 %: fixed columns, and on a machine with a desktop's
+// fonts installed as well.
+class ObjectsGridLayout : public ObjectsDialogTest, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        saved_ = QApplication::font();
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPointSizeF(9.0 * GetParam() / 100.0);
+        QApplication::setFont(font);
+        ObjectsDialogTest::SetUp();
+    }
+    void TearDown() override { QApplication::setFont(saved_); }
+
+private:
+    QFont saved_;
+};
+INSTANTIATE_TEST_SUITE_P(Font, ObjectsGridLayout, ::testing::Values(100, 125),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::to_string(info.param);
+                         });
+
+TEST_P(ObjectsGridLayout, FixedColumnsAllInView) {
     const int widths[] = {30, 80, 20, 70, 30, 80, 20};
     const QStringList headers{"", "Эф.номер", "", "", "", "Эф.номер", ""};
     ASSERT_EQ(grid->columnCount(), 7);
@@ -101,9 +123,11 @@ TEST_F(ObjectsDialogTest, GridLayout) {
     EXPECT_EQ(grid->width(), 330 + 12);
     EXPECT_EQ(dialog->width(), grid->width() + 20);
     EXPECT_EQ(dialog->height(), grid->height() + 90);
-    EXPECT_TRUE(QFontInfo(grid->font()).fixedPitch());
-    // All 16 rows are in view, and the grid ends with the last one.
+    EXPECT_TRUE(QFontInfo(grid->font()).fixedPitch()) << QFontInfo(grid->font()).family().toStdString();
+    // All 16 rows are in view, and the grid ends with the last one; so is the last column, the
+    // pictures of objects 17 to 32.
     EXPECT_EQ(grid->viewport()->height(), grid->rowViewportPosition(15) + 20);
+    EXPECT_LE(grid->columnViewportPosition(6) + grid->columnWidth(6), grid->viewport()->width());
     const auto* close = dialog->findChild<QPushButton*>(QStringLiteral("btnClose"));
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->text(), QStringLiteral("Закрыть"));

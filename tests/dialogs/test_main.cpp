@@ -1,3 +1,4 @@
+#include "support/test_app.h"
 #include "ui/dialogs/program_style.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    orv::test::UseTestPlugins();
     QApplication app(argc, argv);
     orv::UseProgramStyle();
     ::testing::InitGoogleTest(&argc, argv);

@@ -6,6 +6,7 @@
 
 #include "support/temp_dir.h"
 
+#include <ostream>
 #include <string>
 
 namespace orv::test {
@@ -19,6 +20,10 @@ enum class SaveFault {
 };
 
 const char* SaveFaultName(SaveFault fault);
+// How a failing case names its fault.
+inline void PrintTo(SaveFault fault, std::ostream* os) {
+    *os << SaveFaultName(fault);
+}
 
 // One prepared folder. The file to save is Target(); when the fault leaves an old file in its
 // place, OldContent() is what it held. Everything is undone on destruction.

@@ -5,6 +5,7 @@
 #include "e2e/e2e_support.h"
 #include "files/config_file.h"
 #include "files/gsm_file.h"
+#include "files/safe_save.h"
 #include "gsm/tx_buffers.h"
 #include "save_faults.h"
 #include "support/cli_run.h"
@@ -138,14 +139,31 @@ TEST(SaveKeeps, SymbolicLinkAndItsTarget) {
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"dangling.cf8", "real", "site.cf8"}));
 }
 
+// The permission bits, from the moment the temporary file exists: a private file is never
+// readable by others, not even while it is being written.
 TEST(SaveKeeps, PermissionBits) {
     TempDir dir;
     const TProgramState state = SampleState();
+    static std::vector<mode_t> whenMade;
+    SetTemporaryFileProbe([](const std::string& temp) {
+        struct stat st {};
+        whenMade.push_back(::stat(temp.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777);
+    });
+    // The usual umask, which a file made with the default mode would show as 0644.
+    struct Unset {
+        mode_t umask = ::umask(0022);
+        ~Unset() {
+            SetTemporaryFileProbe(nullptr);
+            ::umask(umask);
+        }
+    } unset;
     for (const auto mode : {0600, 0640, 0664}) {
         const std::string path = dir.File("site" + std::to_string(mode) + ".cf8");
         std::ofstream(path) << "old";
         ASSERT_EQ(::chmod(path.c_str(), static_cast<mode_t>(mode)), 0);
+        whenMade.clear();
         ASSERT_TRUE(WriteConfigFile(state, path).ok);
+        EXPECT_EQ(whenMade, std::vector<mode_t>{static_cast<mode_t>(mode & ~0022)}) << path;
         struct stat st {};
         ASSERT_EQ(::stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(mode)) << path;

@@ -80,14 +80,14 @@ TEST(SimFaultShapes, SubCommandQualifier) {
 TEST(SimFaultShapes, RefusedTexts) {
     for (const char* bad : {"garbage", "garbage:0", "garbage:256", "overlong:0", "length-byte:256",
                             "length-byte", "delay:-1", "drip:x", "vanish:256", "gap", "silent@0", "silent@7",
-                            "partial:3@", "nothing@2", "garbage:4@2@3"}) {
+                            "partial:3@", "nothing@2", "garbage:4@2@3", "chatter:0", "chatter:5@2"}) {
         std::string error;
         EXPECT_EQ(MakeFault(bad, error), nullptr) << bad;
         EXPECT_FALSE(error.empty()) << bad;
     }
     const std::string help = FaultHelp();
-    for (const char* name :
-         {"garbage:N", "overlong:N", "length-byte:N", "delay:MS", "gap:MS", "drip:MS", "vanish:K", "@SUB"}) {
+    for (const char* name : {"garbage:N", "overlong:N", "chatter:MS", "length-byte:N", "delay:MS", "gap:MS",
+                             "drip:MS", "vanish:K", "@SUB"}) {
         EXPECT_NE(help.find(name), std::string::npos) << name;
     }
 }

@@ -89,6 +89,7 @@ struct FaultCase {
     Frame gprsFrame = Frame::Kept;
     Frame smsFrame = Frame::Kept;
     bool objectsLoaded = false; // a retranslator's object table came from the panel
+    bool paced = false;         // the panel's bytes at the line's pace, not all at once
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) {
@@ -128,6 +129,15 @@ const FaultCase kCases[] = {
     {"BytesOneAtATimeTooSlow", R, 6, false, Fault("drip:150"), kNoLink, D::Kept},
     {"PanelGoneMidReply", R, 1, false, Fault("vanish:10"), kNoLink, D::Kept},
     {"PanelGoneBeforeReply", R, 1, false, Fault("vanish:0"), kNothing, D::Kept},
+    // Bytes after the checksum at the line's pace, so that the reply is complete before they come.
+    {.name = "PacedReplyLongerThanItsLength",
+     .mode = R,
+     .type = 1,
+     .gsm = false,
+     .faults = Fault("overlong:4"),
+     .codes = kNoLink,
+     .device = D::Kept,
+     .paced = true},
 
     // The GSM steps of a read: the new device object stays, the frames read so far are the panel's.
     {"GsmWholeRead", R, 16, true, {}, kGsmReadOk, D::New, F::FromPanel, F::FromPanel, F::FromPanel},
@@ -146,6 +156,15 @@ const FaultCase kCases[] = {
      D::New,
      F::FromPanel,
      F::FromPanel},
+    {.name = "PacedGprsLonger",
+     .mode = R,
+     .type = 16,
+     .gsm = true,
+     .faults = Fault("overlong:1@3"),
+     .codes = {2, 3, 3, 4, 3, 3, 13},
+     .device = D::New,
+     .gsmFrame = F::FromPanel,
+     .paced = true},
     {"SmsListLengthByte255",
      R,
      16,
@@ -177,6 +196,14 @@ const FaultCase kCases[] = {
     {"WriteEchoLengthByte2", W, 4, false, Fault("length-byte:2"), kNoLink, D::Kept},
     {"WriteEchoLonger", W, 4, false, Fault("overlong:1"), kNoLink, D::Kept},
     {"WriteEchoTooLate", W, 4, false, Fault("delay:3000"), kNothing, D::Kept},
+    {.name = "PacedWriteEchoLonger",
+     .mode = W,
+     .type = 4,
+     .gsm = false,
+     .faults = Fault("overlong:1"),
+     .codes = kNoLink,
+     .device = D::Kept,
+     .paced = true},
     {"WritePanelGone", W, 4, false, Fault("vanish:3"), kNoLink, D::Kept},
     // The GSM frames written after it.
     {"WriteGsmEchoLonger", W, 11, true, Fault("overlong:1@2"), {2, 3, 3, 5, 3, 13}, D::Kept},
@@ -217,7 +244,7 @@ TEST_P(LineFault, ReportsTheRightCodeAndKeepsWhatItShould) {
     const FaultCase& c = Param();
     const sim::TPanelState panel = PanelOf(c.type, c.gsm);
     Prepare(c);
-    StartSim(SimArgs(panel) << c.faults);
+    StartSim(SimArgs(panel) << c.faults, c.paced);
 
     const auto run = Run(c.mode);
     EXPECT_EQ(Codes(run.results), c.codes) << data->cmprtdrvr1.LastError().toStdString();
@@ -257,6 +284,24 @@ TEST_P(LineFault, ReportsTheRightCodeAndKeepsWhatItShould) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, LineFault, LineFault::Each(kCases),
                          LineFault::Named([](const FaultCase& c) { return c.name; }));
+
+// A line that never goes quiet (a device chattering on the port). Its bytes are no reply to the
+// first transaction; the next one finds the line busy from its start, sends nothing and ends as
+// unanswered once the first-byte wait is over, instead of waiting for quiet for ever.
+class ChatteringLine : public InEachMode {};
+INSTANTIATE_TEST_SUITE_P(Faults, ChatteringLine, ::testing::ValuesIn(kExchangeModes), ModeParamName);
+
+TEST_P(ChatteringLine, NoRequestAndNoEndlessWait) {
+    StartSim(SimArgs(PanelOf(1, false)) << Fault("chatter:5"));
+    EXPECT_EQ(Codes(Run(R).results).back(), rcNoLink);
+    const std::size_t requests = sim->LoggedArrivals().size();
+    const auto second = Run(R);
+    EXPECT_EQ(Codes(second.results), kNothing);
+    EXPECT_GE(second.elapsed.count(), TThreadBuff::kFirstByteWait.count());
+    EXPECT_LT(second.elapsed.count(), 4'500);
+    EXPECT_EQ(sim->LoggedArrivals().size(), requests);
+    EXPECT_FALSE(data->cmprtdrvr1.IsOpen());
+}
 
 class LineGone : public InEachMode {};
 INSTANTIATE_TEST_SUITE_P(Faults, LineGone, ::testing::ValuesIn(kExchangeModes), ModeParamName);

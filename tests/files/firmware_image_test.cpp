@@ -71,6 +71,10 @@ struct Accepted {
     std::vector<TFirmwareBlock> blocks;
 };
 
+void PrintTo(const Accepted& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FirmwareAccepted : public ::testing::TestWithParam<Accepted> {};
 
 TEST_P(FirmwareAccepted, GivesTheBytesAndTheirBlocks) {
@@ -106,6 +110,10 @@ struct Refusal {
     TFirmwareFault fault;
     std::size_t position;
 };
+
+void PrintTo(const Refusal& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FirmwareRefused : public ::testing::TestWithParam<Refusal> {};
 

@@ -18,7 +18,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <filesystem>
 #include <fstream>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orv::journal {
@@ -300,6 +303,94 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"Garbage", JournalFault::Garbage, {"файл не является базой данных журнала"}},
         FaultCase{"NewerSchema", JournalFault::NewerSchema, {"журнал создан более новой версией программы"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A folder turned read-only as a CD or a write-protected stick is: a read-only bind mount where
+// this process may mount (as root, where permissions do not hold), otherwise by permissions.
+class ReadOnlyMedia {
+public:
+    explicit ReadOnlyMedia(std::string folder) : folder_(std::move(folder)) {
+        if (::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND, nullptr) == 0) {
+            mounted_ = true;
+            if (::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                        nullptr) == 0) {
+                return;
+            }
+        }
+        ::chmod(folder_.c_str(), 0555);
+        if (::access(folder_.c_str(), W_OK) == 0) {
+            unavailable_ = "no folder can be made read-only here";
+        }
+    }
+    ~ReadOnlyMedia() {
+        if (mounted_) {
+            ::umount2(folder_.c_str(), MNT_DETACH);
+        }
+        ::chmod(folder_.c_str(), 0755);
+    }
+    ReadOnlyMedia(const ReadOnlyMedia&) = delete;
+    ReadOnlyMedia& operator=(const ReadOnlyMedia&) = delete;
+
+    const std::string& Unavailable() const { return unavailable_; }
+
+private:
+    std::string folder_;
+    std::string unavailable_;
+    bool mounted_ = false;
+};
+
+// A journal on read-only media is read as it is by the commands that only read (and by the
+// journal's own list), which leave nothing behind there; a change is refused with the reason.
+TEST_F(JournalCli, ReadOnlyMediaIsReadAsItIs) {
+    const std::string folder = dir.File("media");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    journalPath = QString::fromStdString(folder + "/journal.sqlite");
+    qputenv("ORVANTA_JOURNAL", QFile::encodeName(journalPath));
+    {
+        TJournal journal(journalPath);
+        TProgramState state;
+        state.device = CreateDevice(13);
+        ResetGsmFrame(state.GsmFrame);
+        ASSERT_TRUE(journal.Record(EntryFromState(TAction::Read, state, QStringLiteral("/dev/ttyUSB0"))));
+        state.device = CreateDevice(5);
+        ASSERT_TRUE(journal.Record(EntryFromState(TAction::Save, state, {}, QStringLiteral("/x.cf8"))));
+        ASSERT_TRUE(journal.SetNote(2, QStringLiteral("На диске")));
+    }
+    const auto before = std::filesystem::directory_iterator(folder);
+    ASSERT_EQ(std::distance(before, std::filesystem::directory_iterator()), 1)
+        << "the journal closed cleanly";
+    const std::string content = test::ReadWholeFile(journalPath.toStdString());
+    ReadOnlyMedia media(folder);
+    if (!media.Unavailable().empty()) {
+        GTEST_SKIP() << media.Unavailable();
+    }
+
+    const auto listed = Cli({"journal", "list"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(Count(listed.out, "\n"), 2u) << listed.out;
+    const auto json = Cli({"journal", "list", "--json"});
+    EXPECT_NE(json.out.find("На диске"), std::string::npos) << json.out << json.err;
+    const auto shown = Cli({"journal", "show", "2"});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(Cli({"journal", "diff", "1", "1"}).status, 0);
+    const std::string exported = dir.File("exported.cf8");
+    EXPECT_EQ(Cli({"journal", "export", "2", "--out", exported}).status, 0);
+    EXPECT_EQ(shown.out, Cli({"show", exported}).out);
+    const auto note = Cli({"journal", "note", "1", "x"});
+    EXPECT_EQ(note.status, cli::kExitFailed);
+    EXPECT_NE(note.err.find("только для чтения"), std::string::npos) << note.err;
+
+    TJournal journal(journalPath);
+    EXPECT_EQ(journal.List().entries.size(), 2u) << journal.Problem().toStdString();
+    EXPECT_TRUE(journal.IsReadOnly());
+    EXPECT_FALSE(journal.SetSite(1, QStringLiteral("x")));
+
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"journal.sqlite"}) << "no -wal or -shm left behind";
+    EXPECT_TRUE(test::ReadWholeFile(journalPath.toStdString()) == content);
+}
 
 } // namespace
 } // namespace orv::journal

@@ -134,10 +134,12 @@ TEST_F(JournalTest, KeepsEntriesAndFindsThem) {
     EXPECT_EQ(found({.site = QStringLiteral("склад №2"), .search = QStringLiteral("новый")}),
               (std::vector<qint64>{*id3}));
     EXPECT_EQ(found({.search = QStringLiteral("замена")}), (std::vector<qint64>{}));
-    EXPECT_EQ(raw.Value(QStringLiteral("SELECT group_concat(seq || ':' || site || ':' || note, '|') FROM "
-                                       "(SELECT * FROM annotations ORDER BY seq)"))
-                  .toString(),
-              QStringLiteral("1:Склад №2:Замена АКБ|2:Склад №2:Новый АКБ"));
+    // Each change sets one field (1: the site name, 2: the note) and leaves the other alone.
+    EXPECT_EQ(
+        raw.Value(QStringLiteral("SELECT group_concat(seq || ':' || fields || ':' || site || ':' || note, "
+                                 "'|') FROM (SELECT * FROM annotations ORDER BY seq)"))
+            .toString(),
+        QStringLiteral("1:1:Склад №2:|2:2::Новый АКБ"));
 
     // Another connection, as another program would open it, sees the same journal.
     TJournal again(Path());
@@ -160,14 +162,25 @@ void Load(RawDb& raw, const QString& dumpPath) {
     }
 }
 
-// A journal made by the first schema (a dump kept from then) opens with this program at the
-// current version and keeps every entry, configuration and change as they were; an empty file
+class EarlierSchema : public JournalTest, public ::testing::WithParamInterface<int> {};
+
+// A journal made by each earlier schema (the first one's dump kept from then, brought on by the
+// released migrations) opens with this program at the current version and keeps every entry,
+// configuration and change as they were (a change of that time set both fields); an empty file
 // becomes a new journal.
-TEST_F(JournalTest, OpensJournalsOfEveryEarlierSchema) {
+TEST_P(EarlierSchema, OpensAndKeepsEverything) {
     {
         RawDb raw(Path());
         Load(raw, QStringLiteral(JOURNAL_V1_FIXTURE));
-        ASSERT_EQ(raw.Value(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+        for (const TMigration& migration : Migrations()) {
+            if (migration.version > 1 && migration.version <= GetParam()) {
+                for (const QString& statement : Statements(migration, kSqlite)) {
+                    raw.Exec(statement);
+                }
+                raw.Exec(QStringLiteral("PRAGMA user_version = %1").arg(migration.version));
+            }
+        }
+        ASSERT_EQ(raw.Value(QStringLiteral("PRAGMA user_version")).toInt(), GetParam());
     }
     TJournal journal(Path());
     ASSERT_TRUE(journal.Open()) << journal.Problem().toStdString();
@@ -207,6 +220,42 @@ TEST_F(JournalTest, OpensJournalsOfEveryEarlierSchema) {
     ASSERT_TRUE(fresh.Open()) << fresh.Problem().toStdString();
     EXPECT_EQ(fresh.SchemaVersion(), kSchemaVersion);
     EXPECT_TRUE(fresh.Record(EntryFromState(TAction::Save, Factory(5))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, EarlierSchema, ::testing::Range(1, kSchemaVersion),
+                         [](const auto& info) { return "Version" + std::to_string(info.param); });
+
+// A journal of a newer schema that says this program may still use it (it only added an index)
+// is read and written as it is, its version kept; once it says a newer program is needed, it is
+// left untouched.
+TEST_F(JournalTest, NewerSchemaIsUsedWhileItAllows) {
+    {
+        TJournal journal(Path());
+        ASSERT_TRUE(journal.Record(EntryFromState(TAction::Read, Factory(5), QStringLiteral("COM1"))));
+    }
+    {
+        RawDb raw(Path());
+        raw.Exec(QStringLiteral("CREATE INDEX later ON entries (port)"));
+        raw.Exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion + 1));
+    }
+    {
+        TJournal journal(Path());
+        ASSERT_TRUE(journal.Record(EntryFromState(TAction::Save, Factory(6))))
+            << journal.Problem().toStdString();
+        EXPECT_EQ(journal.List().entries.size(), 2u);
+        EXPECT_EQ(journal.SchemaVersion(), kSchemaVersion + 1);
+    }
+    {
+        RawDb raw(Path());
+        raw.Exec(QStringLiteral("UPDATE journal_info SET value = '%1' WHERE name = 'compatible_version'")
+                     .arg(kSchemaVersion + 1));
+    }
+    const std::string before = ReadFile(Path().toStdString());
+    TJournal journal(Path());
+    EXPECT_FALSE(journal.Record(EntryFromState(TAction::Save, Factory(6))));
+    EXPECT_TRUE(journal.Problem().contains(QStringLiteral("более новой версией программы")))
+        << journal.Problem().toStdString();
+    EXPECT_TRUE(ReadFile(Path().toStdString()) == before);
 }
 
 struct Unusable {

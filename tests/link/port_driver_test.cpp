@@ -1,3 +1,4 @@
+#include "files/file_access.h"
 #include "link/comm_port_driver.h"
 #include "link/port_discovery.h"
 #include "support/pty_pair.h"
@@ -5,10 +6,12 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <termios.h>
 #include <thread>
 
@@ -190,6 +193,27 @@ TEST_F(PortDriverTest, RefusedLineSettingsLeaveNothingOpen) {
     }
     // Nothing was left holding the port.
     EXPECT_TRUE(port.OpenPort()) << port.LastError().toStdString();
+}
+
+// A port another program holds is refused, and the user is told so in Russian whatever the
+// locale, as for a port that is missing or is no terminal.
+TEST_F(PortDriverTest, ReasonsInRussian) {
+    ASSERT_TRUE(port.OpenPort()) << port.LastError().toStdString();
+    TCommPortDriver second;
+    second.SetPortName(port.PortName());
+    EXPECT_FALSE(second.OpenPort());
+    EXPECT_EQ(second.LastError().toStdString(), SystemErrorText(EBUSY));
+
+    TCommPortDriver missing;
+    missing.SetPortName(QStringLiteral("/dev/no-such-port"));
+    EXPECT_FALSE(missing.OpenPort());
+    EXPECT_EQ(missing.LastError().toStdString(), SystemErrorText(ENOENT));
+    QTemporaryFile plain;
+    ASSERT_TRUE(plain.open());
+    TCommPortDriver file;
+    file.SetPortName(plain.fileName());
+    EXPECT_FALSE(file.OpenPort());
+    EXPECT_EQ(file.LastError().toStdString(), SystemErrorText(ENOTTY));
 }
 
 TEST_F(PortDriverTest, OpenPortOnAnOpenPortChangesNothing) {

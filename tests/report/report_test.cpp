@@ -274,6 +274,10 @@ struct ComparisonCase {
     Byte b;
 };
 
+void PrintTo(const ComparisonCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ComparisonReports : public ::testing::TestWithParam<ComparisonCase> {};
 
 TEST_P(ComparisonReports, EveryDifferenceWithBothValuesGroupedByPage) {

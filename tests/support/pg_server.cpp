@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -9,6 +10,7 @@
 #include <QVersionNumber>
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 
 #include <pwd.h>
@@ -60,6 +62,16 @@ PgServer::PgServer(Options options) : options_(options) {
         }
     }
     const QString data = dir_ + QStringLiteral("/data");
+    // A cluster is made once per machine and copied for every server after: initdb takes seconds.
+    const QString ready =
+        QDir::tempPath() +
+        QStringLiteral("/orvanta-pg-template-%1-%2").arg(QFileInfo(bin).dir().dirName()).arg(::geteuid());
+    if (QFileInfo::exists(ready + QStringLiteral("/data/PG_VERSION")) &&
+        QProcess::execute(QStringLiteral("cp"),
+                          {QStringLiteral("-a"), ready + QStringLiteral("/data"), data}) == 0) {
+        Start();
+        return;
+    }
     if (!Run({bin + QStringLiteral("/initdb"), QStringLiteral("-D"), data, QStringLiteral("-U"), Superuser(),
               QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
               QStringLiteral("--locale=C"), QStringLiteral("--no-sync")})) {
@@ -80,6 +92,20 @@ PgServer::PgServer(Options options) : options_(options) {
     }
     Exec(QStringLiteral("postgres"),
          QStringLiteral("CREATE ROLE %1 LOGIN SUPERUSER PASSWORD 'secret'").arg(PasswordUser()));
+    // Kept for the next server: copied stopped, then put in place by a rename, which another test
+    // making its own at the same time either wins or loses whole.
+    QByteArray staging = ready.toLocal8Bit() + ".XXXXXX";
+    if (Ok() && Stop() && ::mkdtemp(staging.data()) != nullptr) {
+        const QString folder = QString::fromLocal8Bit(staging);
+        if (QProcess::execute(QStringLiteral("cp"),
+                              {QStringLiteral("-a"), data, folder + QStringLiteral("/data")}) != 0 ||
+            ::rename(staging.constData(), ready.toLocal8Bit().constData()) != 0) {
+            QDir(folder).removeRecursively();
+        }
+    }
+    if (Ok()) {
+        Start();
+    }
 }
 
 PgServer::~PgServer() {
@@ -136,6 +162,64 @@ bool PgServer::Stop() {
              QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
     running_ = running_ && !stopped;
     return stopped;
+}
+
+bool PgServer::Signal(int signal) {
+    // The postmaster's id heads postmaster.pid; its children are found by their parent.
+    QFile pidFile(dir_ + QStringLiteral("/data/postmaster.pid"));
+    if (!running_ || !pidFile.open(QIODevice::ReadOnly)) {
+        error_ = QStringLiteral("the server is not running");
+        return false;
+    }
+    const QByteArray postmaster = pidFile.readLine().trimmed();
+    QList<pid_t> pids{static_cast<pid_t>(postmaster.toInt())};
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (entry.toInt() <= 0 || !stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // pid (comm) state ppid ...: the name may hold spaces, so the fields after its ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == postmaster) {
+            pids << static_cast<pid_t>(entry.toInt());
+        }
+    }
+    for (const pid_t pid : pids) {
+        ::kill(pid, signal);
+    }
+    return true;
+}
+
+bool PgServer::Stall() {
+    return Signal(SIGSTOP);
+}
+
+bool PgServer::Resume() {
+    return Signal(SIGCONT);
+}
+
+bool PgServer::DropDatabase(const QString& name) {
+    Exec(QStringLiteral("postgres"), QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
+    return Ok();
+}
+
+bool PgServer::Psql(const QString& script, QString* output) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(BinDir() + QStringLiteral("/psql"),
+                  {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                   QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), dir_, QStringLiteral("-p"),
+                   QString::number(Port()), QStringLiteral("-U"), Superuser(), QStringLiteral("-d"),
+                   QStringLiteral("postgres"), QStringLiteral("-f"), QStringLiteral("-")});
+    process.write(script.toUtf8());
+    process.closeWriteChannel();
+    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+                    process.exitCode() == 0;
+    if (output != nullptr) {
+        *output = QString::fromLocal8Bit(process.readAll());
+    }
+    return ok;
 }
 
 bool PgServer::CreateDatabase(const QString& name) {

@@ -29,6 +29,10 @@ public:
 
     bool Start();
     bool Stop();
+    // Every process of the server stopped (SIGSTOP) and let go on: a server that keeps its
+    // connections open and answers nothing.
+    bool Stall();
+    bool Resume();
 
     // Where clients connect: the socket's folder as the host, the port, the superuser.
     QString Host() const { return dir_; }
@@ -39,11 +43,16 @@ public:
 
     // A new empty database.
     bool CreateDatabase(const QString& name);
+    // The database gone, its connections cut off.
+    bool DropDatabase(const QString& name);
     // A statement as the superuser; the first column of the first row, if any.
     QVariant Exec(const QString& database, const QString& sql);
+    // A psql script run as the superuser, stopping at the first error; its output when it fails.
+    bool Psql(const QString& script, QString* output = nullptr);
 
 private:
     bool Run(const QStringList& command);
+    bool Signal(int signal);
 
     Options options_;
     QString dir_;

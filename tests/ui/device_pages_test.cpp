@@ -86,6 +86,10 @@ struct PeriphCase {
     bool tmLed;
 };
 
+void PrintTo(const PeriphCase& c, std::ostream* os) {
+    *os << "type " << c.type;
+}
+
 class PeriphVisibility : public WindowTest, public ::testing::WithParamInterface<PeriphCase> {};
 
 TEST_P(PeriphVisibility, PerModel) {
@@ -330,6 +334,10 @@ struct TxCase {
     bool gsm;
     int busMax;
 };
+
+void PrintTo(const TxCase& c, std::ostream* os) {
+    *os << "type " << c.type;
+}
 
 class TransmissionControls : public WindowTest, public ::testing::WithParamInterface<TxCase> {};
 

@@ -227,10 +227,20 @@ protected:
     // What the panel holds, read by the command-line tool from the same port.
     std::optional<SettingsList> ReadPanel() {
         const QString out = QDir(journalDir.path()).filePath(QStringLiteral("panel.cf8"));
-        std::ostringstream o, e;
-        const int status = cli::RunCli(
-            {"read", "--no-journal", "--port", sim->PortPath().toStdString(), "--out", out.toStdString()}, o,
-            e);
+        int status = 0;
+        std::ostringstream e;
+        // The window lets go of the port once its transaction has ended.
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            std::ostringstream o;
+            e.str({});
+            status = cli::RunCli(
+                {"read", "--no-journal", "--port", sim->PortPath().toStdString(), "--out", out.toStdString()},
+                o, e);
+            if (status != 8) {
+                break;
+            }
+            QTest::qWait(50);
+        }
         EXPECT_EQ(status, 0) << e.str();
         return ReadFileContent(out).settings;
     }

@@ -8,8 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
 
 using namespace orv;
 using namespace orv::test;
@@ -172,6 +176,51 @@ TEST_F(FileMenu, WriteFailureIsShownAndTheStatusStays) {
     EXPECT_EQ(dialogs.shown[0].kind, MsgKind::Error);
     EXPECT_FALSE(dialogs.shown[0].text.isEmpty());
     EXPECT_TRUE(window->StatusText().isEmpty());
+}
+
+// What is no regular file is refused at once, never waited on: a FIFO is neither opened nor
+// replaced by a save.
+TEST_F(FileMenu, FifoIsNeitherOpenedNorReplaced) {
+    ChooseFromMenu(16);
+    const QString fifo = Path(QStringLiteral("pipe.cf8"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    dialogs.fileNames.push_back(fifo);
+    Trigger("FileOpen");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Файл поврежден или не найден"));
+
+    dialogs.fileNames.push_back(fifo);
+    Trigger("FileSaveAs");
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_TRUE(dialogs.shown[1].text.contains(QStringLiteral("Это именованный канал, а не файл.")))
+        << dialogs.shown[1].text.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// Qt's file dialogs show sizes and dates as the system locale words them: in Russian whatever the
+// machine's locale, as the program sets itself up (the suite's main does the same).
+TEST(FileDialogs, SizesAndDatesInRussian) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("site.cf8")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(1740, 'x'));
+    ASSERT_TRUE(file.flush());
+    const QDateTime time(QDate(2025, 12, 10), QTime(9, 30));
+    ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
+    file.close();
+
+    QFileSystemModel model;
+    model.setRootPath(dir.path());
+    const QModelIndex index = model.index(file.fileName());
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    const QString size = russian.formattedDataSize(1740);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return model.data(index.siblingAtColumn(1)).toString() == size; }, 5000))
+        << model.data(index.siblingAtColumn(1)).toString().toStdString() << " instead of "
+        << size.toStdString();
+    EXPECT_EQ(model.data(index.siblingAtColumn(3)).toString(), russian.toString(time, QLocale::ShortFormat));
 }
 
 } // namespace

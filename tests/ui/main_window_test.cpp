@@ -335,6 +335,10 @@ struct MaskCase {
     QString first;
 };
 
+void PrintTo(const MaskCase& c, std::ostream* os) {
+    *os << "type " << c.type;
+}
+
 class PageMasks : public WindowTest, public ::testing::WithParamInterface<MaskCase> {};
 
 TEST_P(PageMasks, PagesShownAndFirstPage) {
@@ -407,6 +411,10 @@ struct ResultCase {
     int flash; // 0 none, 1 green, 2 red
     bool enables;
 };
+
+void PrintTo(const ResultCase& c, std::ostream* os) {
+    *os << "code " << c.code;
+}
 
 class ResultCodes : public WindowTest, public ::testing::WithParamInterface<ResultCase> {};
 
@@ -625,11 +633,12 @@ TEST(QtTexts, AreRussian) {
     EXPECT_EQ(files->iconProvider()->type(QFileInfo(folder.path())), QStringLiteral("Папка"));
     EXPECT_EQ(files->iconProvider()->type(QFileInfo(file)), QStringLiteral("Файл cf8"));
 
-    // The operating system's reason for a port that cannot be opened.
+    // The operating system's reason for a port that cannot be opened, worded as the command-line
+    // tool words it.
     TCommPortDriver port;
     port.SetPortName(QStringLiteral("/nonexistent/ttyNONE0"));
     ASSERT_FALSE(port.OpenPort());
-    EXPECT_EQ(port.LastError(), QStringLiteral("Файл или каталог не существует"));
+    EXPECT_EQ(port.LastError(), QStringLiteral("Нет такого файла или папки."));
 }
 
 TEST(QtTexts, DialogCaptionsGetNothingAppended) {

@@ -155,6 +155,10 @@ struct ModeCase {
     bool rs485;
 };
 
+void PrintTo(const ModeCase& c, std::ostream* os) {
+    *os << "mode " << c.mode;
+}
+
 class RetModes : public RetPage, public ::testing::WithParamInterface<ModeCase> {};
 
 TEST_P(RetModes, WhatEachModeShows) {
@@ -205,6 +209,10 @@ struct PeriodCase {
     QString shown;
 };
 
+void PrintTo(const PeriodCase& c, std::ostream* os) {
+    *os << c.combo << " typed \"" << c.typed.toStdString() << '"';
+}
+
 class RetPeriods : public RetPage, public ::testing::WithParamInterface<PeriodCase> {};
 
 TEST_P(RetPeriods, LeavingStoresTheLimitedValue) {
@@ -247,6 +255,10 @@ struct BitCase {
     int byte;
     Byte mask;
 };
+
+void PrintTo(const BitCase& c, std::ostream* os) {
+    *os << c.box;
+}
 
 class RetBits : public RetPage, public ::testing::WithParamInterface<BitCase> {};
 

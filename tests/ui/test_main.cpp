@@ -1,3 +1,4 @@
+#include "support/test_app.h"
 #include "ui/application.h"
 
 #include <QApplication>
@@ -9,9 +10,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QApplication app(argc, argv);
-    // As the program starts: Qt's own texts in Russian.
-    orv::SetUpApplication();
+    orv::test::UseTestPlugins();
+    // As the program starts: Qt's own texts in Russian, its file dialogs' sizes and dates too.
+    const auto app = orv::CreateApplication(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -102,6 +102,10 @@ struct FamilyCase {
     bool disarmBySms;
 };
 
+void PrintTo(const FamilyCase& c, std::ostream* os) {
+    *os << "type " << c.type;
+}
+
 const QStringList kOP8Kinds{"Отключено", "Терсан ППМ, TDm", "GSM-ORV", "RS-485"};
 const QStringList kOP5Kinds{"Отключено", "Терсан ППМ, TDm", "RS-485"};
 
@@ -678,6 +682,10 @@ TEST_F(TxPage, ConfigurationFilesAsDirectionFiles) {
 // GPRS on without an APN: the panel cannot take it and nothing is written; a file keeps it.
 
 enum class Command { Write, SaveAs, DirectionsFile };
+
+void PrintTo(Command c, std::ostream* os) {
+    *os << (c == Command::Write ? "Write" : c == Command::SaveAs ? "SaveAs" : "DirectionsFile");
+}
 
 class NoApn : public TxPage, public ::testing::WithParamInterface<Command> {};
 

@@ -39,11 +39,19 @@ constexpr std::array<Column, 7> kColumns = {{
     {"", 20, 0},
 }};
 
+// A fixed-pitch font, whatever else the machine has: Fixedsys where Windows has it, otherwise
+// DejaVu Sans Mono (the package depends on it); the system's fixed font only as a last resort,
+// since on a desktop with more fonts installed that may resolve to a proportional one.
 QFont GridFont() {
-    if (QFontDatabase::families().contains(QStringLiteral("Fixedsys"))) {
-        return QFont(QStringLiteral("Fixedsys"), 10);
+    const QStringList families = QFontDatabase::families();
+    for (const QString& family : {QStringLiteral("Fixedsys"), QStringLiteral("DejaVu Sans Mono")}) {
+        if (families.contains(family) && QFontDatabase::isFixedPitch(family)) {
+            return QFont(family, 10);
+        }
     }
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
     font.setPointSize(10);
     return font;
 }
@@ -114,6 +122,9 @@ TFormObj::TFormObj(TProgramState& state, IDialogs& dialogs, QWidget* parent)
     const QFont font = GridFont();
     grdObjects_->setFont(font);
     grdObjects_->horizontalHeader()->setFont(font);
+    QHeaderView* header = grdObjects_->horizontalHeader();
+    // Before the widths: a minimum taken from the font would widen the 20-pixel picture columns.
+    header->setMinimumSectionSize(0);
     QStringList headers;
     int gridWidth = 12;
     for (int c = 0; c < static_cast<int>(kColumns.size()); ++c) {
@@ -128,8 +139,6 @@ TFormObj::TFormObj(TProgramState& state, IDialogs& dialogs, QWidget* parent)
         }
     }
     grdObjects_->setHorizontalHeaderLabels(headers);
-    QHeaderView* header = grdObjects_->horizontalHeader();
-    header->setMinimumSectionSize(0);
     header->setSectionResizeMode(QHeaderView::Fixed);
     header->setDefaultAlignment(Qt::AlignCenter);
     header->setSectionsClickable(false);
