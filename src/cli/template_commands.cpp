@@ -18,8 +18,9 @@ namespace orv::cli {
 
 namespace {
 
+// A template's name as the terminal may show it: a file from elsewhere may hold anything.
 std::string Name(const SettingsTemplate& t) {
-    return "«" + t.name + "»";
+    return "«" + EscapeControls(t.name) + "»";
 }
 
 // The journal's note on what a template made.
@@ -88,8 +89,8 @@ int MakeTemplateFile(const TCommandArgs& args, TCliIo& io) {
     std::vector<std::string> unmatched;
     SettingsTemplate t = MakeTemplate(ListSettings(state), patterns, &unmatched);
     for (const std::string& pattern : unmatched) {
-        io.err << "Параметра «" << pattern << "» нет у прибора «" << DeviceName(state.device->DevType)
-               << "» (тип " << int(state.device->DevType) << ")\n";
+        io.err << "Параметра «" << EscapeControls(pattern) << "» нет у прибора «"
+               << DeviceName(state.device->DevType) << "» (тип " << int(state.device->DevType) << ")\n";
     }
     if (!unmatched.empty()) {
         return kExitFailed;
@@ -124,7 +125,7 @@ int ApplyToFile(const SettingsTemplate& t, const std::string& file, const std::s
     }
     const SetOutcome outcome = ApplyTemplate(state, t);
     if (!outcome.ok()) {
-        io.err << outcome.error << "\n";
+        io.err << EscapeControls(outcome.error) << "\n";
         return kExitFailed;
     }
     PrintChanges(t, outcome, io.out);
@@ -197,7 +198,7 @@ PanelOutcome ApplyToPanel(const SettingsTemplate& t, const std::string& port, bo
 // Panel after panel on one port: each once Enter is pressed, until the input ends.
 int ApplyToEachPanel(const SettingsTemplate& t, const std::string& port, bool slow, TCliIo& io) {
     // The prompts and the transactions' status lines go to err; out has a line per panel.
-    TCliIo status{io.err, io.err, io.journal, false};
+    TCliIo status{io.err, io.err, io.journal, false, io.sync};
     int panels = 0;
     int failed = 0;
     for (;;) {
@@ -214,7 +215,7 @@ int ApplyToEachPanel(const SettingsTemplate& t, const std::string& port, bool sl
             io.out << ", изменено параметров: " << panel.changed << ", записан";
         } else {
             ++failed;
-            io.out << ", ошибка: " << panel.failure;
+            io.out << ", ошибка: " << EscapeControls(panel.failure);
         }
         io.out << std::endl;
     }
@@ -264,7 +265,8 @@ int CmdApply(const TCommandArgs& args, TCliIo& io) {
     QString reason;
     const auto t = LoadTemplateFile(QString::fromStdString(parsed->positional[0]), reason);
     if (!t) {
-        io.err << "orvanta-cli apply: " << parsed->positional[0] << ": " << reason.toStdString() << "\n";
+        io.err << "orvanta-cli apply: " << EscapeControls(parsed->positional[0]) << ": "
+               << reason.toStdString() << "\n";
         return kExitFile;
     }
     if (!toPanel) {
@@ -278,7 +280,7 @@ int CmdApply(const TCommandArgs& args, TCliIo& io) {
     const PanelOutcome panel = ApplyToPanel(*t, port->second, slow, io, io, io.out);
     // A failed transaction has told its reason in its status lines.
     if (panel.status == kExitFailed) {
-        io.err << panel.failure << "\n";
+        io.err << EscapeControls(panel.failure) << "\n";
     }
     return panel.status;
 }

@@ -20,8 +20,9 @@ bool TakeFlag(TCommandArgs& args, std::string_view flag) {
     return found;
 }
 
+// A text from a file may hold control characters: shown escaped, as show prints it.
 void PrintValue(const Setting& s, bool raw, TCliIo& io) {
-    io.out << s.key << '=' << (raw ? s.raw : s.value) << '\n';
+    io.out << s.key << '=' << EscapeControls(raw ? s.raw : s.value) << '\n';
 }
 
 // What a set changed: the settings tied to the given ones, and how many changed in all.
@@ -76,8 +77,8 @@ int CmdGet(const TCommandArgs& args, TCliIo& io) {
             }
         }
         if (!found) {
-            io.err << "Параметра «" << pattern << "» нет у прибора «" << list.deviceName << "» (тип "
-                   << int(list.devType) << ")\n";
+            io.err << "Параметра «" << EscapeControls(pattern) << "» нет у прибора «" << list.deviceName
+                   << "» (тип " << int(list.devType) << ")\n";
             status = kExitFailed;
         }
     }
@@ -112,7 +113,7 @@ int CmdSet(const TCommandArgs& args, TCliIo& io) {
     }
     const SetOutcome outcome = SetSettings(state, values);
     if (!outcome.ok()) {
-        io.err << outcome.error << "\n";
+        io.err << EscapeControls(outcome.error) << "\n";
         return kExitFailed;
     }
     const SettingsList list = ListSettings(state);
@@ -143,13 +144,13 @@ int CmdImport(const TCommandArgs& args, TCliIo& io) {
         import = ReadSettingsJson(*bytes, reason);
     }
     if (!import) {
-        io.err << "orvanta-cli import: " << path << ": " << reason.toStdString() << "\n";
+        io.err << "orvanta-cli import: " << EscapeControls(path) << ": " << reason.toStdString() << "\n";
         return kExitFile;
     }
     TProgramState state;
     const SetOutcome outcome = ImportSettings(*import, state);
     if (!outcome.ok()) {
-        io.err << outcome.error << "\n";
+        io.err << EscapeControls(outcome.error) << "\n";
         return kExitFailed;
     }
     return SaveAndRecord(state, parsed->options.find("--out")->second, io);

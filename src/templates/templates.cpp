@@ -1,6 +1,7 @@
 #include "templates.h"
 
 #include "device/catalogue.h"
+#include "files/file_access.h"
 #include "files/safe_save.h"
 #include "gsm/tx_buffers.h"
 
@@ -20,7 +21,7 @@ namespace orv {
 namespace {
 
 // A template or a configuration's settings is a few tens of kilobytes; what is larger is not one.
-constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
+constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
 
 std::string S(const QString& text) {
     return text.toStdString();
@@ -112,13 +113,17 @@ std::optional<std::vector<Setting>> Entries(const QJsonObject& root, QString& er
 } // namespace
 
 std::optional<QByteArray> ReadJsonFile(const QString& path, QString& error) {
-    const QFileInfo info(path);
-    QFile file(path);
-    if (!info.isFile() || info.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("файл не найден или не читается");
+    // One more byte than the limit tells a file that is too large from one that just fits.
+    const InputFile file = ReadInputFile(QFile::encodeName(path).toStdString(), kMaxFileBytes + 1);
+    if (!file.ok) {
+        error = QString::fromStdString(file.reason);
         return std::nullopt;
     }
-    return file.read(kMaxFileBytes + 1);
+    if (file.data.size() > kMaxFileBytes) {
+        error = QStringLiteral("файл слишком велик для шаблона или параметров");
+        return std::nullopt;
+    }
+    return QByteArray::fromStdString(file.data);
 }
 
 std::optional<TSettingsImport> ReadSettingsJson(const QByteArray& json, QString& error) {
