@@ -1262,7 +1262,10 @@ void TFormMain::TemplateMakeClick() {
         return;
     }
     TTemplateDialog dialog(ScreenSettings(), this);
-    if (dialogs_.Exec(dialog) != QDialog::Accepted) {
+    const int answer = dialogs_.Exec(dialog);
+    // The commit step may have stored what was typed.
+    UpdateChangesMark();
+    if (answer != QDialog::Accepted) {
         return;
     }
     const SettingsTemplate made = dialog.Result();
@@ -1324,6 +1327,7 @@ bool TFormMain::ApplyTemplateFile(const QString& path) {
         loaded->note.empty() ? title : title + QStringLiteral(": ") + QString::fromStdString(loaded->note));
     dialog.AskToApply();
     if (dialogs_.Exec(dialog) != QDialog::Accepted) {
+        UpdateChangesMark();
         return false;
     }
     if (const SetOutcome applied = ApplyTemplate(state_, *loaded); !applied.ok()) {
