@@ -5,6 +5,8 @@
 #include "cli/journal_commands.h"
 #include "cli/report_command.h"
 #include "cli/settings_commands.h"
+#include "cli/template_commands.h"
+#include "cli/value_commands.h"
 #include "link/port_discovery.h"
 
 #include <array>
@@ -26,6 +28,17 @@ constexpr std::array kCommands{
              "the settings the panel holds otherwise than the file", &CmdDiff},
     TCommand{"report", "FILE.cf8 --out REPORT.pdf|.html [--site TEXT] [--installer TEXT]",
              "the configuration's report to print or hand over", &CmdReport},
+    TCommand{"get", "[--raw] FILE.cf8 KEY...", "the values of settings by their keys (KEY.* for a group)",
+             &CmdGet},
+    TCommand{"set", "[--raw] FILE.cf8 KEY=VALUE... [--out FILE.cf8]", "set settings by their keys and save",
+             &CmdSet},
+    TCommand{"import", "SETTINGS.json --out FILE.cf8", "a configuration from the JSON of show --json",
+             &CmdImport},
+    TCommand{"template", "make FILE.cf8 --keys KEY... --out T.json [--name N] [--note T] [--types C,...]",
+             "a template of the settings the keys name", &CmdTemplate},
+    TCommand{"apply", "T.json FILE.cf8 [--out FILE.cf8]", "set a template's settings in a file", &CmdApply},
+    TCommand{"apply", "T.json --port PORT [--slow] [--each]",
+             "read, set a template, write; --each: panel after panel, Enter before each", &CmdApply},
     TCommand{"flash", "--port PORT FILE.enc", "update the panel's firmware from a firmware file", &CmdFlash},
     TCommand{"ports", "", "list the serial ports present", &CmdPorts},
     TCommand{"journal", "SUBCOMMAND ...",

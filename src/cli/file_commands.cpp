@@ -61,6 +61,10 @@ bool TakeFlag(TCommandArgs& args, std::string_view flag) {
 
 } // namespace
 
+int SaveConfiguration(TProgramState& state, const std::string& path, TCliIo& io) {
+    return Save(state, path, io);
+}
+
 bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io) {
     std::string reason;
     if (ReadConfigFile(state, path, &reason)) {

@@ -6,6 +6,9 @@ namespace orv::cli {
 
 // Reads a configuration file into state; says on err why it cannot.
 bool LoadConfiguration(TProgramState& state, const std::string& path, TCliIo& io);
+// The commit step and the crash-safe save, as the window's "Сохранить как..." runs them; says
+// where it saved, or on err why it could not (kExitFile).
+int SaveConfiguration(TProgramState& state, const std::string& path, TCliIo& io);
 
 // orvanta-cli new --type CODE --out FILE.cf8: the factory configuration of a type.
 int CmdNew(const TCommandArgs& args, TCliIo& io);

@@ -91,6 +91,29 @@ std::unique_ptr<TDevice> CreateDevice(Byte code) {
     }
 }
 
+std::unique_ptr<TDevice> CopyDevice(const TDevice& device) {
+    std::unique_ptr<TDevice> copy = CreateDevice(device.DevType);
+    if (copy) {
+        CopyDeviceInto(device, *copy);
+    }
+    return copy;
+}
+
+void CopyDeviceInto(const TDevice& from, TDevice& to) {
+    if (&from == &to || from.DevType != to.DevType) {
+        return;
+    }
+    to.Buf = from.Buf;
+    to.Version = from.Version;
+    const auto* ret = dynamic_cast<const TDV15_Ret*>(&from);
+    if (auto* target = dynamic_cast<TDV15_Ret*>(&to); ret && target) {
+        for (int n = 1; n <= TDV15_Ret::kObjects; ++n) {
+            target->SetObject(n, ret->GetObject(n));
+        }
+        target->Sms() = ret->Sms();
+    }
+}
+
 std::string DeviceName(Byte code) {
     for (const auto& d : DeviceList) {
         if (d.Code == code) {
@@ -153,6 +176,43 @@ std::string MaskToText(const std::array<Byte, 5>& mask) {
         append("БВИ");
     }
     return result.empty() ? "Нет" : result;
+}
+
+std::optional<std::array<Byte, 5>> MaskFromText(std::string_view text) {
+    std::array<Byte, 5> mask{};
+    if (text == "Нет") {
+        return mask;
+    }
+    const auto number = [](std::string_view digits) -> int {
+        if (digits.empty() || digits.size() > 2 ||
+            digits.find_first_not_of("0123456789") != std::string_view::npos) {
+            return -1;
+        }
+        const int n = std::stoi(std::string(digits));
+        return n >= 1 && n <= 32 ? n : -1;
+    };
+    while (!text.empty()) {
+        const std::size_t comma = text.find(", ");
+        const std::string_view piece = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 2);
+        if (comma != std::string_view::npos && text.empty()) {
+            return std::nullopt;
+        }
+        if (piece == "БВИ") {
+            mask[4] |= 1;
+            continue;
+        }
+        const std::size_t dash = piece.find('-');
+        const int first = number(piece.substr(0, dash));
+        const int last = dash == std::string_view::npos ? first : number(piece.substr(dash + 1));
+        if (first < 0 || last < first) {
+            return std::nullopt;
+        }
+        for (int n = first; n <= last; ++n) {
+            mask[static_cast<std::size_t>((n - 1) / 8)] |= static_cast<Byte>(1u << ((n - 1) % 8));
+        }
+    }
+    return mask;
 }
 
 int IndexOfText(std::span<const std::string_view> strings, std::string_view text) {

@@ -36,6 +36,36 @@ ObjectRecord MakeObjectRecord(std::uint32_t number, Byte type) {
             static_cast<Byte>(number)};
 }
 
+std::string ObjectNumberText(const ObjectRecord& r) {
+    if ((r[0] & 0x03) == 0) {
+        return {};
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "%X%02X%02X", r[0] >> 6, r[1], r[2]);
+    return text;
+}
+
+std::optional<std::uint32_t> ObjectNumberFromText(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::uint32_t number = 0;
+    for (const char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else if (c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else {
+            return std::nullopt;
+        }
+        number = (number << 4) | static_cast<std::uint32_t>(digit);
+    }
+    return number;
+}
+
 TDV15_Ret::TDV15_Ret() : TDevice(kSpec15) {
     SetDefaults();
 }
@@ -167,37 +197,14 @@ std::string TDV15_Ret::ObjectCountText() const {
 }
 
 std::string TDV15_Ret::ObjectNumberText(int object) const {
-    const ObjectRecord r = GetObject(object);
-    if ((r[0] & 0x03) == 0) {
-        return {};
-    }
-    char text[8];
-    std::snprintf(text, sizeof text, "%X%02X%02X", r[0] >> 6, r[1], r[2]);
-    return text;
+    return orv::ObjectNumberText(GetObject(object));
 }
 
 bool TDV15_Ret::SetObjectFromText(int object, const std::string& text, Byte type) {
     ObjectRecord record{};
-    if (!text.empty()) {
-        std::uint32_t number = 0;
-        bool hex = true;
-        for (char c : text) {
-            int digit;
-            if (c >= '0' && c <= '9') {
-                digit = c - '0';
-            } else if (c >= 'A' && c <= 'F') {
-                digit = c - 'A' + 10;
-            } else if (c >= 'a' && c <= 'f') {
-                digit = c - 'a' + 10;
-            } else {
-                hex = false;
-                break;
-            }
-            number = (number << 4) | static_cast<std::uint32_t>(digit);
-        }
-        if (hex && number != 0) {
-            record = MakeObjectRecord(number, type);
-        }
+    const auto number = ObjectNumberFromText(text);
+    if (number && *number != 0) {
+        record = MakeObjectRecord(*number, type);
     }
     if (record[0] == 0) {
         return false;

@@ -4,7 +4,9 @@
 #include "sms_list.h"
 
 #include <array>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace orv {
 
@@ -17,6 +19,10 @@ enum ObjectType : Byte { objOff = 0, objButton = 1, objMirel = 2, objConcierge =
 // Transmitter number <-> record helpers shared by the objects dialog and files.
 std::uint32_t ObjectNumber(const ObjectRecord& record);
 ObjectRecord MakeObjectRecord(std::uint32_t number, Byte type);
+// The number as the objects dialog shows it: hexadecimal, empty while the object is off.
+std::string ObjectNumberText(const ObjectRecord& record);
+// A number typed in hexadecimal; nothing when the text is empty or holds anything else.
+std::optional<std::uint32_t> ObjectNumberFromText(std::string_view text);
 
 class TDV15_Ret final : public TDevice {
 public:

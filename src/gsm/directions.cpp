@@ -338,9 +338,7 @@ bool EncodeDirections(const DirectionsModel& table, std::span<Byte> gsmFrame) {
         const int protocol = IndexOr0(ProtocolNames, row.protocol);
         record.enabled = true;
         record.settings = static_cast<Byte>((attempts << 5) | ((sim << 3) & 0x18) | (protocol & 7));
-        record.text = IsTelephoneProtocol(ProtocolNames[static_cast<std::size_t>(protocol)])
-                          ? "+" + NormalizePhone(row.target)
-                          : row.target;
+        record.text = StoredTarget(ProtocolNames[static_cast<std::size_t>(protocol)], row.target);
     }
     return WriteDirectionRecords(gsmFrame, records);
 }
@@ -348,6 +346,14 @@ bool EncodeDirections(const DirectionsModel& table, std::span<Byte> gsmFrame) {
 bool AnyDirectionEnabled(const DirectionsModel& table) {
     return std::any_of(table.Rows().begin(), table.Rows().end(),
                        [](const DirectionRow& row) { return row.attempts != AttemptNames[0]; });
+}
+
+std::string StoredTarget(std::string_view protocol, std::string_view target) {
+    const int index = IndexOr0(ProtocolNames, protocol);
+    if (IsTelephoneProtocol(ProtocolNames[static_cast<std::size_t>(index)])) {
+        return "+" + NormalizePhone(target);
+    }
+    return std::string(target);
 }
 
 std::string NormalizePhone(std::string_view text) {

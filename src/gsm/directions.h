@@ -166,4 +166,9 @@ bool AnyDirectionEnabled(const DirectionsModel& table);
 // The text without "+", "(", ")", "-", "." and blanks.
 std::string NormalizePhone(std::string_view text);
 
+// A row's target as a save stores it under the protocol (a ProtocolNames entry, or another text,
+// which counts as the first): telephone numbers as "+" and their other characters than
+// "+()-. ", hosts as they stand.
+std::string StoredTarget(std::string_view protocol, std::string_view target);
+
 } // namespace orv

@@ -155,6 +155,11 @@ void SetSmsListOn(TProgramState& state, bool on) {
     }
 }
 
+void StartGsmSettings(TProgramState& state) {
+    ResetGsmFrame(state.GsmFrame);
+    DecodeDirections(state.GsmFrame, state.Directions);
+}
+
 void SetGprsOn(TProgramState& state, bool on) {
     SetGprsFlag(state.GsmFrame, on);
     if (on) {

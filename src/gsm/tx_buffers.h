@@ -76,6 +76,9 @@ void RefreshGprsModel(TProgramState& state);
 // "Передавать SMS" changed by the user: the SMS flag; switched on for a panel other than the
 // retranslator, the list starts empty; switched off on a retranslator, its list is cleared.
 void SetSmsListOn(TProgramState& state, bool on);
+// A GSM communicator connected by the user: its settings start afresh (device number 0001, the
+// directions off, neither SMS nor GPRS).
+void StartGsmSettings(TProgramState& state);
 // "Использовать конфигурацию GPRS" changed by the user: the GPRS flag; switched on, the dialog
 // starts from the first preset of both SIM cards.
 void SetGprsOn(TProgramState& state, bool on);

@@ -68,10 +68,14 @@ TCompareDialog::TCompareDialog(const Comparison& comparison, const QString& capt
     btnReport_ = buttons->addButton(QStringLiteral("Отчёт..."), QDialogButtonBox::ActionRole);
     btnReport_->setObjectName(QStringLiteral("btnReport"));
     btnReport_->setVisible(false);
-    QPushButton* close = buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
-    close->setObjectName(QStringLiteral("btnClose"));
-    close->setDefault(true);
+    btnApply_ = buttons->addButton(QStringLiteral("Применить"), QDialogButtonBox::AcceptRole);
+    btnApply_->setObjectName(QStringLiteral("btnApply"));
+    btnApply_->setVisible(false);
+    btnClose_ = buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
+    btnClose_->setObjectName(QStringLiteral("btnClose"));
+    btnClose_->setDefault(true);
     column->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(btnReport_, &QPushButton::clicked, this, [this] {
         if (report_) {
@@ -91,6 +95,13 @@ void TCompareDialog::done(int result) {
 void TCompareDialog::SetReportHandler(ReportHandler handler) {
     report_ = std::move(handler);
     btnReport_->setVisible(static_cast<bool>(report_));
+}
+
+void TCompareDialog::AskToApply() {
+    btnApply_->setVisible(true);
+    btnClose_->setText(QStringLiteral("Отмена"));
+    btnClose_->setDefault(false);
+    btnApply_->setDefault(true);
 }
 
 QString TCompareDialog::Summary(const Comparison& comparison, const QString& captionA,

@@ -29,6 +29,10 @@ public:
     using ReportHandler = std::function<void(const Comparison& comparison, QWidget* parent)>;
     void SetReportHandler(ReportHandler handler);
 
+    // The dialog asks whether to make the changes it shows: "Применить" accepts it, "Отмена"
+    // (the close button) rejects it.
+    void AskToApply();
+
     // The line above the table: equal, how many differ, different device types.
     static QString Summary(const Comparison& comparison, const QString& captionA, const QString& captionB);
 
@@ -44,6 +48,8 @@ private:
     QLabel* lblSummary_ = nullptr;
     QTableWidget* grdCompare_ = nullptr;
     QPushButton* btnReport_ = nullptr;
+    QPushButton* btnClose_ = nullptr;
+    QPushButton* btnApply_ = nullptr;
 };
 
 } // namespace orv

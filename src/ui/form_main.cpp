@@ -25,8 +25,11 @@
 #include "page_zones.h"
 #include "report_dialog.h"
 #include "settings.h"
+#include "settings/assign.h"
 #include "settings_dialog.h"
 #include "short_path.h"
+#include "template_dialog.h"
+#include "templates/templates.h"
 #include "widgets.h"
 
 #include <QAbstractSpinBox>
@@ -413,6 +416,10 @@ void TFormMain::BuildMenu() {
     report->setObjectName(QStringLiteral("FileReport"));
     QAction* journal = file->addAction(QStringLiteral("Журнал..."), this, &TFormMain::FileJournalClick);
     journal->setObjectName(QStringLiteral("FileJournal"));
+    templatesMenu_ = file->addMenu(QStringLiteral("Шаблоны"));
+    templatesMenu_->setObjectName(QStringLiteral("mnuTemplates"));
+    connect(templatesMenu_, &QMenu::aboutToShow, this, &TFormMain::FillTemplatesMenu);
+    FillTemplatesMenu();
     file->addSeparator();
     QAction* settings = file->addAction(QStringLiteral("Настройки..."), this, &TFormMain::SettingsClick);
     settings->setObjectName(QStringLiteral("FileSettings"));
@@ -432,6 +439,27 @@ void TFormMain::BuildMenu() {
     help->setObjectName(QStringLiteral("mnuHelp"));
     QAction* about = help->addAction(QStringLiteral("О программе..."), this, &TFormMain::AboutClick);
     about->setObjectName(QStringLiteral("HelpAbout"));
+}
+
+void TFormMain::FillTemplatesMenu() {
+    templatesMenu_->clear();
+    QAction* make =
+        templatesMenu_->addAction(QStringLiteral("Создать шаблон..."), this, &TFormMain::TemplateMakeClick);
+    make->setObjectName(QStringLiteral("TemplateMake"));
+    QAction* apply = templatesMenu_->addAction(QStringLiteral("Применить шаблон..."), this,
+                                               &TFormMain::TemplateApplyClick);
+    apply->setObjectName(QStringLiteral("TemplateApply"));
+    const std::vector<TTemplateEntry> found = ListTemplates();
+    if (!found.empty()) {
+        templatesMenu_->addSeparator();
+    }
+    for (const TTemplateEntry& entry : found) {
+        // "&" would make the next letter a shortcut.
+        QString caption = entry.name;
+        QAction* a = templatesMenu_->addAction(caption.replace(QLatin1Char('&'), QStringLiteral("&&")), this,
+                                               [this, path = entry.path] { ApplyTemplateFile(path); });
+        a->setData(entry.path);
+    }
 }
 
 void TFormMain::BuildDeviceMenu() {
@@ -512,6 +540,9 @@ void TFormMain::ControlsEnable(bool on) {
         if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
             a->setEnabled(on);
         }
+    }
+    if (templatesMenu_) {
+        templatesMenu_->setEnabled(on);
     }
     deviceMenu_->setEnabled(on);
 }
@@ -1223,6 +1254,91 @@ void TFormMain::FileCompareClick() {
         document_.SetSite(fields.site);
     });
     dialogs_.Exec(dialog);
+}
+
+void TFormMain::TemplateMakeClick() {
+    // The template holds the settings as a save stores them.
+    if (!state_.device || RefusedWhileBusy() || !UpdateAllTXBuffers(CommitFor::File)) {
+        return;
+    }
+    TTemplateDialog dialog(ScreenSettings(), this);
+    const int answer = dialogs_.Exec(dialog);
+    // The commit step may have stored what was typed.
+    UpdateChangesMark();
+    if (answer != QDialog::Accepted) {
+        return;
+    }
+    const SettingsTemplate made = dialog.Result();
+    const QString name = QString::fromStdString(made.name);
+    const QString folder = TemplatesFolder();
+    const QString path = folder + QLatin1Char('/') + TemplateFileName(name);
+    if (QFileInfo::exists(path) &&
+        dialogs_.Message(this, MsgKind::Question, QStringLiteral("Создать шаблон"),
+                         QStringLiteral("Шаблон «%1» уже есть. Заменить его?").arg(name),
+                         MsgButtons::YesNo) != MsgAnswer::Yes) {
+        return;
+    }
+    QString error;
+    if (!QDir().mkpath(folder) || !SaveTemplateFile(made, path, error)) {
+        dialogs_.Message(this, MsgKind::Error, QStringLiteral("Ошибка записи файла"),
+                         error.isEmpty() ? QStringLiteral("Не удалось создать папку ") + folder : error,
+                         MsgButtons::Ok);
+        return;
+    }
+    SetStatus(QStringLiteral("Шаблон «%1» сохранен").arg(name));
+}
+
+void TFormMain::TemplateApplyClick() {
+    if (!state_.device || RefusedWhileBusy()) {
+        return;
+    }
+    const FileDialogSpec spec{QStringLiteral("Применить шаблон"), QStringLiteral("Шаблоны (*.json)"),
+                              QStringLiteral("json"), TemplatesFolder()};
+    const QString name = dialogs_.GetOpenFileName(this, spec);
+    if (!name.isEmpty()) {
+        ApplyTemplateFile(name);
+    }
+}
+
+bool TFormMain::ApplyTemplateFile(const QString& path) {
+    if (!state_.device || RefusedWhileBusy() || !UpdateAllTXBuffers(CommitFor::File)) {
+        return false;
+    }
+    QString error;
+    const std::optional<SettingsTemplate> loaded = LoadTemplateFile(path, error);
+    if (!loaded) {
+        dialogs_.Message(this, MsgKind::Error, QString::fromUtf8(kReadErrorCaption),
+                         QStringLiteral("Файл %1 не шаблон: %2").arg(QDir::toNativeSeparators(path), error),
+                         MsgButtons::Ok);
+        return false;
+    }
+    // What it would change, worked out on a copy: the screen changes only once the user agrees.
+    TProgramState preview = state_;
+    preview.device = CopyDevice(*state_.device);
+    const SetOutcome outcome = ApplyTemplate(preview, *loaded);
+    if (!outcome.ok()) {
+        dialogs_.Message(this, MsgKind::Error, QStringLiteral("Применить шаблон"),
+                         QString::fromStdString(outcome.error), MsgButtons::Ok);
+        return false;
+    }
+    const QString title = QStringLiteral("Шаблон «%1»").arg(QString::fromStdString(loaded->name));
+    TCompareDialog dialog(outcome.changes, QStringLiteral("Сейчас"), QStringLiteral("С шаблоном"), this);
+    dialog.setWindowTitle(
+        loaded->note.empty() ? title : title + QStringLiteral(": ") + QString::fromStdString(loaded->note));
+    dialog.AskToApply();
+    if (dialogs_.Exec(dialog) != QDialog::Accepted) {
+        UpdateChangesMark();
+        return false;
+    }
+    if (const SetOutcome applied = ApplyTemplate(state_, *loaded); !applied.ok()) {
+        dialogs_.Message(this, MsgKind::Error, QStringLiteral("Применить шаблон"),
+                         QString::fromStdString(applied.error), MsgButtons::Ok);
+        return false;
+    }
+    RefreshControls();
+    ShowChangesMark();
+    SetStatus(title + QStringLiteral(" применен"));
+    return true;
 }
 
 ReportSource TFormMain::ScreenSource() const {

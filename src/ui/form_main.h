@@ -113,6 +113,14 @@ public:
     void FileReportClick();
     // File → "Журнал...": the journal's entries, to open, compare, export and report on.
     void FileJournalClick();
+    // File → "Шаблоны" → "Создать шаблон...": the ticked settings on screen kept as a template in
+    // the templates folder.
+    void TemplateMakeClick();
+    // "Применить шаблон...": a template file chosen, then applied as ApplyTemplateFile does.
+    void TemplateApplyClick();
+    // Shows what the template would change in the configuration on screen; "Применить" sets its
+    // settings, "Отмена" changes nothing. True when it was applied.
+    bool ApplyTemplateFile(const QString& path);
     // Puts a configuration file's text on screen as File → Open puts a file, but as a new
     // configuration not yet saved: the caption stands in the title for a file name and nothing
     // goes into the journal. False when it was not put on screen.
@@ -169,6 +177,8 @@ private:
     bool RefusedWhileBusy();
     void BuildMenu();
     void BuildDeviceMenu();
+    // The templates of the folder, under the two actions; refilled every time the menu opens.
+    void FillTemplatesMenu();
     void BuildPages();
     void SetStatus(const QString& text);
     void Flash(const QColor& color);
@@ -223,6 +233,7 @@ private:
     QProgressBar* pbTransfer_ = nullptr;
     QTimer* IndTimer_ = nullptr;
     QMenu* deviceMenu_ = nullptr;
+    QMenu* templatesMenu_ = nullptr;
 
     std::vector<TDevicePage*> pages_;
     TPageZones* zones_ = nullptr;

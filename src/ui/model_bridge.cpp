@@ -25,8 +25,7 @@ bool AnyDirectionEnabled(const TProgramState& state) {
 }
 
 void ResetGsmSettings(TProgramState& state) {
-    ResetGsmFrame(state.GsmFrame);
-    DecodeDirections(state.GsmFrame, state.Directions);
+    StartGsmSettings(state);
 }
 
 bool OpenConfigFile(TProgramState& state, const QString& path) {

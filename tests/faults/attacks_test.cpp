@@ -129,6 +129,15 @@ const Attack kAttacks[] = {
      {"x.cf8"},
      -1,
      true},
+    // Settings and templates as JSON: read and saved by the same rules.
+    {"ImportFifo", {"import", "@fifo", "--out", "@x.cf8"}, 3, "Это именованный канал"},
+    {"ApplyDeviceAsTemplate", {"apply", "@device", "@a.cf8"}, 3, "Это устройство, а не файл."},
+    {"SetOverFifo", {"set", "@a.cf8", "buzzer=нет", "--out", "@fifo"}, 3, "Это именованный канал"},
+    {"TemplateOverJournal",
+     {"template", "make", "@a.cf8", "--keys", "buzzer", "--out", "@journal.sqlite"},
+     3,
+     "базы данных SQLite"},
+    {"GetEscapes", {"get", "@a.cf8", "gsm.gprs.1.apn"}, 0, "gsm.gprs.1.apn=" + kForgedEscaped, {}, 1},
     // Ports that are none, told in Russian whatever the locale.
     {"ReadMissingPort", {"read", "--port", "@no-port", "--out", "@x.cf8"}, 8, "Нет такого файла или папки."},
     {"ReadFileAsPort", {"read", "--port", "@a.cf8", "--out", "@x.cf8"}, 8, "не является терминалом"},

@@ -165,13 +165,13 @@ TEST_F(WindowTest, FileAndHelpMenus) {
         file << (a->isSeparator() ? QStringLiteral("-")
                                   : a->text() + QLatin1Char('|') + a->shortcut().toString());
     }
-    EXPECT_EQ(file,
-              (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
-                           QStringLiteral("Сохранить &как...|"), QStringLiteral("Сравнить с файлом...|"),
-                           QStringLiteral("Отчёт...|"), QStringLiteral("Журнал...|"), QStringLiteral("-"),
-                           QStringLiteral("Настройки...|"), QStringLiteral("-"),
-                           QStringLiteral("Настройки журнала...|"), QStringLiteral("-"),
-                           QStringLiteral("Выход|")}));
+    EXPECT_EQ(
+        file,
+        (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
+                     QStringLiteral("Сохранить &как...|"), QStringLiteral("Сравнить с файлом...|"),
+                     QStringLiteral("Отчёт...|"), QStringLiteral("Журнал...|"), QStringLiteral("Шаблоны|"),
+                     QStringLiteral("-"), QStringLiteral("Настройки...|"), QStringLiteral("-"),
+                     QStringLiteral("Настройки журнала...|"), QStringLiteral("-"), QStringLiteral("Выход|")}));
     EXPECT_EQ(bar->actions()[2]->menu()->actions()[0]->text(), QStringLiteral("О программе..."));
 }
 
