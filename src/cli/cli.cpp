@@ -47,8 +47,7 @@ int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::os
     std::vector<std::string> args = givenArgs;
     const TGlobalOptions options = TakeGlobalOptions(args);
     journal::TJournalRecorder recorder(
-        [&err](const QString& message) { err << message.toStdString() << "
-"; });
+        [&err](const QString& message) { err << message.toStdString() << "\n"; });
     TCliIo io{out, err, options.keepJournal ? &recorder : nullptr, terminal, options.sync};
     if (args.empty()) {
         err << Usage();
