@@ -72,6 +72,7 @@ void TJournalController::ShowJournal(TJournalWindow window) {
     }
     journal::TJournal& journal = own ? *own : recorder_->Journal();
     TJournalDialog dialog(journal, dialogs_, std::move(window), window_);
+    dialog.SetShared(sync_ != nullptr);
     // With a server set, the state of the shared journal; what a synchronisation brings or
     // sends shows at once.
     if (sync_ != nullptr) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journal/columns.h"
 #include "journal/journal.h"
 #include "settings/settings.h"
 
@@ -33,6 +34,7 @@ public:
 
     // Reads the filter's entries from the start.
     void SetFilter(const journal::TFilter& filter);
+    const journal::TFilter& Filter() const { return filter_; }
     const journal::TEntry& Entry(int row) const { return entries_[static_cast<std::size_t>(row)]; }
     // Shows the entry as stored now (after a change of its site name or note).
     void Replace(const journal::TEntry& entry);
@@ -47,6 +49,8 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Orders the list by the column, in the journal itself, and reads it again from the start.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
 
@@ -59,6 +63,8 @@ private:
     std::optional<journal::TFilter::TPlace> next_;
     std::optional<qint64> total_;
     int skipped_ = 0;
+    journal::TOrder order_ = journal::TOrder::Time;
+    bool ascending_ = false;
 };
 
 // What the journal asks of the main window.
@@ -88,6 +94,8 @@ public:
 
     // The state of the connection to a journal server, under the list; empty hides it.
     void SetConnectionText(const QString& text);
+    // Whether the journal is shared through a server: only then does "Только здесь" tell anything.
+    void SetShared(bool shared);
 
     // Lists the entries the search and filters let through, from the newest.
     void Refresh();
@@ -96,8 +104,13 @@ public:
     void SaveAsClick();
     void ReportClick();
     void SaveAnnotationClick();
+    // Writes the list as the search, the filters and the order show it to a CSV file.
+    void ExportClick();
 
 private:
+    // Shows the columns the user chose (remembered between runs) and sizes them to their texts.
+    void ShowColumns();
+    void ColumnChosen(int column, bool shown);
     std::vector<int> ChosenRows() const;
     void ChoiceChanged();
     // Stores the edited site name and note of the entry being edited, when changed; false when
@@ -128,9 +141,11 @@ private:
     QPushButton* btnCompare_ = nullptr;
     QPushButton* btnSaveAs_ = nullptr;
     QPushButton* btnReport_ = nullptr;
+    QPushButton* btnExport_ = nullptr;
     QTimer* typing_ = nullptr;
     TAnnotationEdit editing_;
     bool refreshing_ = false;
+    bool shared_ = false;
 };
 
 } // namespace orv

@@ -254,7 +254,8 @@ TEST_F(JournalDialogTest, ListsNewestFirstAndNarrowsBySearchTypeAndUser) {
             SCOPED_TRACE(c.name);
             search->setText(c.search);
             QTest::keyClick(search, Qt::Key_Return);
-            type->setCurrentIndex(type->findData(c.type));
+            type->setCurrentIndex(c.type == 0 ? 0 : type->findText(ToQ(DeviceName(c.type))));
+            ASSERT_GE(type->currentIndex(), 0);
             author->setCurrentIndex(c.author.isEmpty() ? 0 : author->findText(c.author));
             ASSERT_GE(author->currentIndex(), 0);
             EXPECT_EQ(Listed(d), c.listed);
@@ -266,6 +267,152 @@ TEST_F(JournalDialogTest, ListsNewestFirstAndNarrowsBySearchTypeAndUser) {
         EXPECT_TRUE(connection->isHidden());
         d.SetConnectionText(QStringLiteral("Сервер журнала: соединение установлено"));
         EXPECT_FALSE(connection->isHidden());
+    });
+}
+
+// The device filter offers what "Прибор" shows: versions of one panel recorded under one name are
+// one item that finds them all.
+TEST_F(JournalDialogTest, DeviceFilterFindsWhatTheColumnShows) {
+    std::vector<qint64> shared;
+    for (const Byte type : {13, 16, 10}) {
+        TNewEntry entry = journal::EntryFromState(TAction::Read, Factory(type), QStringLiteral("/dev/ttyS0"));
+        entry.time = At(8, type);
+        const qint64 id = Add(entry);
+        if (type != 10) {
+            shared.insert(shared.begin(), id);
+        }
+    }
+    ASSERT_EQ(DeviceName(13), DeviceName(16));
+    InJournal([&](TJournalDialog& d) {
+        auto* type = d.findChild<QComboBox*>(QStringLiteral("cbbDeviceType"));
+        QStringList items;
+        for (int i = 0; i < type->count(); ++i) {
+            items << type->itemText(i);
+        }
+        EXPECT_EQ(items.count(ToQ(DeviceName(13))), 1) << items.join(u'|').toStdString();
+        type->setCurrentIndex(type->findText(ToQ(DeviceName(13))));
+        EXPECT_EQ(Listed(d), shared);
+        for (int row = 0; row < Model(d).rowCount(); ++row) {
+            EXPECT_EQ(Model(d).index(row, Col::Device).data().toString(), type->currentText());
+        }
+    });
+}
+
+// Comma-separated values as RFC 4180 reads them: quoted fields may hold commas, quotes
+// (doubled) and line breaks.
+std::vector<QStringList> ReadCsv(const QString& text) {
+    std::vector<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                field += c;
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            row << field;
+            field.clear();
+            rows.push_back(row);
+            row.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_TRUE(row.isEmpty() && field.isEmpty()) << "the last line does not end with CR LF";
+    return rows;
+}
+
+// The list as an office uses it: a header click orders it (in the journal, the whole list), the
+// columns fit a 1280-pixel window with the note and the computer in view, "Только здесь" shows
+// only with a server, a hidden column stays hidden the next time, and the list as shown goes to a
+// CSV file that reads back as it is shown.
+TEST_F(JournalDialogTest, SortsFitsChoosesColumnsAndExports) {
+    Seed();
+    const QString longSite = QStringLiteral("Торговый центр \"Северный\", корпус 2, ") + QString(120, u'Ж');
+    ASSERT_TRUE(recorder->Journal().SetSite(ids.open, longSite));
+    ASSERT_TRUE(recorder->Journal().SetNote(ids.write, QStringLiteral("Замена АКБ,\nпроверить \"Пожар\"")));
+    const QString csvPath = Path(QStringLiteral("list.csv"));
+    InJournal([&](TJournalDialog& d) {
+        auto* grid = d.findChild<QTableView*>(QStringLiteral("grdJournal"));
+        QHeaderView* header = grid->horizontalHeader();
+        d.resize(1280, 700);
+        d.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+        const auto click = [&](Col column) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+        };
+        click(Col::Site);
+        const bool ascending = header->sortIndicatorOrder() == Qt::AscendingOrder;
+        const std::vector<qint64> bySite{ids.save, ids.read, ids.write, ids.open};
+        EXPECT_EQ(Listed(d), ascending ? bySite : std::vector<qint64>(bySite.rbegin(), bySite.rend()));
+        click(Col::Site);
+        EXPECT_EQ(Listed(d), !ascending ? bySite : std::vector<qint64>(bySite.rbegin(), bySite.rend()));
+
+        // Sized to content, a long site name short of its whole: the tool tip shows it.
+        const int site = Model(d).RowOf(ids.open);
+        EXPECT_LT(header->sectionSize(Col::Site), d.fontMetrics().horizontalAdvance(longSite));
+        EXPECT_EQ(Model(d).index(site, Col::Site).data(Qt::ToolTipRole).toString(), longSite);
+        for (const Col column : {Col::Host, Col::Note}) {
+            EXPECT_FALSE(header->isSectionHidden(column));
+            EXPECT_LT(header->sectionViewportPosition(column) + 20, grid->viewport()->width())
+                << Model(d).headerData(column, Qt::Horizontal).toString().toStdString();
+        }
+        EXPECT_TRUE(header->isSectionHidden(Col::OnlyHere));
+        d.SetShared(true);
+        EXPECT_FALSE(header->isSectionHidden(Col::OnlyHere));
+
+        // The user hides a column with the header's menu.
+        auto* user = d.findChild<QAction*>(QStringLiteral("actColumn_user"));
+        ASSERT_NE(user, nullptr);
+        user->trigger();
+        EXPECT_TRUE(header->isSectionHidden(Col::User));
+
+        d.findChild<QLineEdit*>(QStringLiteral("edtSearch"))->setText(QStringLiteral("ttyusb0"));
+        d.Refresh();
+        dialogs.fileNames.push_back(csvPath);
+        Press(d, "btnExport");
+    });
+    QFile file(csvPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const std::vector<QStringList> rows = ReadCsv(QString::fromUtf8(bytes.mid(3)));
+    const QStringList titles{
+        QStringLiteral("Время"),        QStringLiteral("Действие"),  QStringLiteral("Объект"),
+        QStringLiteral("Прибор"),       QStringLiteral("Версия"),    QStringLiteral("Порт или файл"),
+        QStringLiteral("Только здесь"), QStringLiteral("Компьютер"), QStringLiteral("Примечание")};
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], titles);
+    // Ordered as the list was left: by site, the way the second click turned it.
+    const bool writeFirst = rows[1][1] == QStringLiteral("Запись");
+    const QStringList& written = rows[writeFirst ? 1 : 2];
+    EXPECT_EQ(written[0], Local(At(9, 30)));
+    EXPECT_EQ(written[2], QStringLiteral("Склад №3"));
+    EXPECT_EQ(written[5], QDir::toNativeSeparators(QStringLiteral("/dev/ttyUSB0")));
+    EXPECT_EQ(written[6], QStringLiteral("да"));
+    EXPECT_EQ(written[8], QStringLiteral("Замена АКБ,\nпроверить \"Пожар\""));
+    EXPECT_EQ(rows[writeFirst ? 2 : 1][1], QStringLiteral("Чтение"));
+
+    // The column stays hidden the next time the journal opens.
+    InJournal([&](TJournalDialog& d) {
+        QHeaderView* header = d.findChild<QTableView*>(QStringLiteral("grdJournal"))->horizontalHeader();
+        EXPECT_TRUE(header->isSectionHidden(Col::User));
+        EXPECT_FALSE(header->isSectionHidden(Col::Host));
+        EXPECT_FALSE(d.findChild<QAction*>(QStringLiteral("actColumn_user"))->isChecked());
     });
 }
 
