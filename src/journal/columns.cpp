@@ -8,9 +8,18 @@ namespace orv::journal {
 
 namespace {
 
-constexpr std::array kColumns{TColumn::Time,    TColumn::Action, TColumn::Site,     TColumn::Device,
-                              TColumn::Version, TColumn::Place,  TColumn::OnlyHere, TColumn::User,
-                              TColumn::Host,    TColumn::Note};
+constexpr std::array kColumns{TColumn::Time,   TColumn::Action,  TColumn::Changed, TColumn::Site,
+                              TColumn::Device, TColumn::Version, TColumn::Place,   TColumn::OnlyHere,
+                              TColumn::User,   TColumn::Host,    TColumn::Note};
+// In the order of TColumn, which the window's columns follow.
+static_assert([] {
+    for (std::size_t i = 0; i < kColumns.size(); ++i) {
+        if (static_cast<std::size_t>(kColumns[i]) != i) {
+            return false;
+        }
+    }
+    return true;
+}());
 static_assert(kColumns.size() == static_cast<std::size_t>(TColumn::Count));
 
 // Entries read at a time while writing.
@@ -28,6 +37,8 @@ QString ColumnTitle(TColumn column) {
         return QStringLiteral("Время");
     case TColumn::Action:
         return QStringLiteral("Действие");
+    case TColumn::Changed:
+        return QStringLiteral("Изменено");
     case TColumn::Site:
         return QStringLiteral("Объект");
     case TColumn::Device:
@@ -52,10 +63,10 @@ QString ColumnTitle(TColumn column) {
 
 QString ColumnKey(TColumn column) {
     static const std::array<QString, kColumns.size()> kKeys{
-        QStringLiteral("time"),     QStringLiteral("action"),  QStringLiteral("site"),
-        QStringLiteral("device"),   QStringLiteral("version"), QStringLiteral("place"),
-        QStringLiteral("onlyHere"), QStringLiteral("user"),    QStringLiteral("host"),
-        QStringLiteral("note")};
+        QStringLiteral("time"),  QStringLiteral("action"),   QStringLiteral("changed"),
+        QStringLiteral("site"),  QStringLiteral("device"),   QStringLiteral("version"),
+        QStringLiteral("place"), QStringLiteral("onlyHere"), QStringLiteral("user"),
+        QStringLiteral("host"),  QStringLiteral("note")};
     const auto at = static_cast<std::size_t>(column);
     return at < kKeys.size() ? kKeys[at] : QString();
 }
@@ -66,6 +77,8 @@ QString ColumnText(const TEntry& entry, TColumn column) {
         return entry.time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
     case TColumn::Action:
         return ActionText(entry.action);
+    case TColumn::Changed:
+        return entry.changed ? QString::number(*entry.changed) : QString();
     case TColumn::Site:
         return entry.site;
     case TColumn::Device:
@@ -92,6 +105,8 @@ TOrder ColumnOrder(TColumn column) {
     switch (column) {
     case TColumn::Action:
         return TOrder::Action;
+    case TColumn::Changed:
+        return TOrder::Changed;
     case TColumn::Site:
         return TOrder::Site;
     case TColumn::Device:

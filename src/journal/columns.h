@@ -14,7 +14,7 @@
 
 namespace orv::journal {
 
-enum class TColumn { Time, Action, Site, Device, Version, Place, OnlyHere, User, Host, Note, Count };
+enum class TColumn { Time, Action, Changed, Site, Device, Version, Place, OnlyHere, User, Host, Note, Count };
 
 // Every column, in the list's order.
 std::span<const TColumn> AllColumns();

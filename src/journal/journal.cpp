@@ -66,6 +66,8 @@ QString OrderKey(TOrder order) {
     case TOrder::Action:
         return QStringLiteral(
             "CASE action WHEN 'write' THEN 1 WHEN 'open' THEN 2 WHEN 'save' THEN 3 ELSE 4 END");
+    case TOrder::Changed:
+        return QStringLiteral("COALESCE(changed, -1)");
     case TOrder::Site:
         return QStringLiteral("site_fold");
     case TOrder::Device:
@@ -159,7 +161,7 @@ constexpr const char* kEntryColumns =
     "device_name, firmware, config_sha256, site, note, sent";
 
 // Where List() puts the value it orders by, after the entry's columns.
-constexpr int kKeyColumn = 18;
+constexpr int kKeyColumn = 19;
 
 // A value of the journal's own table of names and values; empty when it has none.
 std::optional<QString> Info(const QSqlDatabase& db, const QString& name, QSqlError& error) {
@@ -209,6 +211,9 @@ bool ReadEntry(const QSqlQuery& row, TEntry& entry) {
     entry.note = text(15);
     entry.sent = number(16) != 0;
     entry.insertedBy = row.value(17).toString();
+    if (const QVariant changed = row.value(18); !changed.isNull()) {
+        entry.changed = changed.toInt();
+    }
     if (!ok || !action || entry.id <= 0 || QUuid::fromString(entry.uuid).isNull() ||
         entry.sha256.size() != 64) {
         return false;
@@ -768,7 +773,8 @@ bool TJournal::Migrate() {
 
 QString TJournal::EntryColumns() const {
     return QLatin1String(kEntryColumns) +
-           (schema_ >= 3 ? QStringLiteral(", inserted_by") : QStringLiteral(", ''"));
+           (schema_ >= 3 ? QStringLiteral(", inserted_by") : QStringLiteral(", ''")) +
+           (schema_ >= 4 ? QStringLiteral(", changed") : QStringLiteral(", NULL"));
 }
 
 std::optional<qint64> TJournal::Record(const TNewEntry& entry) {
@@ -821,8 +827,8 @@ std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> e
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
         "INSERT INTO entries (uuid, origin, seq, created_ms, os_user, host_name, action, port, file_path, "
-        "device_type, device_name, firmware, config_sha256, site, note, site_fold, search_fold) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        "device_type, device_name, firmware, config_sha256, site, note, site_fold, search_fold, changed) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     std::vector<qint64> ids;
     ids.reserve(entries.size());
     for (std::size_t k = 0; k < entries.size(); ++k) {
@@ -850,6 +856,7 @@ std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> e
         insert.addBindValue(Text(entry.site.toLower()));
         insert.addBindValue(
             Text(SearchFold(entry.site, entry.note, entry.deviceName, entry.filePath, entry.port)));
+        insert.addBindValue(entry.changed ? QVariant(*entry.changed) : QVariant(QMetaType::fromType<int>()));
         if (!insert.exec()) {
             FailWith(insert.lastError());
             return std::nullopt;

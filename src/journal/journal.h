@@ -38,6 +38,8 @@ struct TNewEntry {
     QString site;
     QString note;
     QDateTime time; // when it happened; invalid: now
+    // A write: how many settings it changed on the panel, when what the panel held was known.
+    std::optional<int> changed{};
 };
 
 // An entry for the state's configuration as the program would save it now; the state must have
@@ -65,11 +67,14 @@ struct TEntry {
     bool sent = false; // false: only in this journal
     // The server login that brought it from the shared journal; empty when it was made here.
     QString insertedBy;
+    // How many settings a write changed on the panel; nothing when not known (kept in this
+    // journal only).
+    std::optional<int> changed;
 };
 
 // What a list is ordered by; entries alike in it follow in order of time, then id, so that a list
 // read a page at a time neither repeats nor skips an entry.
-enum class TOrder { Time, Action, Site, Device, Firmware, Place, OnlyHere, User, Host, Note };
+enum class TOrder { Time, Action, Changed, Site, Device, Firmware, Place, OnlyHere, User, Host, Note };
 
 struct TFilter {
     QString site{};     // a part of the site name, any case

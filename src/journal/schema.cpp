@@ -199,10 +199,13 @@ constexpr TStatement kVersion3[]{
      "CREATE POLICY journal_insert ON annotations FOR INSERT WITH CHECK (inserted_by = current_user)"},
 };
 
-// An entry is found by its port too. Ports are Latin, which SQLite's lower() folds. Programs that
-// know version 3 go on using the journal: their entries are only not found by port.
+// An entry is found by its port too. Ports are Latin, which SQLite's lower() folds. A write
+// records how many settings it changed on the panel (NULL: not known). Kept in this journal only:
+// servers and programs that know version 3 go on as they were; their entries are only not found
+// by port and say nothing of the settings changed.
 constexpr TStatement kVersion4[]{
     {TOn::Local, "UPDATE entries SET search_fold = search_fold || char(10) || lower(port)"},
+    {TOn::Local, "ALTER TABLE entries ADD COLUMN changed INTEGER"},
 };
 
 constexpr std::array kMigrations{

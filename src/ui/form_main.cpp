@@ -898,8 +898,11 @@ void TFormMain::HandleResult(int code, int argument) {
         ControlsEnable(true);
         break;
     }
-    case 1:
-        Record(journal::TAction::Write);
+    case 1: {
+        // What the write changed, against what the session knew the panel held.
+        const auto changes = document_.PanelChanges(runningPort_, ScreenSettings());
+        Record(journal::TAction::Write, {},
+               changes ? std::optional<int>(static_cast<int>(changes->diffs.size())) : std::nullopt);
         SetStatus(QStringLiteral("Конфигурация записана"));
         // The controls stayed disabled: the panel now holds what is on screen.
         document_.Written(runningPort_, ScreenSettings());
@@ -907,6 +910,7 @@ void TFormMain::HandleResult(int code, int argument) {
         Flash(kFlashGreen);
         ControlsEnable(true);
         break;
+    }
     case 2:
         SetStatus(QStringLiteral("Порт открыт"));
         break;
@@ -977,8 +981,13 @@ void TFormMain::HandleResult(int code, int argument) {
     }
 }
 
-void TFormMain::Record(journal::TAction action, const QString& file) {
-    journal_->Record({action, file.isEmpty() ? runningPort_ : QString(), file, document_.Site()}, state_);
+void TFormMain::Record(journal::TAction action, const QString& file, std::optional<int> changed) {
+    journal_->Record({.action = action,
+                      .port = file.isEmpty() ? runningPort_ : QString(),
+                      .file = file,
+                      .site = document_.Site(),
+                      .changed = changed},
+                     state_);
 }
 
 void TFormMain::SetJournal(journal::TJournalRecorder* journal) {

@@ -162,7 +162,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Record(journal::TAction action, const QString& file = {});
+    void Record(journal::TAction action, const QString& file = {}, std::optional<int> changed = {});
     // Puts a configuration text on screen; false (after telling the user) when it is not one.
     bool ShowConfiguration(const std::string& text);
     // Tells the user that a busy window refuses the action; true when busy.

@@ -49,6 +49,7 @@ bool TJournalController::Record(const TRecord& record, const TProgramState& stat
     }
     entry.site = record.site;
     entry.note = record.note;
+    entry.changed = record.changed;
     const bool recorded = recorder_->Record(entry).has_value();
     if (recorded && sync_ != nullptr) {
         sync_->Request();

@@ -45,6 +45,8 @@ public:
         QString note{};
         // The configuration's text when it is not the one on screen as a save would store it.
         const std::string* text = nullptr;
+        // A write: how many settings it changed on the panel, when known.
+        std::optional<int> changed{};
     };
     bool Record(const TRecord& record, const TProgramState& state);
     // The site the journal last gave the file; empty when none.

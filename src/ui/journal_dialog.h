@@ -28,7 +28,20 @@ class IDialogs;
 class TJournalModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Time, Action, Site, Device, Version, Place, OnlyHere, User, Host, Note, ColumnCount };
+    enum Column {
+        Time,
+        Action,
+        Changed,
+        Site,
+        Device,
+        Version,
+        Place,
+        OnlyHere,
+        User,
+        Host,
+        Note,
+        ColumnCount
+    };
 
     explicit TJournalModel(journal::TJournal& journal, QObject* parent = nullptr);
 

@@ -149,9 +149,9 @@ TEST_F(JournalCli, ReadRecordsWhatThePanelSent) {
     const QStringList csvLines = QString::fromStdString(csv.out).split(QStringLiteral("\r\n"));
     ASSERT_EQ(csvLines.size(), 3) << csv.out;
     EXPECT_EQ(csv.out.rfind("\xEF\xBB\xBF", 0), 0u);
-    EXPECT_TRUE(
-        csvLines[0].endsWith(QStringLiteral("Время,Действие,Объект,Прибор,Версия,Порт или файл,Только здесь,"
-                                            "Пользователь,Компьютер,Примечание")))
+    EXPECT_TRUE(csvLines[0].endsWith(
+        QStringLiteral("Время,Действие,Изменено,Объект,Прибор,Версия,Порт или файл,Только здесь,"
+                       "Пользователь,Компьютер,Примечание")))
         << csv.out;
     EXPECT_TRUE(csvLines[1].contains(QStringLiteral(",\"Школа №3, пост охраны\",")) &&
                 csvLines[1].endsWith(QStringLiteral(",ШС2 переведен в пожарный")))

@@ -159,6 +159,8 @@ QVariant OrderedBy(const TEntry& e, TOrder order) {
         return {};
     case TOrder::Action:
         return ActionText(e.action);
+    case TOrder::Changed:
+        return e.changed.value_or(-1);
     case TOrder::Site:
         return e.site.toLower();
     case TOrder::Device:
@@ -200,6 +202,9 @@ TEST_P(Ordered, PagesHoldEveryEntryOnceInOrder) {
         e.firmware = 20 + k % 2;
         // Several entries at one time: only their numbers tell them apart.
         e.time = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000 + (k % 6) * 1000, Qt::UTC);
+        if (k % 4 == 1) {
+            e.changed = k % 3;
+        }
         entries.push_back(e);
     }
     ASSERT_TRUE(journal.Record(entries)) << journal.Problem().toStdString();
@@ -246,17 +251,17 @@ TEST_P(Ordered, PagesHoldEveryEntryOnceInOrder) {
 }
 
 std::string OrderName(const ::testing::TestParamInfo<std::tuple<TOrder, bool>>& info) {
-    static const char* const kNames[] = {"Time",  "Action",   "Site", "Device", "Firmware",
-                                         "Place", "OnlyHere", "User", "Host",   "Note"};
+    static const char* const kNames[] = {"Time",  "Action",   "Changed", "Site", "Device", "Firmware",
+                                         "Place", "OnlyHere", "User",    "Host", "Note"};
     return std::string(kNames[static_cast<int>(std::get<0>(info.param))]) +
            (std::get<1>(info.param) ? "Ascending" : "Descending");
 }
 
 INSTANTIATE_TEST_SUITE_P(Columns, Ordered,
-                         ::testing::Combine(::testing::Values(TOrder::Time, TOrder::Action, TOrder::Site,
-                                                              TOrder::Device, TOrder::Firmware, TOrder::Place,
-                                                              TOrder::OnlyHere, TOrder::User, TOrder::Host,
-                                                              TOrder::Note),
+                         ::testing::Combine(::testing::Values(TOrder::Time, TOrder::Action, TOrder::Changed,
+                                                              TOrder::Site, TOrder::Device, TOrder::Firmware,
+                                                              TOrder::Place, TOrder::OnlyHere, TOrder::User,
+                                                              TOrder::Host, TOrder::Note),
                                             ::testing::Bool()),
                          OrderName);
 

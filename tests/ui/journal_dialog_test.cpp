@@ -391,20 +391,21 @@ TEST_F(JournalDialogTest, SortsFitsChoosesColumnsAndExports) {
     const QByteArray bytes = file.readAll();
     ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
     const std::vector<QStringList> rows = ReadCsv(QString::fromUtf8(bytes.mid(3)));
-    const QStringList titles{
-        QStringLiteral("Время"),        QStringLiteral("Действие"),  QStringLiteral("Объект"),
-        QStringLiteral("Прибор"),       QStringLiteral("Версия"),    QStringLiteral("Порт или файл"),
-        QStringLiteral("Только здесь"), QStringLiteral("Компьютер"), QStringLiteral("Примечание")};
+    const QStringList titles{QStringLiteral("Время"),         QStringLiteral("Действие"),
+                             QStringLiteral("Изменено"),      QStringLiteral("Объект"),
+                             QStringLiteral("Прибор"),        QStringLiteral("Версия"),
+                             QStringLiteral("Порт или файл"), QStringLiteral("Только здесь"),
+                             QStringLiteral("Компьютер"),     QStringLiteral("Примечание")};
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], titles);
     // Ordered as the list was left: by site, the way the second click turned it.
     const bool writeFirst = rows[1][1] == QStringLiteral("Запись");
     const QStringList& written = rows[writeFirst ? 1 : 2];
     EXPECT_EQ(written[0], Local(At(9, 30)));
-    EXPECT_EQ(written[2], QStringLiteral("Склад №3"));
-    EXPECT_EQ(written[5], QDir::toNativeSeparators(QStringLiteral("/dev/ttyUSB0")));
-    EXPECT_EQ(written[6], QStringLiteral("да"));
-    EXPECT_EQ(written[8], QStringLiteral("Замена АКБ,\nпроверить \"Пожар\""));
+    EXPECT_EQ(written[3], QStringLiteral("Склад №3"));
+    EXPECT_EQ(written[6], QDir::toNativeSeparators(QStringLiteral("/dev/ttyUSB0")));
+    EXPECT_EQ(written[7], QStringLiteral("да"));
+    EXPECT_EQ(written[9], QStringLiteral("Замена АКБ,\nпроверить \"Пожар\""));
     EXPECT_EQ(rows[writeFirst ? 2 : 1][1], QStringLiteral("Чтение"));
 
     // The column stays hidden the next time the journal opens.
