@@ -6,6 +6,7 @@
 #include "journal/columns.h"
 #include "journal/recorder.h"
 #include "journal/server_sql.h"
+#include "journal/sites.h"
 #include "journal/sync.h"
 #include "settings/settings.h"
 
@@ -27,6 +28,7 @@ using journal::TJournal;
 constexpr const char* kJournalUsage =
     "usage: orvanta-cli journal list [--site TEXT] [--search TEXT] [--type CODE] [--user NAME]\n"
     "                                [--host NAME] [--json|--csv]\n"
+    "       orvanta-cli journal sites [--json|--csv]\n"
     "       orvanta-cli journal show [--json] ENTRY\n"
     "       orvanta-cli journal diff [--json] ENTRY ENTRY2\n"
     "       orvanta-cli journal export ENTRY --out FILE.cf8\n"
@@ -41,6 +43,8 @@ constexpr const char* kJournalUsage =
     "action, site, device type, device, firmware version, port or file, tab-separated; --csv: the\n"
     "journal window's columns as comma-separated values in UTF-8 with a byte-order mark. show and\n"
     "diff print as show and diff do (diff: the settings of ENTRY2 that differ from ENTRY's).\n"
+    "sites prints every site: its device, its latest entry, when and by whom its panel was last\n"
+    "read and written, how many entries it has.\n"
     "ORVANTA_JOURNAL names the journal file.\n"
     "server shows or sets the PostgreSQL server the journal is shared through (--off: none); the\n"
     "password is taken from ~/.pgpass or a service file, never stored. server sql prints the SQL\n"
@@ -240,6 +244,39 @@ int List(const TCommandArgs& given, TCliIo& io) {
         io.out << e.id << '\t' << LocalTime(e.time) << '\t' << journal::ActionCode(e.action) << '\t'
                << field(e.site) << '\t' << e.deviceType << '\t' << field(e.deviceName) << '\t' << e.firmware
                << '\t' << field(place) << '\n';
+    }
+    return kExitOk;
+}
+
+int Sites(const TCommandArgs& given, TCliIo& io) {
+    TCommandArgs args = given;
+    const bool json = TakeJson(args);
+    const bool csv = TakeFlag(args, "--csv");
+    if (!args.empty() || (json && csv)) {
+        return Usage(io, "sites takes --json or --csv");
+    }
+    TJournal journal;
+    if (!OpenJournal(journal, io, false)) {
+        return kExitFailed;
+    }
+    const auto sites = journal::Sites(journal);
+    if (!sites) {
+        io.err << journal.Problem().toStdString() << "\n";
+        return kExitFailed;
+    }
+    if (json || csv) {
+        const QByteArray text = json ? journal::SitesJson(*sites) : journal::SitesCsv(*sites);
+        io.out.write(text.constData(), text.size());
+        return kExitOk;
+    }
+    const auto field = [](const QString& text) { return EscapeControls(text.toStdString()); };
+    const auto touch = [&](const std::optional<journal::TTouch>& t) {
+        return t ? LocalTime(t->time) + '\t' + field(t->user + u'@' + t->host) : std::string("-\t-");
+    };
+    for (const journal::TSite& s : *sites) {
+        io.out << field(s.site) << '\t' << s.deviceType << '\t' << field(s.deviceName) << '\t' << s.latest
+               << '\t' << LocalTime(s.time) << '\t' << journal::ActionCode(s.action) << '\t' << touch(s.read)
+               << '\t' << touch(s.written) << '\t' << s.entries << '\n';
     }
     return kExitOk;
 }
@@ -493,6 +530,9 @@ int CmdJournal(const TCommandArgs& args, TCliIo& io) {
     const TCommandArgs rest(args.begin() + 1, args.end());
     if (sub == "list") {
         return List(rest, io);
+    }
+    if (sub == "sites") {
+        return Sites(rest, io);
     }
     if (sub == "show") {
         return Show(rest, io);

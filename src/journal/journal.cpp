@@ -96,6 +96,10 @@ QString Where(const TFilter& filter, QVariantList& values) {
         where += QStringLiteral(" AND instr(site_fold, ?) > 0");
         values << filter.site.toLower();
     }
+    if (!filter.siteIs.isEmpty()) {
+        where += QStringLiteral(" AND site_fold = ?");
+        values << filter.siteIs.toLower();
+    }
     if (!filter.search.isEmpty()) {
         where += QStringLiteral(" AND instr(search_fold, ?) > 0");
         values << filter.search.toLower();

@@ -78,6 +78,7 @@ enum class TOrder { Time, Action, Changed, Site, Device, Firmware, Place, OnlyHe
 
 struct TFilter {
     QString site{};     // a part of the site name, any case
+    QString siteIs{};   // the site name whole, any case
     QString search{};   // a part of the site name, note, device name or file path, any case
     int deviceType = 0; // 0: any
     // Any of these device types (those that share a name, as the list shows it); empty: any.

@@ -413,6 +413,8 @@ void TFormMain::BuildMenu() {
     report->setObjectName(QStringLiteral("FileReport"));
     QAction* journal = file->addAction(QStringLiteral("Журнал…"), this, &TFormMain::FileJournalClick);
     journal->setObjectName(QStringLiteral("FileJournal"));
+    QAction* sites = file->addAction(QStringLiteral("Объекты..."), this, [this] { FileJournalClick(true); });
+    sites->setObjectName(QStringLiteral("FileSites"));
     file->addSeparator();
     QAction* settings = file->addAction(QStringLiteral("Настройки…"), this, &TFormMain::SettingsClick);
     settings->setObjectName(QStringLiteral("FileSettings"));
@@ -508,7 +510,7 @@ void TFormMain::ControlsEnable(bool on) {
     // The menus open, save, compare and replace the configuration and change the link: not while
     // a worker or the firmware update uses them.
     for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileCompare", "FileReport", "FileJournal",
-                             "FileSettings", "FileJournalSettings"}) {
+                             "FileSites", "FileSettings", "FileJournalSettings"}) {
         if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
             a->setEnabled(on);
         }
@@ -1260,7 +1262,7 @@ void TFormMain::FileReportClick() {
     document_.SetSite(fields.site);
 }
 
-void TFormMain::FileJournalClick() {
+void TFormMain::FileJournalClick(bool sites) {
     if (RefusedWhileBusy()) {
         return;
     }
@@ -1275,7 +1277,11 @@ void TFormMain::FileJournalClick() {
         }
         return ListSettings(state_);
     };
-    journal_->ShowJournal(std::move(window));
+    if (sites) {
+        journal_->ShowSites(std::move(window));
+    } else {
+        journal_->ShowJournal(std::move(window));
+    }
 }
 
 void TFormMain::btnGSMFileSaveClick() {

@@ -112,7 +112,8 @@ public:
     // File → "Отчёт…": the configuration's report in its preview.
     void FileReportClick();
     // File → "Журнал…": the journal's entries, to open, compare, export and report on.
-    void FileJournalClick();
+    // The journal's window, or its sites' (File → "Объекты...").
+    void FileJournalClick(bool sites = false);
     // Puts a configuration file's text on screen as File → Open puts a file, but as a new
     // configuration not yet saved: the caption stands in the title for a file name and nothing
     // goes into the journal. False when it was not put on screen.

@@ -56,6 +56,9 @@ public:
 
     // File → "Журнал…"; busy: whether the window is in the middle of a transaction.
     void ShowJournal(TJournalWindow window);
+    // File → "Объекты...": every site; from one, its latest configuration opened, reported on or
+    // compared, or its entries shown in the journal's window.
+    void ShowSites(TJournalWindow window);
     // File → "Настройки журнала…".
     void ShowSettings();
 

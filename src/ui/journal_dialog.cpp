@@ -400,6 +400,15 @@ void TJournalDialog::SetConnectionText(const QString& text) {
     lblConnection_->setVisible(!text.isEmpty());
 }
 
+void TJournalDialog::ShowSite(const QString& site, qint64 chosen) {
+    site_ = site;
+    setWindowTitle(site.isEmpty() ? kCaption : kCaption + QStringLiteral(": ") + site);
+    Refresh();
+    if (const int row = model_->RowOf(chosen); row >= 0) {
+        grdJournal_->selectRow(row);
+    }
+}
+
 void TJournalDialog::SetShared(bool shared) {
     shared_ = shared;
     ShowColumns();
@@ -488,6 +497,7 @@ void TJournalDialog::Refresh() {
     refreshing_ = true;
     journal::TFilter filter;
     filter.search = edtSearch_->text().trimmed();
+    filter.siteIs = site_;
     const QList<int> types = cbbDeviceType_->currentData().value<QList<int>>();
     filter.deviceTypes.assign(types.begin(), types.end());
     if (const QStringList author = cbbAuthor_->currentData().toStringList(); author.size() == 2) {

@@ -110,6 +110,8 @@ public:
     // Whether the journal is shared through a server: only then does "Только здесь" tell anything.
     void SetShared(bool shared);
 
+    // Lists only the site's entries, the one with this id chosen (0: none).
+    void ShowSite(const QString& site, qint64 chosen = 0);
     // Lists the entries the search and filters let through, from the newest.
     void Refresh();
     void OpenClick();
@@ -159,6 +161,7 @@ private:
     TAnnotationEdit editing_;
     bool refreshing_ = false;
     bool shared_ = false;
+    QString site_; // only this site's entries; empty: every site's
 };
 
 } // namespace orv

@@ -158,6 +158,18 @@ TEST_F(JournalCli, ReadRecordsWhatThePanelSent) {
         << csv.out;
     EXPECT_EQ(csvLines[2], QString());
     EXPECT_EQ(Cli({"journal", "list", "--csv", "--json"}).status, cli::kExitUsage);
+    const auto sites = Cli({"journal", "sites", "--json"});
+    ASSERT_EQ(sites.status, 0) << sites.err;
+    const QJsonArray siteList = QJsonDocument::fromJson(QByteArray::fromStdString(sites.out)).array();
+    ASSERT_EQ(siteList.size(), 1) << sites.out;
+    EXPECT_EQ(siteList[0].toObject()[QStringLiteral("site")].toString(),
+              QStringLiteral("Школа №3, пост охраны"));
+    EXPECT_EQ(siteList[0].toObject()[QStringLiteral("latest")].toInteger(), entry.id);
+    EXPECT_EQ(siteList[0].toObject()[QStringLiteral("read")].toObject()[QStringLiteral("user")].toString(),
+              entry.user);
+    const auto sitesCsv = Cli({"journal", "sites", "--csv"});
+    ASSERT_EQ(sitesCsv.status, 0);
+    EXPECT_NE(sitesCsv.out.find("\"Школа №3, пост охраны\""), std::string::npos) << sitesCsv.out;
 
     EXPECT_EQ(Cli({"journal", "show", "99"}).status, cli::kExitFile);
     EXPECT_EQ(Cli({"journal", "site", "99", "x"}).status, cli::kExitFailed);

@@ -4,6 +4,7 @@
 #include "gsm/tx_buffers.h"
 #include "journal/recorder.h"
 #include "journal/schema.h"
+#include "journal/sites.h"
 #include "journal_support.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -150,6 +151,59 @@ TEST_F(JournalTest, KeepsEntriesAndFindsThem) {
     ASSERT_TRUE(edited);
     EXPECT_EQ(edited->site, QStringLiteral("Склад №2"));
     EXPECT_EQ(edited->note, QStringLiteral("Новый АКБ"));
+}
+
+// Every site at a glance: named in any case it is one site, shown as its newest entry names it,
+// with that entry's configuration and device, its newest read and write and who made them, and
+// how many entries it has; entries without a site are no site.
+TEST_F(JournalTest, SitesAtAGlance) {
+    TJournal journal(Path());
+    ASSERT_TRUE(journal.Open()) << journal.Problem().toStdString();
+    const auto at = [](int minute) { return QDateTime(QDate(2026, 3, 1), QTime(9, minute), Qt::UTC); };
+    const auto entry = [&](TAction action, Byte type, const QString& site, int minute) {
+        TNewEntry e = EntryFromState(action, Factory(type), QStringLiteral("/dev/ttyUSB0"));
+        e.site = site;
+        e.time = at(minute);
+        return e;
+    };
+    const std::vector<TNewEntry> entries{
+        entry(TAction::Read, 13, QStringLiteral("Склад №3"), 0),
+        entry(TAction::Write, 13, QStringLiteral("Склад №3"), 10),
+        entry(TAction::Read, 13, QStringLiteral("Склад №3"), 5),
+        entry(TAction::Save, 16, QStringLiteral("склад №3"), 20),
+        entry(TAction::Open, 5, QStringLiteral("Аптека"), 30),
+        entry(TAction::Read, 5, QString(), 40),
+    };
+    const auto ids = journal.Record(entries);
+    ASSERT_TRUE(ids) << journal.Problem().toStdString();
+    RawDb raw(Path());
+    raw.Exec(QStringLiteral("UPDATE entries SET os_user = 'ivanov', host_name = 'pc-1' WHERE id = %1")
+                 .arg((*ids)[2]));
+    const auto sites = Sites(journal);
+    ASSERT_TRUE(sites);
+    ASSERT_EQ(sites->size(), 2u);
+    const TSite& pharmacy = (*sites)[0];
+    EXPECT_EQ(pharmacy.site, QStringLiteral("Аптека"));
+    EXPECT_EQ(pharmacy.latest, (*ids)[4]);
+    EXPECT_EQ(pharmacy.entries, 1);
+    EXPECT_FALSE(pharmacy.read);
+    EXPECT_FALSE(pharmacy.written);
+    const TSite& store = (*sites)[1];
+    EXPECT_EQ(store.site, QStringLiteral("склад №3"));
+    EXPECT_EQ(store.latest, (*ids)[3]);
+    EXPECT_EQ(store.action, TAction::Save);
+    EXPECT_EQ(store.time, at(20));
+    EXPECT_EQ(store.deviceType, 16);
+    EXPECT_EQ(store.entries, 4);
+    ASSERT_TRUE(store.read && store.written);
+    EXPECT_EQ(store.read->time, at(5));
+    EXPECT_EQ(store.read->user, QStringLiteral("ivanov"));
+    EXPECT_EQ(store.read->host, QStringLiteral("pc-1"));
+    EXPECT_EQ(store.written->time, at(10));
+    EXPECT_EQ(store.written->host, QSysInfo::machineHostName());
+    // Only the site's own entries, whatever the case of its name.
+    EXPECT_EQ(Ids(journal.List({.siteIs = QStringLiteral("СКЛАД №3")})),
+              (std::vector<qint64>{(*ids)[3], (*ids)[1], (*ids)[2], (*ids)[0]}));
 }
 
 // The key each order sorts by, as the list shows it: the test's own reading of the columns.

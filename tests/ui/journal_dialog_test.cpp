@@ -10,14 +10,19 @@
 #include "journal/recorder.h"
 #include "ui/compare_dialog.h"
 #include "ui/journal_dialog.h"
+#include "ui/journal_settings_dialog.h"
+#include "ui/sites_dialog.h"
 #include "ui/widgets.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -415,6 +420,105 @@ TEST_F(JournalDialogTest, SortsFitsChoosesColumnsAndExports) {
         EXPECT_FALSE(header->isSectionHidden(Col::Host));
         EXPECT_FALSE(d.findChild<QAction*>(QStringLiteral("actColumn_user"))->isChecked());
     });
+}
+
+// File → "Объекты...": the sites at a glance; from one, its entries in the journal's window with
+// the latest chosen, and its latest configuration opened in the window.
+TEST_F(JournalDialogTest, SitesShowEntriesAndOpenTheLatest) {
+    Seed();
+    const auto inSites = [&](const std::function<void(TSitesDialog&)>& step) {
+        dialogs.dialogSteps.push_back([step](QDialog& dialog) {
+            auto* sites = qobject_cast<TSitesDialog*>(&dialog);
+            ASSERT_NE(sites, nullptr);
+            step(*sites);
+        });
+        Find<QAction>(QStringLiteral("FileSites"))->trigger();
+    };
+    inSites([&](TSitesDialog& d) {
+        auto* grid = d.findChild<QTableWidget*>(QStringLiteral("grdSites"));
+        ASSERT_EQ(grid->rowCount(), 1);
+        EXPECT_EQ(grid->item(0, 0)->text(), QStringLiteral("Склад №3"));
+        EXPECT_EQ(grid->item(0, 7)->text(), QStringLiteral("2"));
+        EXPECT_TRUE(grid->item(0, 2)->text().startsWith(
+            At(9, 30).toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))));
+        EXPECT_FALSE(d.findChild<QPushButton*>(QStringLiteral("btnSiteEntries"))->isEnabled());
+        grid->selectRow(0);
+        dialogs.dialogSteps.push_back([&](QDialog& dialog) {
+            auto* journal = qobject_cast<TJournalDialog*>(&dialog);
+            ASSERT_NE(journal, nullptr);
+            EXPECT_EQ(Listed(*journal), (std::vector<qint64>{ids.write, ids.read}));
+            auto* grid = journal->findChild<QTableView*>(QStringLiteral("grdJournal"));
+            const QModelIndexList chosen = grid->selectionModel()->selectedRows();
+            ASSERT_EQ(chosen.size(), 1);
+            EXPECT_EQ(Model(*journal).Entry(chosen[0].row()).id, ids.write);
+        });
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("btnSiteEntries")), Qt::LeftButton);
+        EXPECT_TRUE(dialogs.dialogSteps.empty());
+        EXPECT_EQ(d.result(), QDialog::Rejected);
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("btnSiteOpen")), Qt::LeftButton);
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    EXPECT_TRUE(dialogs.dialogSteps.empty());
+    ASSERT_TRUE(state.device);
+    EXPECT_EQ(ListSettings(state), ListSettings(panelWritten));
+}
+
+// A password typed in the server settings goes into PostgreSQL's password file, readable by its
+// owner alone: the line of the same server, database and login replaced (':' and '\\' escaped as
+// libpq reads them), every other line kept; the program's settings never hold it.
+TEST_F(JournalDialogTest, ServerPasswordGoesToThePasswordFile) {
+    const QString file = Path(QStringLiteral("pgpass"));
+    const QByteArray others = "# серверы офиса\n"
+                              "db.office:5432:orvanta:petrov:secret\n"
+                              "db.office:5432:orvanta:ivanov:old\n"
+                              "*:*:*:ivanov:any\n";
+    {
+        QFile seed(file);
+        ASSERT_TRUE(seed.open(QIODevice::WriteOnly));
+        seed.write(others);
+    }
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    qputenv("PGPASSFILE", QFile::encodeName(file));
+    const auto unset = qScopeGuard([] { qunsetenv("PGPASSFILE"); });
+    const QString password = QStringLiteral("п:а\\роль");
+    for (const char* step : {"new", "again"}) {
+        SCOPED_TRACE(step);
+        TJournalSettingsDialog dialog;
+        dialog.findChild<QLineEdit*>(QStringLiteral("edHost"))->setText(QStringLiteral("db.office"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("edDatabase"))->setText(QStringLiteral("orvanta"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("edUser"))->setText(QStringLiteral("ivanov"));
+        auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("edPassword"));
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+        edit->setText(password);
+        QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_TRUE(dialog.findChild<QLabel*>(QStringLiteral("lblPassword"))
+                        ->text()
+                        .contains(QDir::toNativeSeparators(file)));
+        EXPECT_EQ(ReadAll(file),
+                  QByteArray("# серверы офиса\n"
+                             "db.office:5432:orvanta:petrov:secret\n") +
+                      QStringLiteral("db.office:5432:orvanta:ivanov:п\\:а\\\\роль\n").toUtf8() +
+                      "*:*:*:ivanov:any\n");
+        EXPECT_EQ(QFile::permissions(file) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        dialog.Collect().Save();
+    }
+    QSettings store(QSettings::UserScope, QStringLiteral("Zelvorin"), QStringLiteral("Orvanta"));
+    for (const QString& key : store.allKeys()) {
+        EXPECT_FALSE(store.value(key).toString().contains(QStringLiteral("роль"))) << key.toStdString();
+    }
+    // A new file is made readable by its owner alone.
+    QFile::remove(file);
+    TJournalSettingsDialog dialog;
+    dialog.findChild<QLineEdit*>(QStringLiteral("edHost"))->setText(QStringLiteral("db.office"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("edUser"))->setText(QStringLiteral("ivanov"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("edPassword"))->setText(QStringLiteral("x"));
+    ASSERT_TRUE(dialog.StorePassword());
+    EXPECT_EQ(QFile::permissions(file) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 // "Открыть" puts the entry's configuration on screen as a new configuration not yet saved: no
