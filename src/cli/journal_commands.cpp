@@ -3,8 +3,10 @@
 #include "cli/settings_commands.h"
 #include "files/config_file.h"
 #include "files/safe_save.h"
+#include "journal/columns.h"
 #include "journal/recorder.h"
 #include "journal/server_sql.h"
+#include "journal/sites.h"
 #include "journal/sync.h"
 #include "settings/settings.h"
 
@@ -25,7 +27,8 @@ using journal::TJournal;
 
 constexpr const char* kJournalUsage =
     "usage: orvanta-cli journal list [--site TEXT] [--search TEXT] [--type CODE] [--user NAME]\n"
-    "                                [--host NAME] [--json]\n"
+    "                                [--host NAME] [--json|--csv]\n"
+    "       orvanta-cli journal sites [--json|--csv]\n"
     "       orvanta-cli journal show [--json] ENTRY\n"
     "       orvanta-cli journal diff [--json] ENTRY ENTRY2\n"
     "       orvanta-cli journal export ENTRY --out FILE.cf8\n"
@@ -37,8 +40,11 @@ constexpr const char* kJournalUsage =
     "       orvanta-cli journal sync [--verify]\n"
     "ENTRY is an entry's number in this journal, its uuid, or the uuid's first characters (at\n"
     "least 8, naming one entry). list prints the entries newest first, one a line: number, time,\n"
-    "action, site, device type, device, firmware version, port or file, tab-separated. show and\n"
+    "action, site, device type, device, firmware version, port or file, tab-separated; --csv: the\n"
+    "journal window's columns as comma-separated values in UTF-8 with a byte-order mark. show and\n"
     "diff print as show and diff do (diff: the settings of ENTRY2 that differ from ENTRY's).\n"
+    "sites prints every site: its device, its latest entry, when and by whom its panel was last\n"
+    "read and written, how many entries it has.\n"
     "ORVANTA_JOURNAL names the journal file.\n"
     "server shows or sets the PostgreSQL server the journal is shared through (--off: none); the\n"
     "password is taken from ~/.pgpass or a service file, never stored. server sql prints the SQL\n"
@@ -68,6 +74,14 @@ bool IsReference(const std::string& text) {
     const bool uuid = text.size() >= 8 && text.size() <= 36 &&
                       text.find_first_not_of("0123456789abcdefABCDEF-") == std::string::npos;
     return digits || uuid;
+}
+
+// Whether the option was given; it is taken out of the arguments.
+bool TakeFlag(TCommandArgs& args, const std::string& flag) {
+    const auto end = std::remove(args.begin(), args.end(), flag);
+    const bool found = end != args.end();
+    args.erase(end, args.end());
+    return found;
 }
 
 int Usage(TCliIo& io, const std::string& why) {
@@ -156,6 +170,10 @@ QJsonObject EntryJson(const journal::TEntry& e) {
 int List(const TCommandArgs& given, TCliIo& io) {
     TCommandArgs args = given;
     const bool json = TakeJson(args);
+    const bool csv = TakeFlag(args, "--csv");
+    if (json && csv) {
+        return Usage(io, "list prints --json or --csv, not both");
+    }
     static constexpr std::array<std::string_view, 5> kOptions{"--site", "--search", "--type", "--user",
                                                               "--host"};
     std::string error;
@@ -190,6 +208,22 @@ int List(const TCommandArgs& given, TCliIo& io) {
     if (!OpenJournal(journal, io, false)) {
         return kExitFailed;
     }
+    if (csv) {
+        // The columns of the journal window, read a part at a time.
+        QString why;
+        const bool written = journal::WriteCsv(
+            journal, filter, journal::AllColumns(),
+            [&io](const QByteArray& part) {
+                return static_cast<bool>(io.out.write(part.constData(), part.size()));
+            },
+            why);
+        if (!written) {
+            io.err << (why.isEmpty() ? std::string("the list could not be written") : why.toStdString())
+                   << "\n";
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
     const journal::TListing listing = journal.List(filter);
     if (!listing.warning.isEmpty()) {
         io.err << listing.warning.toStdString() << "\n";
@@ -210,6 +244,39 @@ int List(const TCommandArgs& given, TCliIo& io) {
         io.out << e.id << '\t' << LocalTime(e.time) << '\t' << journal::ActionCode(e.action) << '\t'
                << field(e.site) << '\t' << e.deviceType << '\t' << field(e.deviceName) << '\t' << e.firmware
                << '\t' << field(place) << '\n';
+    }
+    return kExitOk;
+}
+
+int Sites(const TCommandArgs& given, TCliIo& io) {
+    TCommandArgs args = given;
+    const bool json = TakeJson(args);
+    const bool csv = TakeFlag(args, "--csv");
+    if (!args.empty() || (json && csv)) {
+        return Usage(io, "sites takes --json or --csv");
+    }
+    TJournal journal;
+    if (!OpenJournal(journal, io, false)) {
+        return kExitFailed;
+    }
+    const auto sites = journal::Sites(journal);
+    if (!sites) {
+        io.err << journal.Problem().toStdString() << "\n";
+        return kExitFailed;
+    }
+    if (json || csv) {
+        const QByteArray text = json ? journal::SitesJson(*sites) : journal::SitesCsv(*sites);
+        io.out.write(text.constData(), text.size());
+        return kExitOk;
+    }
+    const auto field = [](const QString& text) { return EscapeControls(text.toStdString()); };
+    const auto touch = [&](const std::optional<journal::TTouch>& t) {
+        return t ? LocalTime(t->time) + '\t' + field(t->user + u'@' + t->host) : std::string("-\t-");
+    };
+    for (const journal::TSite& s : *sites) {
+        io.out << field(s.site) << '\t' << s.deviceType << '\t' << field(s.deviceName) << '\t' << s.latest
+               << '\t' << LocalTime(s.time) << '\t' << journal::ActionCode(s.action) << '\t' << touch(s.read)
+               << '\t' << touch(s.written) << '\t' << s.entries << '\n';
     }
     return kExitOk;
 }
@@ -463,6 +530,9 @@ int CmdJournal(const TCommandArgs& args, TCliIo& io) {
     const TCommandArgs rest(args.begin() + 1, args.end());
     if (sub == "list") {
         return List(rest, io);
+    }
+    if (sub == "sites") {
+        return Sites(rest, io);
     }
     if (sub == "show") {
         return Show(rest, io);

@@ -26,8 +26,8 @@ inline QVariant Text(const QString& text) {
 
 // The lower-case text an entry is searched in.
 inline QString SearchFold(const QString& site, const QString& note, const QString& device,
-                          const QString& file) {
-    return (site + u'\n' + note + u'\n' + device + u'\n' + file).toLower();
+                          const QString& file, const QString& port) {
+    return (site + u'\n' + note + u'\n' + device + u'\n' + file + u'\n' + port).toLower();
 }
 
 // A write to the local journal, begun at once (not at its first write), so that two programs

@@ -57,6 +57,37 @@ enum : int {
 
 constexpr std::array<std::string_view, 4> kActionCodes{"read", "write", "open", "save"};
 
+// The value a list is ordered by before time; empty for time alone. Texts a user types are
+// ordered by their lower-case form where the journal keeps one; actions by their Russian names.
+QString OrderKey(TOrder order) {
+    switch (order) {
+    case TOrder::Time:
+        return {};
+    case TOrder::Action:
+        return QStringLiteral(
+            "CASE action WHEN 'write' THEN 1 WHEN 'open' THEN 2 WHEN 'save' THEN 3 ELSE 4 END");
+    case TOrder::Changed:
+        return QStringLiteral("COALESCE(changed, -1)");
+    case TOrder::Site:
+        return QStringLiteral("site_fold");
+    case TOrder::Device:
+        return QStringLiteral("device_name");
+    case TOrder::Firmware:
+        return QStringLiteral("firmware");
+    case TOrder::Place:
+        return QStringLiteral("CASE WHEN file_path <> '' THEN file_path ELSE port END");
+    case TOrder::OnlyHere:
+        return QStringLiteral("(1 - sent)");
+    case TOrder::User:
+        return QStringLiteral("os_user");
+    case TOrder::Host:
+        return QStringLiteral("host_name");
+    case TOrder::Note:
+        return QStringLiteral("note");
+    }
+    return {};
+}
+
 // The conditions of a filter. Search columns hold lower-case text, so a part is found in any
 // case by a plain substring search (instr: SQLite's LIKE folds only Latin letters and is slower).
 QString Where(const TFilter& filter, QVariantList& values) {
@@ -65,6 +96,10 @@ QString Where(const TFilter& filter, QVariantList& values) {
         where += QStringLiteral(" AND instr(site_fold, ?) > 0");
         values << filter.site.toLower();
     }
+    if (!filter.siteIs.isEmpty()) {
+        where += QStringLiteral(" AND site_fold = ?");
+        values << filter.siteIs.toLower();
+    }
     if (!filter.search.isEmpty()) {
         where += QStringLiteral(" AND instr(search_fold, ?) > 0");
         values << filter.search.toLower();
@@ -72,6 +107,14 @@ QString Where(const TFilter& filter, QVariantList& values) {
     if (filter.deviceType != 0) {
         where += QStringLiteral(" AND device_type = ?");
         values << filter.deviceType;
+    }
+    if (!filter.deviceTypes.empty()) {
+        QStringList marks;
+        for (const int type : filter.deviceTypes) {
+            marks << QStringLiteral("?");
+            values << type;
+        }
+        where += QStringLiteral(" AND device_type IN (%1)").arg(marks.join(u','));
     }
     if (!filter.user.isEmpty()) {
         where += QStringLiteral(" AND os_user = ?");
@@ -82,11 +125,26 @@ QString Where(const TFilter& filter, QVariantList& values) {
         values << filter.host;
     }
     if (filter.before) {
-        where += QStringLiteral(" AND (created_ms < ? OR (created_ms = ? AND id < ?))");
+        const QChar after = filter.ascending ? u'>' : u'<';
         const qint64 ms = filter.before->time.toMSecsSinceEpoch();
-        values << ms << ms << filter.before->id;
+        const QString key = OrderKey(filter.order);
+        if (key.isEmpty()) {
+            // Spelt out so that the list index answers it.
+            where += QStringLiteral(" AND (created_ms %1 ? OR (created_ms = ? AND id %1 ?))").arg(after);
+            values << ms << ms << filter.before->id;
+        } else {
+            where += QStringLiteral(" AND (%1, created_ms, id) %2 (?, ?, ?)").arg(key, after);
+            values << filter.before->key << ms << filter.before->id;
+        }
     }
     return where;
+}
+
+QString OrderBy(const TFilter& filter) {
+    const QString direction = filter.ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC");
+    const QString key = OrderKey(filter.order);
+    return QStringLiteral(" ORDER BY ") + (key.isEmpty() ? QString() : key + direction + u',') +
+           QStringLiteral("created_ms") + direction + QStringLiteral(", id") + direction;
 }
 
 // The schema version SQLite keeps in the file's header; -1 when it cannot be read.
@@ -105,6 +163,9 @@ int UserVersion(const QSqlDatabase& db, QSqlError* error) {
 constexpr const char* kEntryColumns =
     "id, uuid, origin, seq, created_ms, os_user, host_name, action, port, file_path, device_type, "
     "device_name, firmware, config_sha256, site, note, sent";
+
+// Where List() puts the value it orders by, after the entry's columns.
+constexpr int kKeyColumn = 19;
 
 // A value of the journal's own table of names and values; empty when it has none.
 std::optional<QString> Info(const QSqlDatabase& db, const QString& name, QSqlError& error) {
@@ -154,6 +215,9 @@ bool ReadEntry(const QSqlQuery& row, TEntry& entry) {
     entry.note = text(15);
     entry.sent = number(16) != 0;
     entry.insertedBy = row.value(17).toString();
+    if (const QVariant changed = row.value(18); !changed.isNull()) {
+        entry.changed = changed.toInt();
+    }
     if (!ok || !action || entry.id <= 0 || QUuid::fromString(entry.uuid).isNull() ||
         entry.sha256.size() != 64) {
         return false;
@@ -182,7 +246,8 @@ QString OsUser() {
 
 bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, QSqlError& error) {
     QSqlQuery entry(db);
-    entry.prepare(QStringLiteral("SELECT device_name, file_path, site, note FROM entries WHERE uuid = ?"));
+    entry.prepare(
+        QStringLiteral("SELECT device_name, file_path, site, note, port FROM entries WHERE uuid = ?"));
     entry.addBindValue(Text(entryUuid));
     if (!entry.exec()) {
         error = entry.lastError();
@@ -195,6 +260,7 @@ bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, QSq
     const QString file = entry.value(1).toString();
     QString site = entry.value(2).toString();
     QString note = entry.value(3).toString();
+    const QString port = entry.value(4).toString();
     entry.finish();
     QSqlQuery latest(db);
     latest.prepare(
@@ -218,7 +284,7 @@ bool ApplyLatestAnnotation(const QSqlDatabase& db, const QString& entryUuid, QSq
     update.addBindValue(Text(site));
     update.addBindValue(Text(note));
     update.addBindValue(Text(site.toLower()));
-    update.addBindValue(Text(SearchFold(site, note, device, file)));
+    update.addBindValue(Text(SearchFold(site, note, device, file, port)));
     update.addBindValue(Text(entryUuid));
     if (!update.exec()) {
         error = update.lastError();
@@ -711,7 +777,8 @@ bool TJournal::Migrate() {
 
 QString TJournal::EntryColumns() const {
     return QLatin1String(kEntryColumns) +
-           (schema_ >= 3 ? QStringLiteral(", inserted_by") : QStringLiteral(", ''"));
+           (schema_ >= 3 ? QStringLiteral(", inserted_by") : QStringLiteral(", ''")) +
+           (schema_ >= 4 ? QStringLiteral(", changed") : QStringLiteral(", NULL"));
 }
 
 std::optional<qint64> TJournal::Record(const TNewEntry& entry) {
@@ -764,8 +831,8 @@ std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> e
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
         "INSERT INTO entries (uuid, origin, seq, created_ms, os_user, host_name, action, port, file_path, "
-        "device_type, device_name, firmware, config_sha256, site, note, site_fold, search_fold) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        "device_type, device_name, firmware, config_sha256, site, note, site_fold, search_fold, changed) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     std::vector<qint64> ids;
     ids.reserve(entries.size());
     for (std::size_t k = 0; k < entries.size(); ++k) {
@@ -791,7 +858,9 @@ std::optional<std::vector<qint64>> TJournal::Record(std::span<const TNewEntry> e
         insert.addBindValue(Text(entry.site));
         insert.addBindValue(Text(entry.note));
         insert.addBindValue(Text(entry.site.toLower()));
-        insert.addBindValue(Text(SearchFold(entry.site, entry.note, entry.deviceName, entry.filePath)));
+        insert.addBindValue(
+            Text(SearchFold(entry.site, entry.note, entry.deviceName, entry.filePath, entry.port)));
+        insert.addBindValue(entry.changed ? QVariant(*entry.changed) : QVariant(QMetaType::fromType<int>()));
         if (!insert.exec()) {
             FailWith(insert.lastError());
             return std::nullopt;
@@ -863,8 +932,10 @@ TListing TJournal::List(const TFilter& filter) {
         return listing;
     }
     QVariantList values;
-    QString sql = QStringLiteral("SELECT %1 FROM entries").arg(EntryColumns()) + Where(filter, values) +
-                  QStringLiteral(" ORDER BY created_ms DESC, id DESC");
+    const QString key = OrderKey(filter.order);
+    QString sql = QStringLiteral("SELECT %1, %2 FROM entries")
+                      .arg(EntryColumns(), key.isEmpty() ? QStringLiteral("0") : key) +
+                  Where(filter, values) + OrderBy(filter);
     if (filter.limit > 0 || filter.offset > 0) {
         sql += QStringLiteral(" LIMIT %1 OFFSET %2")
                    .arg(filter.limit > 0 ? filter.limit : -1)
@@ -893,7 +964,8 @@ TListing TJournal::List(const TFilter& filter) {
         const qint64 ms = query.value(4).toLongLong(&timeOk);
         const qint64 id = query.value(0).toLongLong(&idOk);
         if (timeOk && idOk) {
-            listing.last = TFilter::TPlace{QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC), id};
+            listing.last =
+                TFilter::TPlace{QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC), id, query.value(kKeyColumn)};
         } else {
             listing.last.reset();
         }

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 
 #include <optional>
 #include <span>
@@ -37,6 +38,8 @@ struct TNewEntry {
     QString site;
     QString note;
     QDateTime time; // when it happened; invalid: now
+    // A write: how many settings it changed on the panel, when what the panel held was known.
+    std::optional<int> changed{};
 };
 
 // An entry for the state's configuration as the program would save it now; the state must have
@@ -64,23 +67,36 @@ struct TEntry {
     bool sent = false; // false: only in this journal
     // The server login that brought it from the shared journal; empty when it was made here.
     QString insertedBy;
+    // How many settings a write changed on the panel; nothing when not known (kept in this
+    // journal only).
+    std::optional<int> changed;
 };
+
+// What a list is ordered by; entries alike in it follow in order of time, then id, so that a list
+// read a page at a time neither repeats nor skips an entry.
+enum class TOrder { Time, Action, Changed, Site, Device, Firmware, Place, OnlyHere, User, Host, Note };
 
 struct TFilter {
     QString site{};     // a part of the site name, any case
+    QString siteIs{};   // the site name whole, any case
     QString search{};   // a part of the site name, note, device name or file path, any case
     int deviceType = 0; // 0: any
-    QString user{};     // the operating-system user who made it, exactly; empty: any
-    QString host{};     // the computer it was made on, exactly; empty: any
-    int limit = 0;      // so many of the newest; 0: all
-    int offset = 0;     // after skipping so many of the newest
-    // Only entries older than this one in the list's order (time, then id): a list read a page
-    // at a time stays in place while new entries arrive.
+    // Any of these device types (those that share a name, as the list shows it); empty: any.
+    std::vector<int> deviceTypes{};
+    QString user{}; // the operating-system user who made it, exactly; empty: any
+    QString host{}; // the computer it was made on, exactly; empty: any
+    int limit = 0;  // so many of the newest; 0: all
+    int offset = 0; // after skipping so many of the newest
+    // Only entries after this one in the list's order: a list read a page at a time stays in
+    // place while new entries arrive.
     struct TPlace {
         QDateTime time;
         qint64 id = 0;
+        QVariant key{}; // the value ordered by, when the order is not by time
     };
     std::optional<TPlace> before{};
+    TOrder order = TOrder::Time;
+    bool ascending = false; // false: the newest, the largest, the last in the alphabet first
 };
 
 // Who made entries: an operating-system user on a computer.
@@ -91,7 +107,7 @@ struct TAuthor {
 };
 
 struct TListing {
-    std::vector<TEntry> entries; // newest first
+    std::vector<TEntry> entries; // in the filter's order
     int skipped = 0;             // damaged entries left out
     // How many entries the filter lets through in all, when the page shows where they end;
     // otherwise Count() tells.
@@ -159,7 +175,7 @@ public:
     // Russian.
     std::optional<qint64> Lookup(const QString& reference, QString& why);
 
-    // The entries the filter lets through, newest first; a list shows them a page at a time
+    // The entries the filter lets through, in its order; a list shows them a page at a time
     // (limit and offset) with the Count of them all.
     TListing List(const TFilter& filter = {});
     std::optional<qint64> Count(const TFilter& filter = {});

@@ -199,10 +199,20 @@ constexpr TStatement kVersion3[]{
      "CREATE POLICY journal_insert ON annotations FOR INSERT WITH CHECK (inserted_by = current_user)"},
 };
 
+// An entry is found by its port too. Ports are Latin, which SQLite's lower() folds. A write
+// records how many settings it changed on the panel (NULL: not known). Kept in this journal only:
+// servers and programs that know version 3 go on as they were; their entries are only not found
+// by port and say nothing of the settings changed.
+constexpr TStatement kVersion4[]{
+    {TOn::Local, "UPDATE entries SET search_fold = search_fold || char(10) || lower(port)"},
+    {TOn::Local, "ALTER TABLE entries ADD COLUMN changed INTEGER"},
+};
+
 constexpr std::array kMigrations{
     TMigration{1, 1, kVersion1},
     TMigration{2, 1, kVersion2},
     TMigration{3, 3, kVersion3, true},
+    TMigration{4, 3, kVersion4},
 };
 
 static_assert(kMigrations.back().version == kSchemaVersion);
@@ -225,6 +235,16 @@ int CompatibleVersion(int version) {
         }
     }
     return compatible;
+}
+
+int ServerSchemaVersion() {
+    int version = 0;
+    for (const TMigration& migration : kMigrations) {
+        if (!Statements(migration, kPostgres).isEmpty()) {
+            version = migration.version;
+        }
+    }
+    return version;
 }
 
 QStringList Statements(const TMigration& migration, const TDialect& dialect) {

@@ -106,7 +106,7 @@ QVariantList Values(const TEntryRow& r) {
             Text(r.site),
             Text(r.note),
             Text(r.site.toLower()),
-            Text(detail::SearchFold(r.site, r.note, r.deviceName, r.filePath))};
+            Text(detail::SearchFold(r.site, r.note, r.deviceName, r.filePath, r.port))};
 }
 
 TChangeRow ChangeRow(const QSqlQuery& q, int at) {
@@ -733,7 +733,9 @@ bool TJournalSync::TState::Schema(bool& created) {
     if (!version()) {
         return false;
     }
-    if (found < kSchemaVersion) {
+    // A migration of the local tables alone leaves the server as it is: logins that may not
+    // change its tables go on using it.
+    if (found < ServerSchemaVersion()) {
         QSqlQuery begin(db);
         if (!Exec(begin, QStringLiteral("BEGIN"))) {
             return Fail(TStage::Schema, begin.lastError());

@@ -416,6 +416,8 @@ void TFormMain::BuildMenu() {
     report->setObjectName(QStringLiteral("FileReport"));
     QAction* journal = file->addAction(QStringLiteral("Журнал..."), this, &TFormMain::FileJournalClick);
     journal->setObjectName(QStringLiteral("FileJournal"));
+    QAction* sites = file->addAction(QStringLiteral("Объекты..."), this, [this] { FileJournalClick(true); });
+    sites->setObjectName(QStringLiteral("FileSites"));
     templatesMenu_ = file->addMenu(QStringLiteral("Шаблоны"));
     templatesMenu_->setObjectName(QStringLiteral("mnuTemplates"));
     connect(templatesMenu_, &QMenu::aboutToShow, this, &TFormMain::FillTemplatesMenu);
@@ -536,7 +538,7 @@ void TFormMain::ControlsEnable(bool on) {
     // The menus open, save, compare and replace the configuration and change the link: not while
     // a worker or the firmware update uses them.
     for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileCompare", "FileReport", "FileJournal",
-                             "FileSettings", "FileJournalSettings"}) {
+                             "FileSites", "FileSettings", "FileJournalSettings"}) {
         if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
             a->setEnabled(on);
         }
@@ -929,8 +931,11 @@ void TFormMain::HandleResult(int code, int argument) {
         ControlsEnable(true);
         break;
     }
-    case 1:
-        Record(journal::TAction::Write);
+    case 1: {
+        // What the write changed, against what the session knew the panel held.
+        const auto changes = document_.PanelChanges(runningPort_, ScreenSettings());
+        Record(journal::TAction::Write, {},
+               changes ? std::optional<int>(static_cast<int>(changes->diffs.size())) : std::nullopt);
         SetStatus(QStringLiteral("Конфигурация записана"));
         // The controls stayed disabled: the panel now holds what is on screen.
         document_.Written(runningPort_, ScreenSettings());
@@ -938,6 +943,7 @@ void TFormMain::HandleResult(int code, int argument) {
         Flash(kFlashGreen);
         ControlsEnable(true);
         break;
+    }
     case 2:
         SetStatus(QStringLiteral("Порт открыт"));
         break;
@@ -1008,8 +1014,13 @@ void TFormMain::HandleResult(int code, int argument) {
     }
 }
 
-void TFormMain::Record(journal::TAction action, const QString& file) {
-    journal_->Record({action, file.isEmpty() ? runningPort_ : QString(), file, document_.Site()}, state_);
+void TFormMain::Record(journal::TAction action, const QString& file, std::optional<int> changed) {
+    journal_->Record({.action = action,
+                      .port = file.isEmpty() ? runningPort_ : QString(),
+                      .file = file,
+                      .site = document_.Site(),
+                      .changed = changed},
+                     state_);
 }
 
 void TFormMain::SetJournal(journal::TJournalRecorder* journal) {
@@ -1367,7 +1378,7 @@ void TFormMain::FileReportClick() {
     document_.SetSite(fields.site);
 }
 
-void TFormMain::FileJournalClick() {
+void TFormMain::FileJournalClick(bool sites) {
     if (RefusedWhileBusy()) {
         return;
     }
@@ -1382,7 +1393,11 @@ void TFormMain::FileJournalClick() {
         }
         return ListSettings(state_);
     };
-    journal_->ShowJournal(std::move(window));
+    if (sites) {
+        journal_->ShowSites(std::move(window));
+    } else {
+        journal_->ShowJournal(std::move(window));
+    }
 }
 
 void TFormMain::btnGSMFileSaveClick() {

@@ -111,8 +111,9 @@ public:
     void FileCompareClick();
     // File → "Отчёт...": the configuration's report in its preview.
     void FileReportClick();
-    // File → "Журнал...": the journal's entries, to open, compare, export and report on.
-    void FileJournalClick();
+    // File → "Журнал...": the journal's entries, to open, compare, export and report on; or its
+    // sites' (File → "Объекты...").
+    void FileJournalClick(bool sites = false);
     // File → "Шаблоны" → "Создать шаблон...": the ticked settings on screen kept as a template in
     // the templates folder.
     void TemplateMakeClick();
@@ -170,7 +171,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Record(journal::TAction action, const QString& file = {});
+    void Record(journal::TAction action, const QString& file = {}, std::optional<int> changed = {});
     // Puts a configuration text on screen; false (after telling the user) when it is not one.
     bool ShowConfiguration(const std::string& text);
     // Tells the user that a busy window refuses the action; true when busy.

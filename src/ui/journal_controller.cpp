@@ -1,5 +1,7 @@
 #include "journal_controller.h"
 
+#include "sites_dialog.h"
+
 #include "dialogs.h"
 #include "journal/recorder.h"
 #include "journal/sync_service.h"
@@ -49,6 +51,7 @@ bool TJournalController::Record(const TRecord& record, const TProgramState& stat
     }
     entry.site = record.site;
     entry.note = record.note;
+    entry.changed = record.changed;
     const bool recorded = recorder_->Record(entry).has_value();
     if (recorded && sync_ != nullptr) {
         sync_->Request();
@@ -64,6 +67,41 @@ bool TJournalController::Holds(const QByteArray& sha256) {
     return recorder_ != nullptr && recorder_->Journal().HoldsConfiguration(QString::fromLatin1(sha256));
 }
 
+void TJournalController::ShowSites(TJournalWindow window) {
+    std::unique_ptr<journal::TJournal> own;
+    if (recorder_ == nullptr) {
+        own = std::make_unique<journal::TJournal>();
+    }
+    journal::TJournal& journal = own ? *own : recorder_->Journal();
+    TSitesDialog* shown = nullptr;
+    TSitesDialog sites(
+        journal,
+        [&](const journal::TSite& site, TSiteAction action) {
+            // The journal's window, showing the site's entries with the latest chosen, does it.
+            TJournalDialog entries(journal, dialogs_, window, shown);
+            entries.SetShared(sync_ != nullptr);
+            entries.ShowSite(site.site, site.latest);
+            switch (action) {
+            case TSiteAction::Open:
+                entries.OpenClick();
+                break;
+            case TSiteAction::Report:
+                entries.ReportClick();
+                break;
+            case TSiteAction::Compare:
+                entries.CompareClick();
+                break;
+            case TSiteAction::Entries:
+                dialogs_.Exec(entries);
+                break;
+            }
+            return entries.result() == QDialog::Accepted;
+        },
+        window_);
+    shown = &sites;
+    dialogs_.Exec(sites);
+}
+
 void TJournalController::ShowJournal(TJournalWindow window) {
     // Without a recorder (the program's own tests) the journal is the one the program would keep.
     std::unique_ptr<journal::TJournal> own;
@@ -72,6 +110,7 @@ void TJournalController::ShowJournal(TJournalWindow window) {
     }
     journal::TJournal& journal = own ? *own : recorder_->Journal();
     TJournalDialog dialog(journal, dialogs_, std::move(window), window_);
+    dialog.SetShared(sync_ != nullptr);
     // With a server set, the state of the shared journal; what a synchronisation brings or
     // sends shows at once.
     if (sync_ != nullptr) {

@@ -45,6 +45,8 @@ public:
         QString note{};
         // The configuration's text when it is not the one on screen as a save would store it.
         const std::string* text = nullptr;
+        // A write: how many settings it changed on the panel, when known.
+        std::optional<int> changed{};
     };
     bool Record(const TRecord& record, const TProgramState& state);
     // The site the journal last gave the file; empty when none.
@@ -54,6 +56,9 @@ public:
 
     // File → "Журнал..."; busy: whether the window is in the middle of a transaction.
     void ShowJournal(TJournalWindow window);
+    // File → "Объекты...": every site; from one, its latest configuration opened, reported on or
+    // compared, or its entries shown in the journal's window.
+    void ShowSites(TJournalWindow window);
     // File → "Настройки журнала...".
     void ShowSettings();
 

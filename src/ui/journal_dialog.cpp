@@ -23,18 +23,31 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSaveFile>
+#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <set>
 
 namespace orv {
 
 namespace {
 
 const QString kCaption = QStringLiteral("Журнал");
+// The columns the user hid, by ColumnKey.
+const QString kHiddenColumns = QStringLiteral("journal/hiddenColumns");
+// The widest a column is sized to its texts: a long site name or path does not push the note and
+// the computer out of view; the tool tip shows it whole.
+constexpr int kWidestColumn = 260;
+
+static_assert(TJournalModel::ColumnCount == static_cast<int>(journal::TColumn::Count));
+
+QSettings Store() {
+    return QSettings(QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+                     QString::fromLatin1(kSettingsApplication));
+}
 // Rows read at a time as the list scrolls.
 constexpr int kPageRows = 200;
 
@@ -84,6 +97,25 @@ QString BaseName(const journal::TEntry& entry) {
     return base.replace(refused, QStringLiteral("_"));
 }
 
+// The device names an entry's "Прибор" shows, in the device menu's order, each with every type
+// recorded under it: several types share a name (versions of one panel).
+std::vector<std::pair<QString, QList<int>>> DeviceNames() {
+    std::vector<std::pair<QString, QList<int>>> names;
+    for (const auto& group : BuildDeviceMenu()) {
+        for (const auto& item : group.items) {
+            const QString name = QString::fromStdString(DeviceName(item.code));
+            auto found =
+                std::find_if(names.begin(), names.end(), [&](const auto& n) { return n.first == name; });
+            if (found == names.end()) {
+                names.push_back({name, {item.code}});
+            } else if (!found->second.contains(item.code)) {
+                found->second << item.code;
+            }
+        }
+    }
+    return names;
+}
+
 } // namespace
 
 TJournalModel::TJournalModel(journal::TJournal& journal, QObject* parent)
@@ -92,6 +124,8 @@ TJournalModel::TJournalModel(journal::TJournal& journal, QObject* parent)
 void TJournalModel::SetFilter(const journal::TFilter& filter) {
     beginResetModel();
     filter_ = filter;
+    filter_.order = order_;
+    filter_.ascending = ascending_;
     entries_.clear();
     read_ = 0;
     next_.reset();
@@ -133,50 +167,44 @@ QVariant TJournalModel::data(const QModelIndex& index, int role) const {
         if (index.column() == OnlyHere && !e.sent) {
             return QStringLiteral("Запись есть только в журнале этого компьютера");
         }
-        if (index.column() == Place || index.column() == Note) {
+        // The columns sized short of their longest texts show them whole here.
+        if (index.column() == Site || index.column() == Device || index.column() == Place ||
+            index.column() == Note) {
             return data(index, Qt::DisplayRole);
         }
         return {};
     }
-    if (role != Qt::DisplayRole) {
+    if (role != Qt::DisplayRole || index.column() < 0 || index.column() >= ColumnCount) {
         return {};
     }
-    switch (index.column()) {
-    case Time:
-        return LocalTime(e.time);
-    case Action:
-        return journal::ActionText(e.action);
-    case Site:
-        return e.site;
-    case Device:
-        return e.deviceName;
-    case Version:
-        return e.firmware != 0 ? QString::number(e.firmware) : QString();
-    case Place:
-        return QDir::toNativeSeparators(e.filePath.isEmpty() ? e.port : e.filePath);
-    case OnlyHere:
-        return e.sent ? QString() : QStringLiteral("да");
-    case User:
-        return e.user;
-    case Host:
-        return e.host;
-    case Note:
-        return e.note;
-    default:
-        return {};
-    }
+    return journal::ColumnText(e, static_cast<journal::TColumn>(index.column()));
 }
 
 QVariant TJournalModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    // A first click orders texts from A and times from the newest.
+    if (orientation == Qt::Horizontal && role == Qt::InitialSortOrderRole) {
+        return section == Time ? Qt::DescendingOrder : Qt::AscendingOrder;
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    static const QString kHeaders[ColumnCount] = {
-        QStringLiteral("Время"),        QStringLiteral("Действие"),     QStringLiteral("Объект"),
-        QStringLiteral("Прибор"),       QStringLiteral("Версия"),       QStringLiteral("Порт или файл"),
-        QStringLiteral("Только здесь"), QStringLiteral("Пользователь"), QStringLiteral("Компьютер"),
-        QStringLiteral("Примечание")};
-    return section >= 0 && section < ColumnCount ? kHeaders[section] : QVariant();
+    return section >= 0 && section < ColumnCount
+               ? journal::ColumnTitle(static_cast<journal::TColumn>(section))
+               : QVariant();
+}
+
+void TJournalModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= ColumnCount) {
+        return;
+    }
+    const journal::TOrder by = journal::ColumnOrder(static_cast<journal::TColumn>(column));
+    const bool ascending = order == Qt::AscendingOrder;
+    if (by == order_ && ascending == ascending_) {
+        return;
+    }
+    order_ = by;
+    ascending_ = ascending;
+    SetFilter(filter_);
 }
 
 bool TJournalModel::canFetchMore(const QModelIndex& parent) const {
@@ -220,14 +248,9 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     edtSearch_->setClearButtonEnabled(true);
     cbbDeviceType_ = new QComboBox(this);
     cbbDeviceType_->setObjectName(QStringLiteral("cbbDeviceType"));
-    cbbDeviceType_->addItem(QStringLiteral("Все приборы"), 0);
-    std::set<int> listed;
-    for (const auto& group : BuildDeviceMenu()) {
-        for (const auto& item : group.items) {
-            if (listed.insert(item.code).second) {
-                cbbDeviceType_->addItem(QString::fromStdString(item.caption), item.code);
-            }
-        }
+    cbbDeviceType_->addItem(QStringLiteral("Все приборы"));
+    for (const auto& [name, types] : DeviceNames()) {
+        cbbDeviceType_->addItem(name, QVariant::fromValue(types));
     }
     cbbAuthor_ = new QComboBox(this);
     cbbAuthor_->setObjectName(QStringLiteral("cbbAuthor"));
@@ -254,7 +277,22 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     grdJournal_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdJournal_->setWordWrap(false);
     grdJournal_->verticalHeader()->hide();
-    grdJournal_->horizontalHeader()->setStretchLastSection(true);
+    QHeaderView* header = grdJournal_->horizontalHeader();
+    header->setStretchLastSection(true);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(TJournalModel::Time, Qt::DescendingOrder);
+    // The header's menu shows and hides columns.
+    header->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (int column = 0; column < TJournalModel::ColumnCount; ++column) {
+        const auto c = static_cast<journal::TColumn>(column);
+        auto* action = new QAction(journal::ColumnTitle(c), header);
+        action->setObjectName(QStringLiteral("actColumn_") + journal::ColumnKey(c));
+        action->setCheckable(true);
+        action->setEnabled(column != TJournalModel::Time);
+        header->addAction(action);
+        connect(action, &QAction::toggled, this, [this, column](bool shown) { ColumnChosen(column, shown); });
+    }
     // An entry's uuid is the same in every journal: what people quote to each other.
     auto* copyUuid = new QAction(QStringLiteral("Копировать идентификатор записи"), grdJournal_);
     copyUuid->setObjectName(QStringLiteral("actCopyUuid"));
@@ -290,6 +328,8 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     btnCompare_ = Button(QStringLiteral("btnCompare"), QStringLiteral("Сравнить"), this);
     btnSaveAs_ = Button(QStringLiteral("btnSaveAs"), QStringLiteral("Сохранить как..."), this);
     btnReport_ = Button(QStringLiteral("btnReport"), QStringLiteral("Отчёт..."), this);
+    btnExport_ = Button(QStringLiteral("btnExport"), QStringLiteral("Экспорт в CSV..."), this);
+    btnExport_->setToolTip(QStringLiteral("Сохранить список, как он показан, в файл для электронных таблиц"));
     auto* close = Button(QStringLiteral("btnClose"), QStringLiteral("Закрыть"), this);
     btnOpen_->setToolTip(QStringLiteral("Открыть конфигурацию записи в окне программы"));
     btnCompare_->setToolTip(
@@ -299,6 +339,7 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
+    buttons->addWidget(btnExport_);
     buttons->addWidget(close);
 
     auto* layout = new QVBoxLayout(this);
@@ -308,7 +349,7 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     layout->addLayout(below);
     layout->addLayout(annotation);
     layout->addLayout(buttons);
-    RestoreWindowSize(this, QSize(1180, 640));
+    RestoreWindowSize(this, QSize(1240, 640));
 
     // The list follows the search once typing pauses; Enter searches at once.
     typing_ = new QTimer(this);
@@ -325,6 +366,7 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     connect(btnCompare_, &QPushButton::clicked, this, &TJournalDialog::CompareClick);
     connect(btnSaveAs_, &QPushButton::clicked, this, &TJournalDialog::SaveAsClick);
     connect(btnReport_, &QPushButton::clicked, this, &TJournalDialog::ReportClick);
+    connect(btnExport_, &QPushButton::clicked, this, &TJournalDialog::ExportClick);
     connect(btnSaveAnnotation_, &QPushButton::clicked, this, &TJournalDialog::SaveAnnotationClick);
     for (QLineEdit* edit : {edtSite_, edtNote_}) {
         connect(edit, &QLineEdit::returnPressed, this, &TJournalDialog::SaveAnnotationClick);
@@ -334,8 +376,8 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
     if (!journal_.Open()) {
         lblProblem_->setText(journal_.Problem());
         lblProblem_->show();
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{edtSearch_, cbbDeviceType_, cbbAuthor_, grdJournal_}) {
+        for (QWidget* w : std::initializer_list<QWidget*>{edtSearch_, cbbDeviceType_, cbbAuthor_, grdJournal_,
+                                                          btnExport_}) {
             w->setEnabled(false);
         }
         lblCount_->setText(QStringLiteral("Записи журнала нельзя показать"));
@@ -350,7 +392,8 @@ TJournalDialog::TJournalDialog(journal::TJournal& journal, IDialogs& dialogs, TJ
         }
     }
     Refresh();
-    grdJournal_->resizeColumnsToContents();
+    ShowColumns();
+    grdJournal_->setSortingEnabled(true);
 }
 
 void TJournalDialog::done(int result) {
@@ -361,6 +404,91 @@ void TJournalDialog::done(int result) {
 void TJournalDialog::SetConnectionText(const QString& text) {
     lblConnection_->setText(text);
     lblConnection_->setVisible(!text.isEmpty());
+}
+
+void TJournalDialog::ShowSite(const QString& site, qint64 chosen) {
+    site_ = site;
+    setWindowTitle(site.isEmpty() ? kCaption : kCaption + QStringLiteral(": ") + site);
+    Refresh();
+    if (const int row = model_->RowOf(chosen); row >= 0) {
+        grdJournal_->selectRow(row);
+    }
+}
+
+void TJournalDialog::SetShared(bool shared) {
+    shared_ = shared;
+    ShowColumns();
+}
+
+void TJournalDialog::ShowColumns() {
+    const QStringList hidden = Store().value(kHiddenColumns).toStringList();
+    QHeaderView* header = grdJournal_->horizontalHeader();
+    const QList<QAction*> actions = header->actions();
+    for (int column = 0; column < TJournalModel::ColumnCount; ++column) {
+        const auto c = static_cast<journal::TColumn>(column);
+        const bool chosen = !hidden.contains(journal::ColumnKey(c));
+        const bool meaningful = column != TJournalModel::OnlyHere || shared_;
+        grdJournal_->setColumnHidden(column, !(chosen && meaningful));
+        QAction* action = actions.value(column);
+        const QSignalBlocker blocker(action);
+        action->setChecked(chosen);
+        action->setVisible(meaningful);
+    }
+    grdJournal_->resizeColumnsToContents();
+    for (int column = 0; column < TJournalModel::ColumnCount; ++column) {
+        header->resizeSection(column, std::min(header->sectionSize(column), kWidestColumn));
+    }
+}
+
+void TJournalDialog::ColumnChosen(int column, bool shown) {
+    QSettings store = Store();
+    QStringList hidden = store.value(kHiddenColumns).toStringList();
+    const QString key = journal::ColumnKey(static_cast<journal::TColumn>(column));
+    hidden.removeAll(key);
+    if (!shown) {
+        hidden << key;
+    }
+    store.setValue(kHiddenColumns, hidden);
+    ShowColumns();
+}
+
+void TJournalDialog::ExportClick() {
+    const QString folder = ReadSetting(QStringLiteral("filepath"), QDir::currentPath());
+    const FileDialogSpec spec{QStringLiteral("Экспорт журнала в CSV"), QStringLiteral("Файлы CSV (*.csv)"),
+                              QStringLiteral("csv"), QDir(folder).filePath(QStringLiteral("Журнал.csv"))};
+    QString path = dialogs_.GetSaveFileName(this, spec);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        path += QStringLiteral(".csv");
+    }
+    // The columns in view, in the order they are shown.
+    std::vector<journal::TColumn> columns;
+    QHeaderView* header = grdJournal_->horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        if (!header->isSectionHidden(column)) {
+            columns.push_back(static_cast<journal::TColumn>(column));
+        }
+    }
+    QSaveFile file(path);
+    QString why;
+    const bool written =
+        file.open(QIODevice::WriteOnly) &&
+        journal::WriteCsv(
+            journal_, model_->Filter(), columns,
+            [&file](const QByteArray& part) { return file.write(part) == part.size(); }, why) &&
+        file.commit();
+    if (!written) {
+        file.cancelWriting();
+        dialogs_.Message(this, MsgKind::Error, kCaption,
+                         QStringLiteral("Не удалось записать файл %1: %2")
+                             .arg(QDir::toNativeSeparators(path), why.isEmpty() ? file.errorString() : why),
+                         MsgButtons::Ok);
+        return;
+    }
+    lblStatus_->setText(QStringLiteral("Список сохранен: ") + QDir::toNativeSeparators(path));
 }
 
 void TJournalDialog::Refresh() {
@@ -375,7 +503,9 @@ void TJournalDialog::Refresh() {
     refreshing_ = true;
     journal::TFilter filter;
     filter.search = edtSearch_->text().trimmed();
-    filter.deviceType = cbbDeviceType_->currentData().toInt();
+    filter.siteIs = site_;
+    const QList<int> types = cbbDeviceType_->currentData().value<QList<int>>();
+    filter.deviceTypes.assign(types.begin(), types.end());
     if (const QStringList author = cbbAuthor_->currentData().toStringList(); author.size() == 2) {
         filter.user = author[0];
         filter.host = author[1];

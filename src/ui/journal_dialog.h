@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journal/columns.h"
 #include "journal/journal.h"
 #include "settings/settings.h"
 
@@ -27,12 +28,26 @@ class IDialogs;
 class TJournalModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Time, Action, Site, Device, Version, Place, OnlyHere, User, Host, Note, ColumnCount };
+    enum Column {
+        Time,
+        Action,
+        Changed,
+        Site,
+        Device,
+        Version,
+        Place,
+        OnlyHere,
+        User,
+        Host,
+        Note,
+        ColumnCount
+    };
 
     explicit TJournalModel(journal::TJournal& journal, QObject* parent = nullptr);
 
     // Reads the filter's entries from the start.
     void SetFilter(const journal::TFilter& filter);
+    const journal::TFilter& Filter() const { return filter_; }
     const journal::TEntry& Entry(int row) const { return entries_[static_cast<std::size_t>(row)]; }
     // Shows the entry as stored now (after a change of its site name or note).
     void Replace(const journal::TEntry& entry);
@@ -47,6 +62,8 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Orders the list by the column, in the journal itself, and reads it again from the start.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
 
@@ -59,6 +76,8 @@ private:
     std::optional<journal::TFilter::TPlace> next_;
     std::optional<qint64> total_;
     int skipped_ = 0;
+    journal::TOrder order_ = journal::TOrder::Time;
+    bool ascending_ = false;
 };
 
 // What the journal asks of the main window.
@@ -88,7 +107,11 @@ public:
 
     // The state of the connection to a journal server, under the list; empty hides it.
     void SetConnectionText(const QString& text);
+    // Whether the journal is shared through a server: only then does "Только здесь" tell anything.
+    void SetShared(bool shared);
 
+    // Lists only the site's entries, the one with this id chosen (0: none).
+    void ShowSite(const QString& site, qint64 chosen = 0);
     // Lists the entries the search and filters let through, from the newest.
     void Refresh();
     void OpenClick();
@@ -96,10 +119,15 @@ public:
     void SaveAsClick();
     void ReportClick();
     void SaveAnnotationClick();
+    // Writes the list as the search, the filters and the order show it to a CSV file.
+    void ExportClick();
 
     void done(int result) override;
 
 private:
+    // Shows the columns the user chose (remembered between runs) and sizes them to their texts.
+    void ShowColumns();
+    void ColumnChosen(int column, bool shown);
     std::vector<int> ChosenRows() const;
     void ChoiceChanged();
     // Stores the edited site name and note of the entry being edited, when changed; false when
@@ -130,9 +158,12 @@ private:
     QPushButton* btnCompare_ = nullptr;
     QPushButton* btnSaveAs_ = nullptr;
     QPushButton* btnReport_ = nullptr;
+    QPushButton* btnExport_ = nullptr;
     QTimer* typing_ = nullptr;
     TAnnotationEdit editing_;
     bool refreshing_ = false;
+    bool shared_ = false;
+    QString site_; // only this site's entries; empty: every site's
 };
 
 } // namespace orv

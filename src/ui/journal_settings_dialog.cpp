@@ -1,7 +1,10 @@
 #include "journal_settings_dialog.h"
 
+#include "journal/pgpass.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +44,10 @@ TJournalSettingsDialog::TJournalSettingsDialog(QWidget* parent) : QDialog(parent
     database_->setObjectName(QStringLiteral("edDatabase"));
     user_ = new QLineEdit(this);
     user_->setObjectName(QStringLiteral("edUser"));
+    password_ = new QLineEdit(this);
+    password_->setObjectName(QStringLiteral("edPassword"));
+    password_->setEchoMode(QLineEdit::Password);
+    password_->setPlaceholderText(QStringLiteral("не менять"));
     sslmode_ = new QComboBox(this);
     sslmode_->setObjectName(QStringLiteral("cbSslMode"));
     sslmode_->addItems(journal::SslModes());
@@ -48,15 +55,20 @@ TJournalSettingsDialog::TJournalSettingsDialog(QWidget* parent) : QDialog(parent
     form->addRow(QStringLiteral("Порт:"), port_);
     form->addRow(QStringLiteral("База данных:"), database_);
     form->addRow(QStringLiteral("Пользователь:"), user_);
+    form->addRow(QStringLiteral("Пароль:"), password_);
     form->addRow(QStringLiteral("Шифрование (sslmode):"), sslmode_);
     layout->addLayout(form);
 
-    auto* password = new QLabel(QStringLiteral("Пароль программа не хранит: он берется из файла паролей "
-                                               "PostgreSQL ~/.pgpass или из файла служб PostgreSQL."),
-                                this);
-    password->setObjectName(QStringLiteral("lblPassword"));
-    password->setWordWrap(true);
-    layout->addWidget(password);
+    passwordPlace_ = new QLabel(
+        QStringLiteral(
+            "Пароль не хранится в настройках программы: введенный пароль записывается в файл паролей "
+            "PostgreSQL (~/.pgpass или файл, названный в PGPASSFILE), откуда его берет подключение; "
+            "без него пароль берется из этого файла или из файла служб PostgreSQL."),
+        this);
+    passwordPlace_->setObjectName(QStringLiteral("lblPassword"));
+    passwordPlace_->setWordWrap(true);
+    passwordPlace_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(passwordPlace_);
 
     auto* checkRow = new QHBoxLayout;
     check_ = new QPushButton(QStringLiteral("Проверить"), this);
@@ -73,7 +85,11 @@ TJournalSettingsDialog::TJournalSettingsDialog(QWidget* parent) : QDialog(parent
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
     layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        if (StorePassword()) {
+            accept();
+        }
+    });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(check_, &QPushButton::clicked, this, &TJournalSettingsDialog::Check);
     Load(journal::TServerSettings{});
@@ -106,8 +122,30 @@ journal::TServerSettings TJournalSettingsDialog::Collect() const {
     return settings;
 }
 
+bool TJournalSettingsDialog::StorePassword() {
+    const journal::TServerSettings server = Collect();
+    if (password_->text().isEmpty() || !server.IsSet()) {
+        return true;
+    }
+    QString why;
+    if (!journal::StorePassword(server, password_->text(), why)) {
+        state_->setText(why);
+        return false;
+    }
+    password_->clear();
+    passwordPlace_->setText(
+        QStringLiteral("Пароль пользователя %1 записан в файл паролей PostgreSQL %2 (его может "
+                       "читать только владелец); в настройках программы его нет.")
+            .arg(server.user, QDir::toNativeSeparators(journal::PasswordFilePath())));
+    return true;
+}
+
 void TJournalSettingsDialog::Check() {
     if (checking_ != nullptr) {
+        return;
+    }
+    // The check connects as the window will: with the password just typed.
+    if (!StorePassword()) {
         return;
     }
     check_->setEnabled(false);

@@ -15,8 +15,9 @@ class QThread;
 
 namespace orv {
 
-// "Настройки журнала": where the journal is shared (a PostgreSQL server). The password is not
-// asked for: PostgreSQL's password file or service file gives it.
+// "Настройки журнала": where the journal is shared (a PostgreSQL server). A password typed goes
+// into PostgreSQL's password file, never into the program's settings; without one, the password
+// file or a service file gives it.
 class TJournalSettingsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -30,6 +31,9 @@ public:
     // Connects with the fields' settings off the window's thread; the state is shown when known.
     void Check();
     QString StateText() const;
+    // Puts a typed password into the password file and says where it went; false (and why) when
+    // it could not.
+    bool StorePassword();
 
 signals:
     void Checked(const QString& text);
@@ -39,6 +43,8 @@ private:
     QSpinBox* port_ = nullptr;
     QLineEdit* database_ = nullptr;
     QLineEdit* user_ = nullptr;
+    QLineEdit* password_ = nullptr;
+    QLabel* passwordPlace_ = nullptr;
     QComboBox* sslmode_ = nullptr;
     QPushButton* check_ = nullptr;
     QLabel* state_ = nullptr;

@@ -143,6 +143,34 @@ TEST_F(JournalCli, ReadRecordsWhatThePanelSent) {
     EXPECT_EQ(json[QStringLiteral("uuid")].toString(), entry.uuid);
     EXPECT_EQ(QDateTime::fromString(json[QStringLiteral("time")].toString(), Qt::ISODate), entry.time);
 
+    // As the journal window exports its list: a spreadsheet's UTF-8, a site with a comma quoted.
+    const auto csv = Cli({"journal", "list", "--site", "ШКОЛА №3", "--csv"});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    const QStringList csvLines = QString::fromStdString(csv.out).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(csvLines.size(), 3) << csv.out;
+    EXPECT_EQ(csv.out.rfind("\xEF\xBB\xBF", 0), 0u);
+    EXPECT_TRUE(csvLines[0].endsWith(
+        QStringLiteral("Время,Действие,Изменено,Объект,Прибор,Версия,Порт или файл,Только здесь,"
+                       "Пользователь,Компьютер,Примечание")))
+        << csv.out;
+    EXPECT_TRUE(csvLines[1].contains(QStringLiteral(",\"Школа №3, пост охраны\",")) &&
+                csvLines[1].endsWith(QStringLiteral(",ШС2 переведен в пожарный")))
+        << csv.out;
+    EXPECT_EQ(csvLines[2], QString());
+    EXPECT_EQ(Cli({"journal", "list", "--csv", "--json"}).status, cli::kExitUsage);
+    const auto sites = Cli({"journal", "sites", "--json"});
+    ASSERT_EQ(sites.status, 0) << sites.err;
+    const QJsonArray siteList = QJsonDocument::fromJson(QByteArray::fromStdString(sites.out)).array();
+    ASSERT_EQ(siteList.size(), 1) << sites.out;
+    EXPECT_EQ(siteList[0].toObject()[QStringLiteral("site")].toString(),
+              QStringLiteral("Школа №3, пост охраны"));
+    EXPECT_EQ(siteList[0].toObject()[QStringLiteral("latest")].toInteger(), entry.id);
+    EXPECT_EQ(siteList[0].toObject()[QStringLiteral("read")].toObject()[QStringLiteral("user")].toString(),
+              entry.user);
+    const auto sitesCsv = Cli({"journal", "sites", "--csv"});
+    ASSERT_EQ(sitesCsv.status, 0);
+    EXPECT_NE(sitesCsv.out.find("\"Школа №3, пост охраны\""), std::string::npos) << sitesCsv.out;
+
     EXPECT_EQ(Cli({"journal", "show", "99"}).status, cli::kExitFile);
     EXPECT_EQ(Cli({"journal", "site", "99", "x"}).status, cli::kExitFailed);
     EXPECT_EQ(Cli({"journal", "show", "one"}).status, cli::kExitUsage);

@@ -4,6 +4,7 @@
 #include "gsm/tx_buffers.h"
 #include "journal/recorder.h"
 #include "journal/schema.h"
+#include "journal/sites.h"
 #include "journal_support.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -116,6 +117,7 @@ TEST_F(JournalTest, KeepsEntriesAndFindsThem) {
     EXPECT_EQ(found({.search = QStringLiteral("объекты/склад")}), (std::vector<qint64>{*id3}));
     EXPECT_EQ(found({.search = QString::fromStdString(DeviceName(13)).toUpper()}),
               (std::vector<qint64>{*id2, *id1}));
+    EXPECT_EQ(found({.search = QStringLiteral("ttyUSB0")}), (std::vector<qint64>{*id2, *id1}));
     EXPECT_EQ(found({.search = QStringLiteral("_")}), (std::vector<qint64>{}));
     EXPECT_EQ(found({.search = QStringLiteral("%")}), (std::vector<qint64>{}));
     EXPECT_EQ(found({.deviceType = 5}), (std::vector<qint64>{*id3}));
@@ -150,6 +152,172 @@ TEST_F(JournalTest, KeepsEntriesAndFindsThem) {
     EXPECT_EQ(edited->site, QStringLiteral("Склад №2"));
     EXPECT_EQ(edited->note, QStringLiteral("Новый АКБ"));
 }
+
+// Every site at a glance: named in any case it is one site, shown as its newest entry names it,
+// with that entry's configuration and device, its newest read and write and who made them, and
+// how many entries it has; entries without a site are no site.
+TEST_F(JournalTest, SitesAtAGlance) {
+    TJournal journal(Path());
+    ASSERT_TRUE(journal.Open()) << journal.Problem().toStdString();
+    const auto at = [](int minute) { return QDateTime(QDate(2026, 3, 1), QTime(9, minute), Qt::UTC); };
+    const auto entry = [&](TAction action, Byte type, const QString& site, int minute) {
+        TNewEntry e = EntryFromState(action, Factory(type), QStringLiteral("/dev/ttyUSB0"));
+        e.site = site;
+        e.time = at(minute);
+        return e;
+    };
+    const std::vector<TNewEntry> entries{
+        entry(TAction::Read, 13, QStringLiteral("Склад №3"), 0),
+        entry(TAction::Write, 13, QStringLiteral("Склад №3"), 10),
+        entry(TAction::Read, 13, QStringLiteral("Склад №3"), 5),
+        entry(TAction::Save, 16, QStringLiteral("склад №3"), 20),
+        entry(TAction::Open, 5, QStringLiteral("Аптека"), 30),
+        entry(TAction::Read, 5, QString(), 40),
+    };
+    const auto ids = journal.Record(entries);
+    ASSERT_TRUE(ids) << journal.Problem().toStdString();
+    RawDb raw(Path());
+    raw.Exec(QStringLiteral("UPDATE entries SET os_user = 'ivanov', host_name = 'pc-1' WHERE id = %1")
+                 .arg((*ids)[2]));
+    const auto sites = Sites(journal);
+    ASSERT_TRUE(sites);
+    ASSERT_EQ(sites->size(), 2u);
+    const TSite& pharmacy = (*sites)[0];
+    EXPECT_EQ(pharmacy.site, QStringLiteral("Аптека"));
+    EXPECT_EQ(pharmacy.latest, (*ids)[4]);
+    EXPECT_EQ(pharmacy.entries, 1);
+    EXPECT_FALSE(pharmacy.read);
+    EXPECT_FALSE(pharmacy.written);
+    const TSite& store = (*sites)[1];
+    EXPECT_EQ(store.site, QStringLiteral("склад №3"));
+    EXPECT_EQ(store.latest, (*ids)[3]);
+    EXPECT_EQ(store.action, TAction::Save);
+    EXPECT_EQ(store.time, at(20));
+    EXPECT_EQ(store.deviceType, 16);
+    EXPECT_EQ(store.entries, 4);
+    ASSERT_TRUE(store.read && store.written);
+    EXPECT_EQ(store.read->time, at(5));
+    EXPECT_EQ(store.read->user, QStringLiteral("ivanov"));
+    EXPECT_EQ(store.read->host, QStringLiteral("pc-1"));
+    EXPECT_EQ(store.written->time, at(10));
+    EXPECT_EQ(store.written->host, QSysInfo::machineHostName());
+    // Only the site's own entries, whatever the case of its name.
+    EXPECT_EQ(Ids(journal.List({.siteIs = QStringLiteral("СКЛАД №3")})),
+              (std::vector<qint64>{(*ids)[3], (*ids)[1], (*ids)[2], (*ids)[0]}));
+}
+
+// The key each order sorts by, as the list shows it: the test's own reading of the columns.
+QVariant OrderedBy(const TEntry& e, TOrder order) {
+    switch (order) {
+    case TOrder::Time:
+        return {};
+    case TOrder::Action:
+        return ActionText(e.action);
+    case TOrder::Changed:
+        return e.changed.value_or(-1);
+    case TOrder::Site:
+        return e.site.toLower();
+    case TOrder::Device:
+        return e.deviceName;
+    case TOrder::Firmware:
+        return e.firmware;
+    case TOrder::Place:
+        return e.filePath.isEmpty() ? e.port : e.filePath;
+    case TOrder::OnlyHere:
+        return e.sent ? 0 : 1;
+    case TOrder::User:
+        return e.user;
+    case TOrder::Host:
+        return e.host;
+    case TOrder::Note:
+        return e.note;
+    }
+    return {};
+}
+
+class Ordered : public JournalTest, public ::testing::WithParamInterface<std::tuple<TOrder, bool>> {};
+
+// A list ordered by any column, either way, read a page at a time from where the last page ended
+// (as the window reads it) holds every entry once, in that order, entries alike in it by time and
+// then number; the same when entries share their time.
+TEST_P(Ordered, PagesHoldEveryEntryOnceInOrder) {
+    const auto [order, ascending] = GetParam();
+    TJournal journal(Path());
+    ASSERT_TRUE(journal.Open()) << journal.Problem().toStdString();
+    const QString sites[] = {QStringLiteral("Склад"), QStringLiteral("аптека"), QStringLiteral("СКЛАД"), {}};
+    const Byte types[] = {13, 5, 16};
+    const TAction actions[] = {TAction::Read, TAction::Write, TAction::Open, TAction::Save};
+    std::vector<TNewEntry> entries;
+    for (int k = 0; k < 37; ++k) {
+        TNewEntry e = EntryFromState(actions[k % 4], Factory(types[k % 3]));
+        (k % 2 == 0 ? e.port : e.filePath) = QStringLiteral("/dev/ttyS%1").arg(k % 3);
+        e.site = sites[k % 4];
+        e.note = k % 5 == 0 ? QStringLiteral("Замена АКБ") : QString();
+        e.firmware = 20 + k % 2;
+        // Several entries at one time: only their numbers tell them apart.
+        e.time = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000 + (k % 6) * 1000, Qt::UTC);
+        if (k % 4 == 1) {
+            e.changed = k % 3;
+        }
+        entries.push_back(e);
+    }
+    ASSERT_TRUE(journal.Record(entries)) << journal.Problem().toStdString();
+    RawDb raw(Path());
+    raw.Exec(QStringLiteral("UPDATE entries SET os_user = 'u' || (id % 3), host_name = 'pc-' || (id % 2), "
+                            "sent = (id % 4 = 0)"));
+
+    const TFilter filter{.order = order, .ascending = ascending};
+    std::vector<TEntry> paged;
+    TFilter page = filter;
+    page.limit = 5;
+    for (int pages = 0; pages < 20; ++pages) {
+        const TListing listing = journal.List(page);
+        ASSERT_TRUE(listing.warning.isEmpty()) << listing.warning.toStdString();
+        paged.insert(paged.end(), listing.entries.begin(), listing.entries.end());
+        if (listing.total) {
+            break;
+        }
+        ASSERT_TRUE(listing.last);
+        page.before = listing.last;
+    }
+    ASSERT_EQ(paged.size(), entries.size());
+    std::vector<qint64> pagedIds;
+    for (const TEntry& e : paged) {
+        pagedIds.push_back(e.id);
+    }
+    EXPECT_EQ(Ids(journal.List(filter)), pagedIds);
+    std::set<qint64> seen;
+    for (std::size_t k = 0; k < paged.size(); ++k) {
+        EXPECT_TRUE(seen.insert(paged[k].id).second) << "repeated " << paged[k].id;
+        if (k == 0) {
+            continue;
+        }
+        const TEntry& a = paged[k - 1];
+        const TEntry& b = paged[k];
+        const QVariant ka = OrderedBy(a, order);
+        const QVariant kb = OrderedBy(b, order);
+        const auto rank = std::make_tuple(
+            ka.typeId() == QMetaType::Int ? QString::number(ka.toInt()) : ka.toString(), a.time, a.id);
+        const auto next = std::make_tuple(
+            kb.typeId() == QMetaType::Int ? QString::number(kb.toInt()) : kb.toString(), b.time, b.id);
+        EXPECT_TRUE(ascending ? rank < next : next < rank) << "at " << k << ": " << a.id << " then " << b.id;
+    }
+}
+
+std::string OrderName(const ::testing::TestParamInfo<std::tuple<TOrder, bool>>& info) {
+    static const char* const kNames[] = {"Time",  "Action",   "Changed", "Site", "Device", "Firmware",
+                                         "Place", "OnlyHere", "User",    "Host", "Note"};
+    return std::string(kNames[static_cast<int>(std::get<0>(info.param))]) +
+           (std::get<1>(info.param) ? "Ascending" : "Descending");
+}
+
+INSTANTIATE_TEST_SUITE_P(Columns, Ordered,
+                         ::testing::Combine(::testing::Values(TOrder::Time, TOrder::Action, TOrder::Changed,
+                                                              TOrder::Site, TOrder::Device, TOrder::Firmware,
+                                                              TOrder::Place, TOrder::OnlyHere, TOrder::User,
+                                                              TOrder::Host, TOrder::Note),
+                                            ::testing::Bool()),
+                         OrderName);
 
 // Applies a database dump statement by statement.
 void Load(RawDb& raw, const QString& dumpPath) {
@@ -196,6 +364,15 @@ TEST_P(EarlierSchema, OpensAndKeepsEverything) {
     EXPECT_EQ(listing.entries[1].note, QStringLiteral("Замена АКБ"));
     EXPECT_EQ(Ids(journal.List({.search = QStringLiteral("акб")})),
               (std::vector<qint64>{listing.entries[1].id}));
+    // Entries made before ports were searched are found by theirs too.
+    std::vector<qint64> byPort;
+    for (const TEntry& e : listing.entries) {
+        if (e.port.contains(QStringLiteral("ttyUSB0"))) {
+            byPort.push_back(e.id);
+        }
+    }
+    ASSERT_FALSE(byPort.empty());
+    EXPECT_EQ(Ids(journal.List({.search = QStringLiteral("TTYUSB0")})), byPort);
     const std::vector<TAuthor> authors = journal.Authors();
     EXPECT_NE(std::find(authors.begin(), authors.end(), TAuthor{oldest.user, oldest.host}), authors.end());
     const std::vector<qint64> byAuthor = Ids(journal.List({.user = oldest.user, .host = oldest.host}));

@@ -86,13 +86,14 @@ TEST_F(WindowWithPanel, NothingTouchesTheConfigurationWhileATransactionRuns) {
     QTest::mouseClick(Find<QPushButton>(QStringLiteral("ButtonRead")), Qt::LeftButton);
     ASSERT_TRUE(window->Busy());
     for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileCompare", "FileReport", "FileJournal",
-                             "FileSettings", "FileJournalSettings"}) {
+                             "FileSites", "FileSettings", "FileJournalSettings"}) {
         EXPECT_FALSE(Find<QAction>(QString::fromLatin1(name))->isEnabled()) << name;
     }
     const int execs = dialogs.execs;
     window->FileOpenClick();
     window->FileSaveAsClick();
     window->FileJournalClick();
+    window->FileJournalClick(true);
     window->SettingsClick();
     window->JournalSettingsClick();
     window->FileReportClick();

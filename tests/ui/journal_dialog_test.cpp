@@ -10,15 +10,20 @@
 #include "journal/recorder.h"
 #include "ui/compare_dialog.h"
 #include "ui/journal_dialog.h"
+#include "ui/journal_settings_dialog.h"
+#include "ui/sites_dialog.h"
 #include "ui/widgets.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -255,7 +260,8 @@ TEST_F(JournalDialogTest, ListsNewestFirstAndNarrowsBySearchTypeAndUser) {
             SCOPED_TRACE(c.name);
             search->setText(c.search);
             QTest::keyClick(search, Qt::Key_Return);
-            type->setCurrentIndex(type->findData(c.type));
+            type->setCurrentIndex(c.type == 0 ? 0 : type->findText(ToQ(DeviceName(c.type))));
+            ASSERT_GE(type->currentIndex(), 0);
             author->setCurrentIndex(c.author.isEmpty() ? 0 : author->findText(c.author));
             ASSERT_GE(author->currentIndex(), 0);
             EXPECT_EQ(Listed(d), c.listed);
@@ -268,6 +274,252 @@ TEST_F(JournalDialogTest, ListsNewestFirstAndNarrowsBySearchTypeAndUser) {
         d.SetConnectionText(QStringLiteral("Сервер журнала: соединение установлено"));
         EXPECT_FALSE(connection->isHidden());
     });
+}
+
+// The device filter offers what "Прибор" shows: versions of one panel recorded under one name are
+// one item that finds them all.
+TEST_F(JournalDialogTest, DeviceFilterFindsWhatTheColumnShows) {
+    std::vector<qint64> shared;
+    for (const Byte type : {13, 16, 10}) {
+        TNewEntry entry = journal::EntryFromState(TAction::Read, Factory(type), QStringLiteral("/dev/ttyS0"));
+        entry.time = At(8, type);
+        const qint64 id = Add(entry);
+        if (type != 10) {
+            shared.insert(shared.begin(), id);
+        }
+    }
+    ASSERT_EQ(DeviceName(13), DeviceName(16));
+    InJournal([&](TJournalDialog& d) {
+        auto* type = d.findChild<QComboBox*>(QStringLiteral("cbbDeviceType"));
+        QStringList items;
+        for (int i = 0; i < type->count(); ++i) {
+            items << type->itemText(i);
+        }
+        EXPECT_EQ(items.count(ToQ(DeviceName(13))), 1) << items.join(u'|').toStdString();
+        type->setCurrentIndex(type->findText(ToQ(DeviceName(13))));
+        EXPECT_EQ(Listed(d), shared);
+        for (int row = 0; row < Model(d).rowCount(); ++row) {
+            EXPECT_EQ(Model(d).index(row, Col::Device).data().toString(), type->currentText());
+        }
+    });
+}
+
+// Comma-separated values as RFC 4180 reads them: quoted fields may hold commas, quotes
+// (doubled) and line breaks.
+std::vector<QStringList> ReadCsv(const QString& text) {
+    std::vector<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                field += c;
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            row << field;
+            field.clear();
+            rows.push_back(row);
+            row.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_TRUE(row.isEmpty() && field.isEmpty()) << "the last line does not end with CR LF";
+    return rows;
+}
+
+// The list as an office uses it: a header click orders it (in the journal, the whole list), the
+// columns fit a 1280-pixel window with the note and the computer in view, "Только здесь" shows
+// only with a server, a hidden column stays hidden the next time, and the list as shown goes to a
+// CSV file that reads back as it is shown.
+TEST_F(JournalDialogTest, SortsFitsChoosesColumnsAndExports) {
+    Seed();
+    const QString longSite = QStringLiteral("Торговый центр \"Северный\", корпус 2, ") + QString(120, u'Ж');
+    ASSERT_TRUE(recorder->Journal().SetSite(ids.open, longSite));
+    ASSERT_TRUE(recorder->Journal().SetNote(ids.write, QStringLiteral("Замена АКБ,\nпроверить \"Пожар\"")));
+    const QString csvPath = Path(QStringLiteral("list.csv"));
+    InJournal([&](TJournalDialog& d) {
+        auto* grid = d.findChild<QTableView*>(QStringLiteral("grdJournal"));
+        QHeaderView* header = grid->horizontalHeader();
+        d.resize(1280, 700);
+        d.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+        const auto click = [&](Col column) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+        };
+        click(Col::Site);
+        const bool ascending = header->sortIndicatorOrder() == Qt::AscendingOrder;
+        const std::vector<qint64> bySite{ids.save, ids.read, ids.write, ids.open};
+        EXPECT_EQ(Listed(d), ascending ? bySite : std::vector<qint64>(bySite.rbegin(), bySite.rend()));
+        click(Col::Site);
+        EXPECT_EQ(Listed(d), !ascending ? bySite : std::vector<qint64>(bySite.rbegin(), bySite.rend()));
+
+        // Sized to content, a long site name short of its whole: the tool tip shows it.
+        const int site = Model(d).RowOf(ids.open);
+        EXPECT_LT(header->sectionSize(Col::Site), d.fontMetrics().horizontalAdvance(longSite));
+        EXPECT_EQ(Model(d).index(site, Col::Site).data(Qt::ToolTipRole).toString(), longSite);
+        for (const Col column : {Col::Host, Col::Note}) {
+            EXPECT_FALSE(header->isSectionHidden(column));
+            EXPECT_LT(header->sectionViewportPosition(column) + 20, grid->viewport()->width())
+                << Model(d).headerData(column, Qt::Horizontal).toString().toStdString();
+        }
+        EXPECT_TRUE(header->isSectionHidden(Col::OnlyHere));
+        d.SetShared(true);
+        EXPECT_FALSE(header->isSectionHidden(Col::OnlyHere));
+
+        // The user hides a column with the header's menu.
+        auto* user = d.findChild<QAction*>(QStringLiteral("actColumn_user"));
+        ASSERT_NE(user, nullptr);
+        user->trigger();
+        EXPECT_TRUE(header->isSectionHidden(Col::User));
+
+        d.findChild<QLineEdit*>(QStringLiteral("edtSearch"))->setText(QStringLiteral("ttyusb0"));
+        d.Refresh();
+        dialogs.fileNames.push_back(csvPath);
+        Press(d, "btnExport");
+    });
+    QFile file(csvPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const std::vector<QStringList> rows = ReadCsv(QString::fromUtf8(bytes.mid(3)));
+    const QStringList titles{QStringLiteral("Время"),         QStringLiteral("Действие"),
+                             QStringLiteral("Изменено"),      QStringLiteral("Объект"),
+                             QStringLiteral("Прибор"),        QStringLiteral("Версия"),
+                             QStringLiteral("Порт или файл"), QStringLiteral("Только здесь"),
+                             QStringLiteral("Компьютер"),     QStringLiteral("Примечание")};
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], titles);
+    // Ordered as the list was left: by site, the way the second click turned it.
+    const bool writeFirst = rows[1][1] == QStringLiteral("Запись");
+    const QStringList& written = rows[writeFirst ? 1 : 2];
+    EXPECT_EQ(written[0], Local(At(9, 30)));
+    EXPECT_EQ(written[3], QStringLiteral("Склад №3"));
+    EXPECT_EQ(written[6], QDir::toNativeSeparators(QStringLiteral("/dev/ttyUSB0")));
+    EXPECT_EQ(written[7], QStringLiteral("да"));
+    EXPECT_EQ(written[9], QStringLiteral("Замена АКБ,\nпроверить \"Пожар\""));
+    EXPECT_EQ(rows[writeFirst ? 2 : 1][1], QStringLiteral("Чтение"));
+
+    // The column stays hidden the next time the journal opens.
+    InJournal([&](TJournalDialog& d) {
+        QHeaderView* header = d.findChild<QTableView*>(QStringLiteral("grdJournal"))->horizontalHeader();
+        EXPECT_TRUE(header->isSectionHidden(Col::User));
+        EXPECT_FALSE(header->isSectionHidden(Col::Host));
+        EXPECT_FALSE(d.findChild<QAction*>(QStringLiteral("actColumn_user"))->isChecked());
+    });
+}
+
+// File → "Объекты...": the sites at a glance; from one, its entries in the journal's window with
+// the latest chosen, and its latest configuration opened in the window.
+TEST_F(JournalDialogTest, SitesShowEntriesAndOpenTheLatest) {
+    Seed();
+    const auto inSites = [&](const std::function<void(TSitesDialog&)>& step) {
+        dialogs.dialogSteps.push_back([step](QDialog& dialog) {
+            auto* sites = qobject_cast<TSitesDialog*>(&dialog);
+            ASSERT_NE(sites, nullptr);
+            step(*sites);
+        });
+        Find<QAction>(QStringLiteral("FileSites"))->trigger();
+    };
+    inSites([&](TSitesDialog& d) {
+        auto* grid = d.findChild<QTableWidget*>(QStringLiteral("grdSites"));
+        ASSERT_EQ(grid->rowCount(), 1);
+        EXPECT_EQ(grid->item(0, 0)->text(), QStringLiteral("Склад №3"));
+        EXPECT_EQ(grid->item(0, 7)->text(), QStringLiteral("2"));
+        EXPECT_TRUE(grid->item(0, 2)->text().startsWith(
+            At(9, 30).toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))));
+        EXPECT_FALSE(d.findChild<QPushButton*>(QStringLiteral("btnSiteEntries"))->isEnabled());
+        grid->selectRow(0);
+        dialogs.dialogSteps.push_back([&](QDialog& dialog) {
+            auto* journal = qobject_cast<TJournalDialog*>(&dialog);
+            ASSERT_NE(journal, nullptr);
+            EXPECT_EQ(Listed(*journal), (std::vector<qint64>{ids.write, ids.read}));
+            auto* grid = journal->findChild<QTableView*>(QStringLiteral("grdJournal"));
+            const QModelIndexList chosen = grid->selectionModel()->selectedRows();
+            ASSERT_EQ(chosen.size(), 1);
+            EXPECT_EQ(Model(*journal).Entry(chosen[0].row()).id, ids.write);
+        });
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("btnSiteEntries")), Qt::LeftButton);
+        EXPECT_TRUE(dialogs.dialogSteps.empty());
+        EXPECT_EQ(d.result(), QDialog::Rejected);
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("btnSiteOpen")), Qt::LeftButton);
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    EXPECT_TRUE(dialogs.dialogSteps.empty());
+    ASSERT_TRUE(state.device);
+    EXPECT_EQ(ListSettings(state), ListSettings(panelWritten));
+}
+
+// A password typed in the server settings goes into PostgreSQL's password file, readable by its
+// owner alone: the line of the same server, database and login replaced (':' and '\\' escaped as
+// libpq reads them), every other line kept; the program's settings never hold it.
+TEST_F(JournalDialogTest, ServerPasswordGoesToThePasswordFile) {
+    const QString file = Path(QStringLiteral("pgpass"));
+    const QByteArray others = "# серверы офиса\n"
+                              "db.office:5432:orvanta:petrov:secret\n"
+                              "db.office:5432:orvanta:ivanov:old\n"
+                              "*:*:*:ivanov:any\n";
+    {
+        QFile seed(file);
+        ASSERT_TRUE(seed.open(QIODevice::WriteOnly));
+        seed.write(others);
+    }
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    qputenv("PGPASSFILE", QFile::encodeName(file));
+    const auto unset = qScopeGuard([] { qunsetenv("PGPASSFILE"); });
+    const QString password = QStringLiteral("п:а\\роль");
+    for (const char* step : {"new", "again"}) {
+        SCOPED_TRACE(step);
+        TJournalSettingsDialog dialog;
+        dialog.findChild<QLineEdit*>(QStringLiteral("edHost"))->setText(QStringLiteral("db.office"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("edDatabase"))->setText(QStringLiteral("orvanta"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("edUser"))->setText(QStringLiteral("ivanov"));
+        auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("edPassword"));
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+        edit->setText(password);
+        QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_TRUE(dialog.findChild<QLabel*>(QStringLiteral("lblPassword"))
+                        ->text()
+                        .contains(QDir::toNativeSeparators(file)));
+        EXPECT_EQ(ReadAll(file),
+                  QByteArray("# серверы офиса\n"
+                             "db.office:5432:orvanta:petrov:secret\n") +
+                      QStringLiteral("db.office:5432:orvanta:ivanov:п\\:а\\\\роль\n").toUtf8() +
+                      "*:*:*:ivanov:any\n");
+        EXPECT_EQ(QFile::permissions(file) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        dialog.Collect().Save();
+    }
+    QSettings store(QSettings::UserScope, QStringLiteral("Zelvorin"), QStringLiteral("Orvanta"));
+    for (const QString& key : store.allKeys()) {
+        EXPECT_FALSE(store.value(key).toString().contains(QStringLiteral("роль"))) << key.toStdString();
+    }
+    // A new file is made readable by its owner alone.
+    QFile::remove(file);
+    TJournalSettingsDialog dialog;
+    dialog.findChild<QLineEdit*>(QStringLiteral("edHost"))->setText(QStringLiteral("db.office"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("edUser"))->setText(QStringLiteral("ivanov"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("edPassword"))->setText(QStringLiteral("x"));
+    ASSERT_TRUE(dialog.StorePassword());
+    EXPECT_EQ(QFile::permissions(file) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 // "Открыть" puts the entry's configuration on screen as a new configuration not yet saved: no

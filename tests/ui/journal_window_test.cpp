@@ -59,6 +59,17 @@ TEST_F(WindowWithPanel, ReadsWritesSavesAndOpensAreInTheJournal) {
         EXPECT_EQ(e->port, QString());
         EXPECT_EQ(e->filePath, file);
     }
+    // The write records as many changed settings as the question before it told; the others
+    // changed nothing on a panel.
+    ASSERT_FALSE(dialogs.shown.empty());
+    ASSERT_TRUE(write.changed);
+    EXPECT_GT(*write.changed, 0);
+    EXPECT_TRUE(dialogs.shown.back().text.startsWith(
+        QStringLiteral("Будет изменено параметров: %1\r\n").arg(*write.changed)))
+        << dialogs.shown.back().text.toStdString();
+    for (const auto* e : {&read, &save, &open}) {
+        EXPECT_FALSE(e->changed) << e->id;
+    }
     // The write changed the alarm relay; the file holds what was written.
     EXPECT_NE(write.sha256, read.sha256);
     EXPECT_EQ(save.sha256, write.sha256);

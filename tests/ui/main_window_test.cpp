@@ -169,9 +169,10 @@ TEST_F(WindowTest, FileAndHelpMenus) {
         file,
         (QStringList{QStringLiteral("&Открыть...|Ctrl+O"), QStringLiteral("&Сохранить|Ctrl+S"),
                      QStringLiteral("Сохранить &как...|"), QStringLiteral("Сравнить с файлом...|"),
-                     QStringLiteral("Отчёт...|"), QStringLiteral("Журнал...|"), QStringLiteral("Шаблоны|"),
-                     QStringLiteral("-"), QStringLiteral("Настройки...|"), QStringLiteral("-"),
-                     QStringLiteral("Настройки журнала...|"), QStringLiteral("-"), QStringLiteral("Выход|")}));
+                     QStringLiteral("Отчёт...|"), QStringLiteral("Журнал...|"), QStringLiteral("Объекты...|"),
+                     QStringLiteral("Шаблоны|"), QStringLiteral("-"), QStringLiteral("Настройки...|"),
+                     QStringLiteral("-"), QStringLiteral("Настройки журнала...|"), QStringLiteral("-"),
+                     QStringLiteral("Выход|")}));
     EXPECT_EQ(bar->actions()[2]->menu()->actions()[0]->text(), QStringLiteral("О программе..."));
 }
 
