@@ -87,7 +87,7 @@ test-tsan: deps
 FUZZ_TARGETS = config_file gsm_file read_transaction gsm_frames firmware_image config_views journal_entry \
                journal_rows
 FUZZ_SECONDS ?= 60
-FUZZ_SHORT_SECONDS ?= 20
+FUZZ_SHORT_SECONDS ?= 10
 fuzz-build: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS) --target fuzzers
