@@ -1,5 +1,7 @@
 #include "sites_dialog.h"
 
+#include "window_size.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -106,7 +108,7 @@ TSitesDialog::TSitesDialog(journal::TJournal& journal,
     layout->addWidget(grdSites_, 1);
     layout->addWidget(lblCount_);
     layout->addLayout(buttons);
-    resize(1100, 560);
+    RestoreWindowSize(this, QSize(1100, 560));
 
     const auto sites = journal::Sites(journal);
     if (!sites) {
@@ -155,6 +157,11 @@ void TSitesDialog::ChoiceChanged() {
     for (QPushButton* button : rowButtons_) {
         button->setEnabled(one);
     }
+}
+
+void TSitesDialog::done(int result) {
+    StoreWindowSize(this);
+    QDialog::done(result);
 }
 
 void TSitesDialog::Act(TSiteAction action) {

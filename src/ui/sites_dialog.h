@@ -32,6 +32,7 @@ public:
     const std::vector<journal::TSite>& Sites() const { return sites_; }
     // Does what the button asks with the chosen site.
     void Act(TSiteAction action);
+    void done(int result) override;
 
 private:
     void ChoiceChanged();
