@@ -56,11 +56,12 @@ bench: configure
 
 # The suite under AddressSanitizer and UndefinedBehaviorSanitizer (preset asan, its own build
 # tree): any report fails its test. Everything below the windows: the model, files, settings,
-# reports, the journal and its synchronisation, the link, the command-line tool end to end and
-# over faulty lines, the fuzz findings. The window and dialog tests, the paced repetitions of the
-# exchange tests (the same code, waiting longer) and the checks of the sources run in make test;
-# the shared journal's fault schedules run one seed here.
-ASAN_DIRS = device document e2e faults files gsm journal link report settings
+# reports, the journal and its synchronisation, the link, the command-line tool over faulty lines
+# and against every attack, the fuzz findings. The window and dialog tests, the command-line
+# tool's end-to-end runs (the same code as the fault and attack suites), the paced repetitions of
+# the exchange tests (the same code, waiting longer) and the checks of the sources run in make
+# test; the shared journal's fault schedules run one seed here.
+ASAN_DIRS = device document faults files gsm journal link report settings
 SAN_ENV = QT_QPA_PLATFORM=offscreen ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
           UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" ORVANTA_JOURNAL_SEEDS=1
 test-asan: deps
