@@ -77,7 +77,7 @@ test-asan: deps
 # journal's synchronisation threads against a PostgreSQL server. Only these are built; any report
 # fails its test.
 TSAN_ENV = QT_QPA_PLATFORM=offscreen \
-           TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp"
+           TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp"
 test-tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS) --target tests/link/all tests/e2e/all fault_e2e_tests orvanta-sim \

@@ -537,7 +537,7 @@ private:
     void Watch() {
         const qint64 start = Now();
         std::unique_lock lock(mutex_);
-        while (!wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return done_; })) {
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return done_.load(); })) {
             const qint64 now = Now();
             if ((stallMs_ > 0 && now - answered_ > stallMs_) || (totalMs_ > 0 && now - start > totalMs_)) {
                 timedOut_ = true;
@@ -554,7 +554,9 @@ private:
     const int totalMs_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    bool done_ = false;
+    // Atomic as well as set under the mutex: the end of a run is told to the watch however the
+    // two threads are scheduled.
+    std::atomic<bool> done_ = false;
     std::thread thread_;
 };
 

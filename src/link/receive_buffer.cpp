@@ -19,9 +19,11 @@ std::size_t TReceiveBuffer::Append(const Byte* data, std::size_t count) {
     }
     std::size_t kept = 0;
     {
-        std::lock_guard lock(mutex_);
         // Dropped bytes came down the line all the same.
-        lastArrival_ = Clock::now();
+        lastArrival_.store(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(),
+            std::memory_order_release);
+        std::lock_guard lock(mutex_);
         kept = std::min(count, kCapacity - count_);
         std::copy_n(data, kept, bytes_.begin() + static_cast<std::ptrdiff_t>(count_));
         count_ += kept;
@@ -37,8 +39,11 @@ std::size_t TReceiveBuffer::WaitForChange(std::size_t seen, Clock::time_point de
 }
 
 std::optional<TReceiveBuffer::Clock::time_point> TReceiveBuffer::LastArrival() const {
-    std::lock_guard lock(mutex_);
-    return lastArrival_;
+    const std::int64_t ns = lastArrival_.load(std::memory_order_acquire);
+    if (ns == kNever) {
+        return std::nullopt;
+    }
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns)));
 }
 
 std::size_t TReceiveBuffer::Count() const {

@@ -3,9 +3,11 @@
 #include "frame/frame.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 
@@ -49,7 +51,10 @@ private:
     mutable std::condition_variable changed_;
     std::array<Byte, kCapacity> bytes_{};
     std::size_t count_ = 0;
-    std::optional<Clock::time_point> lastArrival_;
+    // Nanoseconds on Clock, kNever before the first byte: read by the worker while the port's
+    // thread writes it, without waiting for the bytes' mutex.
+    static constexpr std::int64_t kNever = INT64_MIN;
+    std::atomic<std::int64_t> lastArrival_{kNever};
 };
 
 // What the wait for a reply makes of the bytes received so far.
