@@ -65,11 +65,13 @@ void WriteOP8(pugi::xml_node device, const TDevOP8& d, const TProgramState& stat
     AddValue(device, "devTX", "ID", d.GetParam(prmDevTX));
     if (d.GetGsmConnected()) {
         WriteGsmSubtree(device.append_child("configMPI"), state);
-        if (d.HasGsmExtras()) {
-            AddValue(device, "DisguardBySMS", "Value", d.GetDisarmBySms());
-            AddValue(device, "ReleAlarmOnGSM", "Value", d.GetReleOnGsm(0) ? 1 : 0);
-            AddValue(device, "ReleFireOnGSM", "Value", d.GetReleOnGsm(1) ? 1 : 0);
-        }
+    }
+    // The panel keeps its SMS options while the communicator is off too; so does the file, or a
+    // configuration saved then would come back without them.
+    if (d.HasGsmExtras()) {
+        AddValue(device, "DisguardBySMS", "Value", d.GetDisarmBySms());
+        AddValue(device, "ReleAlarmOnGSM", "Value", d.GetReleOnGsm(0) ? 1 : 0);
+        AddValue(device, "ReleFireOnGSM", "Value", d.GetReleOnGsm(1) ? 1 : 0);
     }
     AddValue(device, "SlaveBus", "BusID", d.GetBusID());
     WriteOutputs(device, d);
@@ -261,13 +263,11 @@ bool ReadOP8(pugi::xml_node device, TDevOP8& d, TProgramState& state) {
         if (!mpi || !ReadGsmSubtree(mpi, state)) {
             return false;
         }
-        if (d.HasGsmExtras()) {
-            WithSection(device, "DisguardBySMS", [&](pugi::xml_node n) { d.SetDisarmBySms(ByteAt(n, 0)); });
-            WithSection(device, "ReleAlarmOnGSM",
-                        [&](pugi::xml_node n) { d.SetReleOnGsm(0, IntAt(n, 0) != 0); });
-            WithSection(device, "ReleFireOnGSM",
-                        [&](pugi::xml_node n) { d.SetReleOnGsm(1, IntAt(n, 0) != 0); });
-        }
+    }
+    if (d.HasGsmExtras()) {
+        WithSection(device, "DisguardBySMS", [&](pugi::xml_node n) { d.SetDisarmBySms(ByteAt(n, 0)); });
+        WithSection(device, "ReleAlarmOnGSM", [&](pugi::xml_node n) { d.SetReleOnGsm(0, IntAt(n, 0) != 0); });
+        WithSection(device, "ReleFireOnGSM", [&](pugi::xml_node n) { d.SetReleOnGsm(1, IntAt(n, 0) != 0); });
     }
     ReadOutputs(device, d);
     return true;

@@ -254,6 +254,27 @@ TEST(GsmSubtree, DisarmBySmsOnlyWithSmsOptions) {
     EXPECT_EQ(BuildConfigDocument(without).find("DisguardBySMS"), std::string::npos);
 }
 
+// A panel keeps these options while its communicator is off; a file saved then keeps them too.
+TEST(GsmSubtree, SmsOptionsKeptWithTheCommunicatorOff) {
+    for (const Byte type : {Byte{12}, Byte{13}, Byte{16}}) {
+        TProgramState saved;
+        saved.device = CreateDevice(type);
+        ResetGsmFrame(saved.GsmFrame);
+        ASSERT_FALSE(saved.device->GetGsmConnected());
+        auto& op8 = dynamic_cast<TDevOP8&>(*saved.device);
+        op8.SetDisarmBySms(1);
+        op8.SetReleOnGsm(0, true);
+        op8.SetReleOnGsm(1, true);
+        TProgramState read;
+        const std::string text = BuildConfigDocument(saved);
+        ASSERT_TRUE(ReadConfigDocument(read, text.data(), text.size())) << int{type};
+        for (int p = 0; p < saved.device->L(); ++p) {
+            EXPECT_EQ(read.device->Payload(p), saved.device->Payload(p))
+                << "type " << int{type} << " byte " << p;
+        }
+    }
+}
+
 TEST(GsmSubtree, EmptyApnsStayEmpty) {
     TProgramState s;
     ASSERT_TRUE(Read(
