@@ -1,5 +1,5 @@
 // The journal on a database of many entries: recording an entry of the largest configuration
-// (under 20 ms, the time a read or write gains), listing and searching (each under 100 ms), the
+// (under 20 ms, the time a read or write gains), listing (under 100 ms), searching (under 10 ms), the
 // sites at a glance (under 200 ms), the whole list as CSV (under 2 s), and the size of the
 // database (under 200 MB for 100,000 entries of typical configurations).
 //
@@ -37,6 +37,7 @@ using journal::TNewEntry;
 
 constexpr double kRecordLimitMs = 20;
 constexpr double kListLimitMs = 100;
+constexpr double kSearchLimitMs = 10;
 constexpr double kSizeLimitMb = 200;
 constexpr double kSitesLimitMs = 200;
 constexpr double kCsvLimitMs = 2000;
@@ -271,7 +272,7 @@ int main(int argc, char** argv) {
             },
             runs);
         ok &= count.has_value();
-        ok &= Report(q.name, t, kListLimitMs, count);
+        ok &= Report(q.name, t, q.filter.search.isEmpty() ? kListLimitMs : kSearchLimitMs, count);
     }
     // An office's view of its sites, and the whole list exported as a spreadsheet's file (the
     // counts are read after the runs that make them).

@@ -88,9 +88,31 @@ QString OrderKey(TOrder order) {
     return {};
 }
 
+// How a searched part is found: by reading the entries in the list's order (quick when it is
+// common, the first page fills at once), or through the trigram index (quick when it is rare).
+enum class TSearchPlan { Scan, Index };
+
+// The trigram index serves parts of three characters or more.
+bool Indexable(const QString& fold) {
+    return fold.toUcs4().size() >= 3;
+}
+
+// A part as one phrase of the index's query language.
+QString SearchPhrase(const QString& fold) {
+    QString quoted = fold;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+// Below so many matches the index finds a page, or counts them among other conditions, sooner
+// than reading the list in order.
+constexpr qint64 kIndexedBelow = 2000;
+constexpr qint64 kCountIndexedBelow = 10000;
+
 // The conditions of a filter. Search columns hold lower-case text, so a part is found in any
-// case by a plain substring search (instr: SQLite's LIKE folds only Latin letters and is slower).
-QString Where(const TFilter& filter, QVariantList& values) {
+// case by a plain substring search (instr: SQLite's LIKE folds only Latin letters and is slower);
+// the index only narrows the entries that search reads.
+QString Where(const TFilter& filter, QVariantList& values, TSearchPlan plan = TSearchPlan::Scan) {
     QString where = QStringLiteral(" WHERE 1 = 1");
     if (!filter.site.isEmpty()) {
         where += QStringLiteral(" AND instr(site_fold, ?) > 0");
@@ -101,8 +123,14 @@ QString Where(const TFilter& filter, QVariantList& values) {
         values << filter.siteIs.toLower();
     }
     if (!filter.search.isEmpty()) {
+        const QString fold = filter.search.toLower();
+        if (plan == TSearchPlan::Index && Indexable(fold)) {
+            where +=
+                QStringLiteral(" AND id IN (SELECT rowid FROM entries_search WHERE entries_search MATCH ?)");
+            values << SearchPhrase(fold);
+        }
         where += QStringLiteral(" AND instr(search_fold, ?) > 0");
-        values << filter.search.toLower();
+        values << fold;
     }
     if (filter.deviceType != 0) {
         where += QStringLiteral(" AND device_type = ?");
@@ -933,9 +961,11 @@ TListing TJournal::List(const TFilter& filter) {
     }
     QVariantList values;
     const QString key = OrderKey(filter.order);
+    const std::optional<qint64> matches = SearchMatches(filter.search);
+    const TSearchPlan plan = matches && *matches < kIndexedBelow ? TSearchPlan::Index : TSearchPlan::Scan;
     QString sql = QStringLiteral("SELECT %1, %2 FROM entries")
                       .arg(EntryColumns(), key.isEmpty() ? QStringLiteral("0") : key) +
-                  Where(filter, values) + OrderBy(filter);
+                  Where(filter, values, plan) + OrderBy(filter);
     if (filter.limit > 0 || filter.offset > 0) {
         sql += QStringLiteral(" LIMIT %1 OFFSET %2")
                    .arg(filter.limit > 0 ? filter.limit : -1)
@@ -988,14 +1018,39 @@ std::optional<qint64> TJournal::Count(const TFilter& filter) {
     if (!OpenForReading()) {
         return std::nullopt;
     }
+    const std::optional<qint64> matches = SearchMatches(filter.search);
+    const bool searchAlone = filter.site.isEmpty() && filter.siteIs.isEmpty() && filter.deviceType == 0 &&
+                             filter.deviceTypes.empty() && filter.user.isEmpty() && filter.host.isEmpty() &&
+                             !filter.before;
+    if (matches && searchAlone) {
+        return matches;
+    }
     QVariantList values;
     QSqlQuery query(QSqlDatabase::database(connection_, false));
-    query.prepare(QStringLiteral("SELECT COUNT(*) FROM entries") + Where(filter, values));
+    query.prepare(QStringLiteral("SELECT COUNT(*) FROM entries") +
+                  Where(filter, values,
+                        matches && *matches < kCountIndexedBelow ? TSearchPlan::Index : TSearchPlan::Scan));
     for (const QVariant& value : values) {
         query.addBindValue(value);
     }
     if (!query.exec() || !query.next()) {
         FailWith(query.lastError());
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong();
+}
+
+std::optional<qint64> TJournal::SearchMatches(const QString& search) {
+    const QString fold = search.toLower();
+    if (!Indexable(fold)) {
+        return std::nullopt;
+    }
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.prepare(QStringLiteral("SELECT COUNT(*) FROM entries_search WHERE entries_search MATCH ?"));
+    query.addBindValue(SearchPhrase(fold));
+    // A journal this program cannot bring up to date (read-only, or made by a newer one without
+    // the index) is searched by reading it.
+    if (!query.exec() || !query.next()) {
         return std::nullopt;
     }
     return query.value(0).toLongLong();

@@ -216,6 +216,8 @@ private:
     bool ReadOrigin();
     bool Annotate(qint64 id, const std::optional<QString>& site, const std::optional<QString>& note);
     QString EntryColumns() const;
+    // How many entries the trigram index finds for a searched part; nothing when it cannot tell.
+    std::optional<qint64> SearchMatches(const QString& search);
 
     QString path_;
     QString connection_;

@@ -208,11 +208,30 @@ constexpr TStatement kVersion4[]{
     {TOn::Local, "ALTER TABLE entries ADD COLUMN changed INTEGER"},
 };
 
+// Search goes through a trigram index of the folded texts (a part of three letters or more is
+// found without reading every entry), kept in step by triggers, so that programs that know an
+// older version keep it right too. Each site's newest entries, its read and write among them,
+// are found in one index.
+constexpr TStatement kVersion5[]{
+    {TOn::Local, "CREATE VIRTUAL TABLE entries_search USING fts5(search_fold, content='entries',"
+                 " content_rowid='id', tokenize='trigram case_sensitive 1')"},
+    {TOn::Local, "INSERT INTO entries_search (entries_search) VALUES ('rebuild')"},
+    {TOn::Local, "CREATE TRIGGER entries_search_insert AFTER INSERT ON entries BEGIN"
+                 " INSERT INTO entries_search (rowid, search_fold) VALUES (new.id, new.search_fold); END"},
+    {TOn::Local, "CREATE TRIGGER entries_search_delete AFTER DELETE ON entries BEGIN"
+                 " INSERT INTO entries_search (entries_search, rowid, search_fold)"
+                 " VALUES ('delete', old.id, old.search_fold); END"},
+    {TOn::Local, "CREATE TRIGGER entries_search_update AFTER UPDATE OF id, search_fold ON entries BEGIN"
+                 " INSERT INTO entries_search (entries_search, rowid, search_fold)"
+                 " VALUES ('delete', old.id, old.search_fold);"
+                 " INSERT INTO entries_search (rowid, search_fold) VALUES (new.id, new.search_fold); END"},
+    {TOn::Local, "CREATE INDEX entries_sites ON entries"
+                 " (site_fold, created_ms, id, action, os_user, host_name, device_type, device_name, site)"},
+};
+
 constexpr std::array kMigrations{
-    TMigration{1, 1, kVersion1},
-    TMigration{2, 1, kVersion2},
-    TMigration{3, 3, kVersion3, true},
-    TMigration{4, 3, kVersion4},
+    TMigration{1, 1, kVersion1}, TMigration{2, 1, kVersion2}, TMigration{3, 3, kVersion3, true},
+    TMigration{4, 3, kVersion4}, TMigration{5, 3, kVersion5},
 };
 
 static_assert(kMigrations.back().version == kSchemaVersion);

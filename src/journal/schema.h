@@ -44,7 +44,7 @@ struct TMigration {
 
 // Every migration, in order; the last one's version is kSchemaVersion.
 std::span<const TMigration> Migrations();
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 // The oldest schema version a program must know to use a journal of this program.
 int CompatibleVersion(int version);
 // The newest schema version that changes a server's tables: a server at it or later is up to date.

@@ -12,16 +12,34 @@ namespace orv::journal {
 
 namespace {
 
-// Each site's newest entry, and its newest read and write, in one pass over the entries.
+// Each site with how many entries it has, its newest entry, and its newest read and write: all
+// from the sites index alone, the values of each as one JSON array (texts of any content come back
+// whole), so that a journal of many entries is not read row by row.
 constexpr const char* kSitesSql =
-    "SELECT site_fold, id, site, created_ms, action, os_user, host_name, device_type, device_name, n, total "
-    "FROM (SELECT site_fold, id, site, created_ms, action, os_user, host_name, device_type, device_name,"
-    " ROW_NUMBER() OVER (PARTITION BY site_fold ORDER BY created_ms DESC, id DESC) AS n,"
-    " ROW_NUMBER() OVER (PARTITION BY site_fold, action ORDER BY created_ms DESC, id DESC) AS na,"
-    " COUNT(*) OVER (PARTITION BY site_fold) AS total"
-    " FROM entries WHERE site_fold <> '') "
-    "WHERE n = 1 OR (na = 1 AND action IN ('read', 'write')) "
-    "ORDER BY site_fold, n";
+    "SELECT count(*),"
+    " (SELECT json_array(id, created_ms, action, device_type, device_name, site) FROM entries e"
+    "  WHERE e.site_fold = f.site_fold ORDER BY created_ms DESC, id DESC LIMIT 1),"
+    " (SELECT json_array(created_ms, os_user, host_name) FROM entries e"
+    "  WHERE e.site_fold = f.site_fold AND action = 'read' ORDER BY created_ms DESC, id DESC LIMIT 1),"
+    " (SELECT json_array(created_ms, os_user, host_name) FROM entries e"
+    "  WHERE e.site_fold = f.site_fold AND action = 'write' ORDER BY created_ms DESC, id DESC LIMIT 1) "
+    "FROM entries f WHERE site_fold <> '' GROUP BY site_fold ORDER BY site_fold";
+
+QJsonArray Values(const QVariant& value) {
+    return value.isNull() ? QJsonArray() : QJsonDocument::fromJson(value.toString().toUtf8()).array();
+}
+
+QDateTime Utc(const QJsonValue& ms) {
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms.toDouble()), Qt::UTC);
+}
+
+std::optional<TTouch> Touch(const QVariant& value) {
+    const QJsonArray v = Values(value);
+    if (v.size() != 3) {
+        return std::nullopt;
+    }
+    return TTouch{Utc(v[0]), v[1].toString(), v[2].toString()};
+}
 
 QString Time(const QDateTime& time) {
     return time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
@@ -55,31 +73,23 @@ std::optional<std::vector<TSite>> Sites(TJournal& journal) {
         return std::nullopt;
     }
     std::vector<TSite> sites;
-    QString fold;
     while (query.next()) {
-        const auto action = ActionFromCode(query.value(4).toString().toStdString());
-        if (!action) {
+        const QJsonArray latest = Values(query.value(1));
+        const auto action = ActionFromCode(latest.at(2).toString().toStdString());
+        if (latest.size() != 6 || !action) {
             continue;
         }
-        const QDateTime time = QDateTime::fromMSecsSinceEpoch(query.value(3).toLongLong(), Qt::UTC);
-        const TTouch touch{time, query.value(5).toString(), query.value(6).toString()};
-        if (query.value(9).toLongLong() == 1 || sites.empty() || query.value(0).toString() != fold) {
-            fold = query.value(0).toString();
-            TSite site;
-            site.site = query.value(2).toString();
-            site.latest = query.value(1).toLongLong();
-            site.time = time;
-            site.action = *action;
-            site.deviceType = query.value(7).toInt();
-            site.deviceName = query.value(8).toString();
-            site.entries = query.value(10).toLongLong();
-            sites.push_back(site);
-        }
-        if (*action == TAction::Read && !sites.back().read) {
-            sites.back().read = touch;
-        } else if (*action == TAction::Write && !sites.back().written) {
-            sites.back().written = touch;
-        }
+        TSite site;
+        site.entries = query.value(0).toLongLong();
+        site.latest = static_cast<qint64>(latest[0].toDouble());
+        site.time = Utc(latest[1]);
+        site.action = *action;
+        site.deviceType = latest[3].toInt();
+        site.deviceName = latest[4].toString();
+        site.site = latest[5].toString();
+        site.read = Touch(query.value(2));
+        site.written = Touch(query.value(3));
+        sites.push_back(std::move(site));
     }
     return sites;
 }

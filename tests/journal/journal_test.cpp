@@ -173,6 +173,8 @@ TEST_F(JournalTest, SitesAtAGlance) {
         entry(TAction::Save, 16, QStringLiteral("склад №3"), 20),
         entry(TAction::Open, 5, QStringLiteral("Аптека"), 30),
         entry(TAction::Read, 5, QString(), 40),
+        // Any text a site may be named with comes back whole.
+        entry(TAction::Write, 2, QStringLiteral("Кафе \"Уют\", \\ [1]\tвход\nсо двора"), 50),
     };
     const auto ids = journal.Record(entries);
     ASSERT_TRUE(ids) << journal.Problem().toStdString();
@@ -181,14 +183,18 @@ TEST_F(JournalTest, SitesAtAGlance) {
                  .arg((*ids)[2]));
     const auto sites = Sites(journal);
     ASSERT_TRUE(sites);
-    ASSERT_EQ(sites->size(), 2u);
+    ASSERT_EQ(sites->size(), 3u);
+    EXPECT_EQ((*sites)[1].site, entries[6].site);
+    EXPECT_EQ((*sites)[1].latest, (*ids)[6]);
+    ASSERT_TRUE((*sites)[1].written);
+    EXPECT_EQ((*sites)[1].written->time, at(50));
     const TSite& pharmacy = (*sites)[0];
     EXPECT_EQ(pharmacy.site, QStringLiteral("Аптека"));
     EXPECT_EQ(pharmacy.latest, (*ids)[4]);
     EXPECT_EQ(pharmacy.entries, 1);
     EXPECT_FALSE(pharmacy.read);
     EXPECT_FALSE(pharmacy.written);
-    const TSite& store = (*sites)[1];
+    const TSite& store = (*sites)[2];
     EXPECT_EQ(store.site, QStringLiteral("склад №3"));
     EXPECT_EQ(store.latest, (*ids)[3]);
     EXPECT_EQ(store.action, TAction::Save);
@@ -204,6 +210,73 @@ TEST_F(JournalTest, SitesAtAGlance) {
     // Only the site's own entries, whatever the case of its name.
     EXPECT_EQ(Ids(journal.List({.siteIs = QStringLiteral("СКЛАД №3")})),
               (std::vector<qint64>{(*ids)[3], (*ids)[1], (*ids)[2], (*ids)[0]}));
+}
+
+// Search finds exactly the entries whose texts hold the part, whether the index leads (a rare
+// part) or the list is read in order (a common or short one): in any case, Cyrillic and Ё
+// included, the index's own query marks and quotes taken literally, and after a site or note
+// is changed; counts agree with the list.
+TEST_F(JournalTest, SearchFindsWhatTheEntriesHold) {
+    TJournal journal(Path());
+    ASSERT_TRUE(journal.Open()) << journal.Problem().toStdString();
+    const std::vector<QString> sites{QStringLiteral("Школа №1, ул. Ленина, 5"),
+                                     QStringLiteral("ЁЛКА \"Север\" (a*b OR c)"),
+                                     QStringLiteral("Склад - 2: NEAR(x y)\tворота"), QString()};
+    std::vector<TNewEntry> entries;
+    for (int n = 0; n < 2600; ++n) {
+        TNewEntry e = EntryFromState(
+            n % 7 == 0 ? TAction::Save : TAction::Read, Factory(n % 3 == 0 ? 5 : 13),
+            n % 7 == 0 ? QString() : (n % 2 ? QStringLiteral("/dev/ttyUSB0") : QStringLiteral("COM3")),
+            n % 7 == 0 ? QStringLiteral("/home/u/Объекты/дом %1.cf8").arg(n) : QString());
+        // Most entries are of the school: a part of its name is common, the others rare.
+        e.site = sites[n % 10 < 8 ? 0 : static_cast<std::size_t>(1 + n % 3)];
+        if (n % 97 == 0) {
+            e.note = QStringLiteral("Замена АКБ \"%1\"").arg(n);
+        }
+        e.time = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000 + qint64{n / 2} * 60'000, Qt::UTC);
+        entries.push_back(std::move(e));
+    }
+    ASSERT_TRUE(journal.Record(std::span<const TNewEntry>(entries))) << journal.Problem().toStdString();
+
+    const auto check = [&](const QString& part) {
+        std::vector<qint64> expected;
+        std::vector<qint64> expectedOfType5;
+        for (const TEntry& e : journal.List().entries) {
+            const QString texts =
+                e.site + u'\n' + e.note + u'\n' + e.deviceName + u'\n' + e.filePath + u'\n' + e.port;
+            if (texts.toLower().contains(part.toLower())) {
+                expected.push_back(e.id);
+                if (e.deviceType == 5) {
+                    expectedOfType5.push_back(e.id);
+                }
+            }
+        }
+        const auto first = [](std::vector<qint64> ids, std::size_t n) {
+            ids.resize(std::min(ids.size(), n));
+            return ids;
+        };
+        SCOPED_TRACE(part.toStdString());
+        EXPECT_EQ(Ids(journal.List({.search = part})), expected);
+        EXPECT_EQ(Ids(journal.List({.search = part, .limit = 50})), first(expected, 50));
+        EXPECT_EQ(journal.Count({.search = part}), static_cast<qint64>(expected.size()));
+        EXPECT_EQ(Ids(journal.List({.search = part, .deviceType = 5})), expectedOfType5);
+        EXPECT_EQ(journal.Count({.search = part, .deviceType = 5}),
+                  static_cast<qint64>(expectedOfType5.size()));
+        return expected.size();
+    };
+    EXPECT_GT(check(QStringLiteral("ШКОЛА")), 2000u);
+    EXPECT_GT(check(QStringLiteral("ёлка \"север")), 0u);
+    for (const char* part : {"ш", "ул", "a*b", "or c", "near(", "(x y)\tво", "\"", "\"\"", " - ", "tty",
+                             "com3", "акб \"1", "дом 7", "нет такого", "ё", "\n", "ленина, 5\nзамена"}) {
+        check(QString::fromUtf8(part));
+    }
+    // A changed site or note is found by its new text only.
+    const qint64 school = Ids(journal.List({.search = QStringLiteral("школа"), .limit = 1}))[0];
+    ASSERT_TRUE(journal.SetSite(school, QStringLiteral("Котельная №9")));
+    ASSERT_TRUE(journal.SetNote(school, QStringLiteral("Проверка ШС2")));
+    EXPECT_EQ(check(QStringLiteral("котельная")), 1u);
+    EXPECT_EQ(check(QStringLiteral("шс2")), 1u);
+    check(QStringLiteral("школа"));
 }
 
 // The key each order sorts by, as the list shows it: the test's own reading of the columns.
