@@ -8,12 +8,13 @@
 #include <vector>
 
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class QLabel;
 
 namespace orv {
 
 class IDialogs;
+class TSitesModel;
 
 // What can be done from a site's row: each with its latest configuration, or with its entries.
 enum class TSiteAction { Open, Report, Compare, Entries };
@@ -39,7 +40,8 @@ private:
 
     std::function<bool(const journal::TSite&, TSiteAction)> act_;
     std::vector<journal::TSite> sites_;
-    QTableWidget* grdSites_ = nullptr;
+    QTableView* grdSites_ = nullptr;
+    TSitesModel* model_ = nullptr;
     QLabel* lblCount_ = nullptr;
     std::vector<QPushButton*> rowButtons_;
 };

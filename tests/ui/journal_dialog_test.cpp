@@ -436,12 +436,15 @@ TEST_F(JournalDialogTest, SitesShowEntriesAndOpenTheLatest) {
         Find<QAction>(QStringLiteral("FileSites"))->trigger();
     };
     inSites([&](TSitesDialog& d) {
-        auto* grid = d.findChild<QTableWidget*>(QStringLiteral("grdSites"));
-        ASSERT_EQ(grid->rowCount(), 1);
-        EXPECT_EQ(grid->item(0, 0)->text(), QStringLiteral("Склад №3"));
-        EXPECT_EQ(grid->item(0, 7)->text(), QStringLiteral("2"));
-        EXPECT_TRUE(grid->item(0, 2)->text().startsWith(
-            At(9, 30).toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))));
+        auto* grid = d.findChild<QTableView*>(QStringLiteral("grdSites"));
+        const auto text = [grid](int row, int column) {
+            return grid->model()->index(row, column).data().toString();
+        };
+        ASSERT_EQ(grid->model()->rowCount(), 1);
+        EXPECT_EQ(text(0, 0), QStringLiteral("Склад №3"));
+        EXPECT_EQ(text(0, 7), QStringLiteral("2"));
+        EXPECT_TRUE(
+            text(0, 2).startsWith(At(9, 30).toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))));
         EXPECT_FALSE(d.findChild<QPushButton*>(QStringLiteral("btnSiteEntries"))->isEnabled());
         grid->selectRow(0);
         dialogs.dialogSteps.push_back([&](QDialog& dialog) {
@@ -462,6 +465,45 @@ TEST_F(JournalDialogTest, SitesShowEntriesAndOpenTheLatest) {
     EXPECT_TRUE(dialogs.dialogSteps.empty());
     ASSERT_TRUE(state.device);
     EXPECT_EQ(ListSettings(state), ListSettings(panelWritten));
+}
+
+// The sites sort by any column, by value (counts as numbers), either way; the chosen row stays
+// with its site, and a button acts on that site.
+TEST_F(JournalDialogTest, SitesSortAndKeepTheChoice) {
+    Seed();
+    for (int n = 0; n < 11; ++n) {
+        TNewEntry e = journal::EntryFromState(TAction::Read, Factory(5), QStringLiteral("COM3"));
+        e.site = n < 10 ? QStringLiteral("аптека") : QStringLiteral("Башня");
+        e.time = At(12, n);
+        Add(e);
+    }
+    std::vector<QString> acted;
+    TSitesDialog d(recorder->Journal(), [&](const journal::TSite& site, TSiteAction) {
+        acted.push_back(site.site);
+        return false;
+    });
+    auto* grid = d.findChild<QTableView*>(QStringLiteral("grdSites"));
+    const auto column = [grid](int c) {
+        std::vector<QString> texts;
+        for (int row = 0; row < grid->model()->rowCount(); ++row) {
+            texts.push_back(grid->model()->index(row, c).data().toString());
+        }
+        return texts;
+    };
+    EXPECT_EQ(column(0), (std::vector<QString>{QStringLiteral("аптека"), QStringLiteral("Башня"),
+                                               QStringLiteral("Склад №3")}));
+    grid->sortByColumn(7, Qt::DescendingOrder);
+    EXPECT_EQ(column(7),
+              (std::vector<QString>{QStringLiteral("10"), QStringLiteral("2"), QStringLiteral("1")}));
+    grid->selectRow(2);
+    grid->sortByColumn(2, Qt::AscendingOrder);
+    EXPECT_EQ(column(0), (std::vector<QString>{QStringLiteral("Склад №3"), QStringLiteral("аптека"),
+                                               QStringLiteral("Башня")}));
+    const QModelIndexList chosen = grid->selectionModel()->selectedRows();
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(chosen[0].row(), 2);
+    d.Act(TSiteAction::Entries);
+    EXPECT_EQ(acted, (std::vector<QString>{QStringLiteral("Башня")}));
 }
 
 // A password typed in the server settings goes into PostgreSQL's password file, readable by its
