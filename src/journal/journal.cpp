@@ -104,8 +104,8 @@ QString SearchPhrase(const QString& fold) {
     return u'"' + quoted + u'"';
 }
 
-// Below so many matches the index finds a page, or counts them among other conditions, sooner
-// than reading the list in order.
+// Below so many matches the index finds a page in time order sooner than reading the list in
+// that order; below the second, it finds them all (to count, or to sort) sooner than reading all.
 constexpr qint64 kIndexedBelow = 2000;
 constexpr qint64 kCountIndexedBelow = 10000;
 
@@ -962,7 +962,9 @@ TListing TJournal::List(const TFilter& filter) {
     QVariantList values;
     const QString key = OrderKey(filter.order);
     const std::optional<qint64> matches = SearchMatches(filter.search);
-    const TSearchPlan plan = matches && *matches < kIndexedBelow ? TSearchPlan::Index : TSearchPlan::Scan;
+    // Only the list in time order stops reading at a page's end: other orders read all it lets through.
+    const qint64 indexedBelow = filter.order == TOrder::Time ? kIndexedBelow : kCountIndexedBelow;
+    const TSearchPlan plan = matches && *matches < indexedBelow ? TSearchPlan::Index : TSearchPlan::Scan;
     QString sql = QStringLiteral("SELECT %1, %2 FROM entries")
                       .arg(EntryColumns(), key.isEmpty() ? QStringLiteral("0") : key) +
                   Where(filter, values, plan) + OrderBy(filter);

@@ -258,6 +258,9 @@ TEST_F(JournalTest, SearchFindsWhatTheEntriesHold) {
         SCOPED_TRACE(part.toStdString());
         EXPECT_EQ(Ids(journal.List({.search = part})), expected);
         EXPECT_EQ(Ids(journal.List({.search = part, .limit = 50})), first(expected, 50));
+        std::vector<qint64> bySite = Ids(journal.List({.search = part, .order = TOrder::Site}));
+        std::sort(bySite.begin(), bySite.end(), std::greater<>());
+        EXPECT_EQ(bySite, expected); // ids grow with time here
         EXPECT_EQ(journal.Count({.search = part}), static_cast<qint64>(expected.size()));
         EXPECT_EQ(Ids(journal.List({.search = part, .deviceType = 5})), expectedOfType5);
         EXPECT_EQ(journal.Count({.search = part, .deviceType = 5}),
