@@ -176,13 +176,16 @@ std::size_t TPtyLink::WriteSome(std::size_t count) {
     while (done < count) {
         const std::size_t n = std::min(count - done, sizeof chunk);
         std::copy_n(queue_.begin(), n, chunk);
+        // Taken before the write: on a busy machine this process may wait after it, while the
+        // program reads the bytes at once; the quiet measured from here is never too short.
+        const TClock::time_point sending = TClock::now();
         const ssize_t written = ::write(master_, chunk, n);
         if (written <= 0) {
             break; // the line is full for now (or gone); try again later
         }
         queue_.erase(queue_.begin(), queue_.begin() + written);
         done += static_cast<std::size_t>(written);
-        lastSent_ = TClock::now();
+        lastSent_ = sending;
     }
     return done;
 }
