@@ -4,6 +4,7 @@
 // edit to know whether the configuration on screen has unsaved changes.
 
 #include "largest_config.h"
+#include "micro_timing.h"
 
 #include "settings/settings.h"
 
@@ -18,32 +19,8 @@
 namespace orv {
 namespace {
 
-constexpr double kLimitMicroseconds = 1000.0;
-
-// The median is held against the limit; the 99th percentile shows what a busy machine adds.
-struct Timing {
-    double median = 0;
-    double p99 = 0;
-};
-
-Timing Measure(const std::function<void()>& work, int runs) {
-    std::vector<double> times;
-    times.reserve(static_cast<std::size_t>(runs));
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        times.push_back(
-            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times[times.size() * 99 / 100]};
-}
-
-bool Report(const char* what, const Timing& t) {
-    const bool ok = t.median < kLimitMicroseconds;
-    std::printf("  %-48s median %6.1f µs  99%% %7.1f µs%s\n", what, t.median, t.p99, ok ? "" : "  OVER 1 ms");
-    return ok;
-}
+using bench::Measure;
+using bench::Report;
 
 } // namespace
 } // namespace orv

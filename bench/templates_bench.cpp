@@ -3,6 +3,7 @@
 // panel takes at most a read and a write of the same panel plus 0.2 s.
 
 #include "largest_config.h"
+#include "micro_timing.h"
 
 #include "cli/cli.h"
 #include "files/config_file.h"
@@ -26,33 +27,11 @@
 namespace orv {
 namespace {
 
-constexpr double kLimitMicroseconds = 1000.0;
+using bench::Measure;
+using bench::Report;
+
 constexpr double kPortAllowanceSeconds = 0.2;
 constexpr std::size_t kTemplateSize = 200;
-
-struct Timing {
-    double median = 0;
-    double p99 = 0;
-};
-
-Timing Measure(const std::function<void()>& work, int runs) {
-    std::vector<double> times;
-    times.reserve(static_cast<std::size_t>(runs));
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        times.push_back(
-            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times[times.size() * 99 / 100]};
-}
-
-bool Report(const char* what, const Timing& t) {
-    const bool ok = t.median < kLimitMicroseconds;
-    std::printf("  %-48s median %6.1f µs  99%% %7.1f µs%s\n", what, t.median, t.p99, ok ? "" : "  OVER 1 ms");
-    return ok;
-}
 
 // The first kTemplateSize settings of a configuration (all, when it has fewer), as a save stores
 // them.

@@ -14,8 +14,6 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -39,12 +37,7 @@ QString Sha256(const std::string& text) {
 class Scratch {
 public:
     Scratch() {
-        const char* tmp = std::getenv("TMPDIR");
-        const QString dir = QDir(QStringLiteral("/dev/shm")).isReadable()
-                                ? QStringLiteral("/dev/shm")
-                                : QString::fromLocal8Bit(tmp && *tmp ? tmp : "/tmp");
-        path_ =
-            dir + QStringLiteral("/orvanta-fuzz-journal-%1.sqlite").arg(QCoreApplication::applicationPid());
+        path_ = ScratchJournalPath(QStringLiteral("journal"));
         Renew();
     }
     ~Scratch() { Close(); }
@@ -88,9 +81,7 @@ private:
             QSqlDatabase::database(QStringLiteral("forger"), false).close();
             QSqlDatabase::removeDatabase(QStringLiteral("forger"));
         }
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            QFile::remove(path_ + QLatin1String(suffix));
-        }
+        RemoveJournalFiles(path_);
     }
 
     void Renew() {

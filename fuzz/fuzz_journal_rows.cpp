@@ -20,10 +20,9 @@
 #include "journal/internal.h"
 #include "journal/journal.h"
 #include "journal/rows.h"
+#include "journal_base.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 
 #include <memory>
 #include <string>
@@ -62,28 +61,18 @@ qint64 TakeNumber(Input& in) {
 class Scratch {
 public:
     Scratch() {
-        const char* tmp = std::getenv("TMPDIR");
-        const QString dir = QDir(QStringLiteral("/dev/shm")).isReadable()
-                                ? QStringLiteral("/dev/shm")
-                                : QString::fromLocal8Bit(tmp && *tmp ? tmp : "/tmp");
-        path_ = dir + QStringLiteral("/orvanta-fuzz-rows-%1.sqlite").arg(QCoreApplication::applicationPid());
-        Remove();
+        path_ = ScratchJournalPath(QStringLiteral("rows"));
+        RemoveJournalFiles(path_);
         journal_ = std::make_unique<TJournal>(path_);
         ORV_CHECK(journal_->Open());
     }
     ~Scratch() {
         journal_.reset();
-        Remove();
+        RemoveJournalFiles(path_);
     }
     TJournal& Journal() { return *journal_; }
 
 private:
-    void Remove() const {
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            QFile::remove(path_ + QLatin1String(suffix));
-        }
-    }
-
     QString path_;
     std::unique_ptr<TJournal> journal_;
 };

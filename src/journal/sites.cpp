@@ -45,10 +45,6 @@ QString Time(const QDateTime& time) {
     return time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
 }
 
-QString Who(const std::optional<TTouch>& touch) {
-    return touch ? touch->user + u'@' + touch->host : QString();
-}
-
 QJsonValue TouchJson(const std::optional<TTouch>& touch) {
     if (!touch) {
         return QJsonValue::Null;
@@ -62,6 +58,10 @@ QJsonValue TouchJson(const std::optional<TTouch>& touch) {
 }
 
 } // namespace
+
+QString Who(const std::optional<TTouch>& touch) {
+    return touch ? touch->user + u'@' + touch->host : QString();
+}
 
 std::optional<std::vector<TSite>> Sites(TJournal& journal) {
     if (!journal.OpenForReading()) {

@@ -20,6 +20,9 @@ struct TTouch {
     QString host;
 };
 
+// "user@host", as the sites show who touched one; empty for nobody.
+QString Who(const std::optional<TTouch>& touch);
+
 struct TSite {
     QString site;      // as its newest entry names it
     qint64 latest = 0; // the newest entry: the site's latest configuration

@@ -24,10 +24,6 @@ QString LocalTime(const QDateTime& time) {
     return time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
 }
 
-QString Who(const std::optional<journal::TTouch>& touch) {
-    return touch ? touch->user + u'@' + touch->host : QString();
-}
-
 qint64 When(const std::optional<journal::TTouch>& touch) {
     return touch ? touch->time.toMSecsSinceEpoch() : 0;
 }
@@ -91,11 +87,11 @@ public:
         case Read:
             return s.read ? LocalTime(s.read->time) : QString();
         case ReadBy:
-            return Who(s.read);
+            return journal::Who(s.read);
         case Written:
             return s.written ? LocalTime(s.written->time) : QString();
         case WrittenBy:
-            return Who(s.written);
+            return journal::Who(s.written);
         case Entries:
             return QString::number(s.entries);
         default:
@@ -119,11 +115,11 @@ public:
             case Read:
                 return {When(s.read), {}, at};
             case ReadBy:
-                return {0, Who(s.read).toLower(), at};
+                return {0, journal::Who(s.read).toLower(), at};
             case Written:
                 return {When(s.written), {}, at};
             case WrittenBy:
-                return {0, Who(s.written).toLower(), at};
+                return {0, journal::Who(s.written).toLower(), at};
             case Entries:
                 return {s.entries, {}, at};
             default:
